@@ -1,0 +1,51 @@
+#pragma once
+
+#include "enginestate.h"
+
+// Where a cursor step wants the cursor to go.
+struct CursorMove
+{
+    int x = 0;
+    int y = 0;
+    bool operator==(const CursorMove &o) const { return x == o.x && y == o.y; }
+};
+
+// The moves one step requests, in the order the GUI thread must apply them.
+// Edge wrap asks for two at most (a corner), so nothing is allocated.
+struct CursorMoves
+{
+    int count = 0;
+    CursorMove at[2];
+
+    void add(int x, int y) { at[count++] = CursorMove{x, y}; }
+    bool empty() const { return count == 0; }
+};
+
+// The cursor steps as plain functions of the engine state and a sampled
+// position: LogicCtrl runs them on the engine thread and emits what they
+// return; tests call them directly.
+namespace CursorRules {
+
+// Edge wrap. Horizontally the whole desktop wraps (allowLeftWrap,
+// allowRightWrap); vertically each screen wraps by itself (its wrapTop,
+// wrapBottom). A corner gives the horizontal move first, then the vertical.
+// speed is the horizontal speed readout, for the velocity thresholds.
+CursorMoves wrapEdges(const EngineState &state, int x, int y, int speed);
+
+// True when y lies in the part of `current` that reaches below a strictly
+// shorter neighbour whose top is level with its own.
+bool inOverhang(int y, const ScreenRect &current, const ScreenRect &neighbour);
+
+// True when y lies in the part of `current` that reaches above a strictly
+// shorter neighbour whose bottom is level with its own.
+bool inUnderhang(int y, const ScreenRect &current, const ScreenRect &neighbour);
+
+// Easy Move: a cursor on a taller screen's side edge, beside a stretch where
+// the shorter neighbour has no rows, is carried onto the neighbour.
+CursorMoves easyMove(const EngineState &state, int x, int y, int speed);
+
+// Whether the velocity thresholds that are switched on let a jump happen at
+// this speed (pixels per 150 ms). With both off, every speed does.
+bool speedAllowsJump(const EngineState &state, int speed);
+
+} // namespace CursorRules

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "relaxed.h"
+#include "screentable.h"
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+class LogicCtrl;
+class VelocityUpdater;
+class QLabel;
+
+// The variables the GUI, engine and velocity threads share. Nothing is
+// locked: each field is one word or byte, read and written whole, and every
+// reader accepts a value that is a pass or more old.
+//
+// The object pointers and everything the screen table build writes are set
+// on the GUI thread before the worker threads start (starting a thread
+// publishes them) and never change afterwards.
+struct EngineState
+{
+    LogicCtrl *logicCtrl = nullptr;
+    VelocityUpdater *velocityUpdater = nullptr;
+    QLabel *lblMouseX = nullptr;
+    QLabel *lblMouseY = nullptr;
+    QLabel *lblVelocity = nullptr;
+
+    ScreenTable screenTable;
+    Relaxed<int> desktopLeft{0};
+    Relaxed<int> desktopRight{0};
+    Relaxed<bool> multipleScreens{false};
+    Relaxed<bool> screenHeightsDiffer{false};
+
+    // Settings kept between runs.
+    Relaxed<bool> allowLeftWrap{false};
+    Relaxed<bool> allowRightWrap{false};
+    Relaxed<bool> boolShowToolTip{false};
+
+    // The last cursor sample. Written only by the GUI thread, in answer to
+    // an engine request; see samplesStored.
+    Relaxed<int> cursorX{0};
+    Relaxed<int> cursorY{0};
+
+    // Controls of the panel; they live for one run only.
+    Relaxed<int> curtainOpacityPercent{50};
+    Relaxed<bool> screenFocusOn{false};
+    Relaxed<bool> easyMoveOn{false};
+    Relaxed<bool> minVelocityOn{false};
+    Relaxed<int> minVelocity{0};
+    Relaxed<bool> maxVelocityOn{false};
+    Relaxed<int> maxVelocity{0};
+
+    Relaxed<bool> threadsRunning{false};
+
+    // How many samples the GUI thread has stored, one per engine request.
+    // The only field published with release/acquire: the engine must see
+    // cursorX and cursorY at least as new as the count it reads, or its
+    // gate on fresh samples would let a stale position through.
+    std::atomic<std::uint32_t> samplesStored{0};
+
+    // Stores one cursor sample (GUI thread).
+    void storeSample(int x, int y)
+    {
+        cursorX = x;
+        cursorY = y;
+        samplesStored.store(samplesStored.load(std::memory_order_relaxed) + 1,
+                            std::memory_order_release);
+    }
+
+    // Fills the screen table from the screens in the platform's order and
+    // derives the desktop's edges and the two screen facts from it.
+    void buildScreenTable(const std::vector<ScreenRect> &enumerated);
+};
+
+// The one instance the program runs on. Tests build their own.
+extern EngineState engineState;

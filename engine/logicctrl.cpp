@@ -1,0 +1,95 @@
+#include "logicctrl.h"
+
+#include "velocityupdater.h"
+
+#include <algorithm>
+
+LogicCtrl::LogicCtrl(EngineState &state) : QThread(nullptr), state(state) {}
+
+LogicCtrl::~LogicCtrl() = default;
+
+void LogicCtrl::run()
+{
+    lastFocusScreen = -1;
+    while (state.threadsRunning)
+        QThread::usleep(pass());
+}
+
+unsigned long LogicCtrl::pass()
+{
+    const std::uint32_t stored = state.samplesStored.load(std::memory_order_acquire);
+    if (stored != requestsSent)
+        return activePauseUs; // the GUI thread has not answered yet
+
+    if (stored != samplesSeen) {
+        // A new sample, complete, and quiet: the GUI thread writes the next
+        // one only in answer to the next request.
+        samplesSeen = stored;
+        const int x = state.cursorX;
+        const int y = state.cursorY;
+        takeSample(x, y);
+        wrapEdges(x, y);
+        easyMove(x, y);
+        updateScreenFocus(x);
+        if (idlePauseUs > activePauseUs)
+            return idlePauseUs; // the cursor stands still: ask again later
+    }
+
+    ++requestsSent;
+    emit updateMouse();
+    emit updateLabels();
+    return activePauseUs;
+}
+
+void LogicCtrl::takeSample(int x, int y)
+{
+    if (samplesSeen > 1 && x == lastX && y == lastY) {
+        // Standing still: lengthen the pause step by step to its bound.
+        if (++stillSamples > stillSamplesBeforeBackoff)
+            idlePauseUs = std::min(idlePauseUs * 2, idlePauseBoundUs);
+    } else {
+        stillSamples = 0;
+        idlePauseUs = activePauseUs;
+    }
+    lastX = x;
+    lastY = y;
+}
+
+int LogicCtrl::speed() const
+{
+    return state.velocityUpdater ? state.velocityUpdater->deltaX.load() : 0;
+}
+
+void LogicCtrl::emitMoves(const CursorMoves &moves)
+{
+    for (int k = 0; k < moves.count; ++k)
+        emit moveMouse(moves.at[k].x, moves.at[k].y);
+}
+
+void LogicCtrl::wrapEdges(int x, int y)
+{
+    emitMoves(CursorRules::wrapEdges(state, x, y, speed()));
+}
+
+void LogicCtrl::easyMove(int x, int y)
+{
+    emitMoves(CursorRules::easyMove(state, x, y, speed()));
+}
+
+void LogicCtrl::updateScreenFocus(int x)
+{
+    if (!state.multipleScreens)
+        return;
+    if (!state.screenFocusOn) {
+        // Forget the focused screen, so that turning the feature on again
+        // puts the curtains up at the next sample, wherever the cursor is.
+        lastFocusScreen = -1;
+        return;
+    }
+    const int i = state.screenTable.screenIndexAt(x);
+    if (i == lastFocusScreen)
+        return;
+    lastFocusScreen = i;
+    emit destroyScreenFocus();
+    emit generateNewScreenFocus(static_cast<uint>(i));
+}

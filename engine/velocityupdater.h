@@ -1,0 +1,32 @@
+#pragma once
+
+#include "enginestate.h"
+
+#include <QThread>
+
+// Samples the stored cursor x every 150 ms and keeps the horizontal speed,
+// the absolute change of x per 150 ms, for the readout and the velocity
+// thresholds.
+class VelocityUpdater : public QThread
+{
+public:
+    explicit VelocityUpdater(EngineState &state = engineState);
+    ~VelocityUpdater() override;
+
+    static constexpr unsigned long intervalMs = 150;
+
+    Relaxed<int> deltaX{0}; // read by the GUI and engine threads
+    int lastX = 0;
+
+    // One sampling step. Until the GUI thread has stored a first sample there
+    // is nothing to measure; the first real sample only seeds lastX, so the
+    // start-up does not read as one large jump from x = 0.
+    void sample();
+
+protected:
+    void run() override;
+
+private:
+    EngineState &state;
+    bool seeded = false;
+};

@@ -1,0 +1,30 @@
+#include "screendarkencurtain.h"
+#include "ui_screendarkencurtain.h"
+
+#include "enginestate.h"
+
+#include <QRegion>
+
+ScreenDarkenCurtain::ScreenDarkenCurtain(uint screen)
+    : QWidget(nullptr), ui(new Ui::ScreenDarkenCurtain), screenIndex(screen)
+{
+    ui->setupUi(this);
+    const ScreenRect &r = engineState.screenTable.rects.at(screen);
+    setMinimumSize(r.width(), r.height());
+    setMaximumSize(r.width(), r.height());
+    setStyleSheet("background-color: black;");
+    setAttribute(Qt::WA_NativeWindow, true);
+    // Shown over the desktop, it must neither activate (the window the user
+    // types into keeps the focus) nor catch the pointer.
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+                   Qt::WindowTransparentForInput);
+    setGeometry(r.left, r.top, r.width(), r.height());
+    setMask(QRegion(0, 0, width(), height()));
+    setWindowOpacity(engineState.curtainOpacityPercent / 100.0);
+}
+
+ScreenDarkenCurtain::~ScreenDarkenCurtain()
+{
+    delete ui;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QWidget>
+
+namespace Ui {
+class ScreenDarkenCurtain;
+}
+
+// A black, partly transparent window over one whole screen while Screen
+// Focus is on. It never takes the keyboard focus and lets every click
+// through to what lies under it.
+class ScreenDarkenCurtain : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Builds the curtain for the screen at this position of the screen
+    // table; the caller shows it.
+    explicit ScreenDarkenCurtain(uint screen);
+    ~ScreenDarkenCurtain() override;
+
+    uint screen() const { return screenIndex; }
+
+private:
+    Ui::ScreenDarkenCurtain *ui;
+    uint screenIndex;
+};
