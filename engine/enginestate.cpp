@@ -6,6 +6,9 @@ void EngineState::buildScreenTable(const std::vector<ScreenRect> &enumerated)
 {
     const std::size_t n = enumerated.size();
     multipleScreens = n > 1;
+    screenHeightsDiffer = false;
+    desktopLeft = 0;
+    desktopRight = 0;
     // Compared in enumeration order; the answer, "not all the same height",
     // does not depend on the order.
     for (std::size_t k = 1; k < n; ++k) {

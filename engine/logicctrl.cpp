@@ -11,6 +11,8 @@ LogicCtrl::~LogicCtrl() = default;
 void LogicCtrl::run()
 {
     lastFocusScreen = -1;
+    // Samples stored for an earlier engine in this process are not ours.
+    requestsSent = samplesSeen = state.samplesStored.load(std::memory_order_acquire);
     while (state.threadsRunning)
         QThread::usleep(pass());
 }

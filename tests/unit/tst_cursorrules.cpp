@@ -1,0 +1,246 @@
+#include "cursorrules.h"
+
+#include <QtTest>
+
+namespace {
+
+ScreenRect rect(int l, int t, int r, int b)
+{
+    return ScreenRect{l, t, r, b};
+}
+
+// The moves as a list, for comparisons.
+QVector<QPoint> list(const CursorMoves &m)
+{
+    QVector<QPoint> out;
+    for (int k = 0; k < m.count; ++k)
+        out.append(QPoint(m.at[k].x, m.at[k].y));
+    return out;
+}
+
+const QVector<QPoint> none;
+
+} // namespace
+
+class TestCursorRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // ---- edge wrap ----
+
+    void horizontalWrapOnOneScreen()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079)});
+        s.allowLeftWrap = true;
+        s.allowRightWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, 0)), (QVector<QPoint>{{1, 500}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 500, 0)), (QVector<QPoint>{{1918, 500}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 500, 500, 0)), none);
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1918, 500, 0)), none); // exact edge only
+    }
+
+    void horizontalWrapOnlyAtTheDesktopsOuterEdges()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        s.allowRightWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 3839, 400, 0)), (QVector<QPoint>{{1, 400}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 400, 0)), none);
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 400, 0)), none); // left switch off
+
+        s.allowRightWrap = false;
+        s.allowLeftWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 3839, 400, 0)), none);
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 400, 0)), (QVector<QPoint>{{3838, 400}}));
+    }
+
+    void horizontalTargetIsClampedOntoTheFarScreen()
+    {
+        // A cursor low on the tall left screen wraps to the shorter right
+        // screen's bottom row, not to a row the X server would refuse.
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
+        s.allowLeftWrap = true;
+        s.allowRightWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 1050, 0)), (QVector<QPoint>{{3198, 1023}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 1000, 0)), (QVector<QPoint>{{3198, 1000}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 3199, 1000, 0)), (QVector<QPoint>{{1, 1000}}));
+
+        // A far screen placed lower: rows above its top clamp to its top.
+        EngineState t;
+        t.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 500, 3199, 1523)});
+        t.allowLeftWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(t, 0, 10, 0)), (QVector<QPoint>{{3198, 500}}));
+    }
+
+    void verticalWrapPerScreen()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 0, 0)), none);
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, 0)), none);
+        s.screenTable.wrapFlags[0].wrapTop = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 0, 0)), (QVector<QPoint>{{700, 1078}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, 0)), none);
+        s.screenTable.wrapFlags[0].wrapBottom = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, 0)), (QVector<QPoint>{{700, 1}}));
+        // The other screen's rows follow its own switches and its own height.
+        QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 0, 0)), none);
+        s.screenTable.wrapFlags[1].wrapBottom = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 1023, 0)), (QVector<QPoint>{{2500, 1}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 1079, 0)), none);
+    }
+
+    void cornerAsksForBothMovesInOrder()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        s.allowRightWrap = true;
+        s.screenTable.wrapFlags[1].wrapTop = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 3839, 0, 0)),
+                 (QVector<QPoint>{{1, 0}, {3839, 1078}}));
+    }
+
+    void stackedScreensUseTheFirstOnesSwitches()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(0, 1080, 1919, 2159)});
+        s.screenTable.wrapFlags[1].wrapBottom = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 100, 2159, 0)), none);
+        s.screenTable.wrapFlags[0].wrapBottom = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 100, 1079, 0)), (QVector<QPoint>{{100, 1}}));
+    }
+
+    void gapBetweenScreensOnlyWrapsHorizontally()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(2000, 0, 3279, 1023)});
+        for (ScreenWrapFlags &f : s.screenTable.wrapFlags)
+            f.wrapTop = f.wrapBottom = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1950, 0, 0)), none);
+    }
+
+    void emptyTableRequestsNothing()
+    {
+        EngineState s;
+        s.allowLeftWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 0, 0)), none);
+    }
+
+    // ---- velocity thresholds ----
+
+    void thresholdsGateTheHorizontalWrapOnly()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079)});
+        s.allowRightWrap = true;
+        s.screenTable.wrapFlags[0].wrapTop = true;
+        s.minVelocityOn = true;
+        s.minVelocity = 40;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, 39)), none);
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, 40)), (QVector<QPoint>{{1, 500}}));
+        // The vertical wrap ignores the speed.
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 0, 0)), (QVector<QPoint>{{700, 1078}}));
+
+        s.minVelocityOn = false;
+        s.maxVelocityOn = true;
+        s.maxVelocity = 100;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, 100)), (QVector<QPoint>{{1, 500}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, 101)), none);
+
+        // Both on: a window of speeds.
+        s.minVelocityOn = true;
+        QVERIFY(!CursorRules::speedAllowsJump(s, 10));
+        QVERIFY(CursorRules::speedAllowsJump(s, 70));
+        QVERIFY(!CursorRules::speedAllowsJump(s, 700));
+        // Values kept while switched off have no effect.
+        s.minVelocityOn = false;
+        s.maxVelocityOn = false;
+        QVERIFY(CursorRules::speedAllowsJump(s, 0));
+        QVERIFY(CursorRules::speedAllowsJump(s, 100000));
+    }
+
+    // ---- easy move ----
+
+    void overhangTest()
+    {
+        const ScreenRect tall = rect(0, 0, 1919, 1199);
+        QVERIFY(CursorRules::inOverhang(1100, tall, rect(-1280, 0, -1, 1023)));
+        QVERIFY(!CursorRules::inOverhang(1023, tall, rect(-1280, 0, -1, 1023)));
+        QVERIFY(!CursorRules::inOverhang(1100, tall, rect(-1920, 0, -1, 1199)));   // same height
+        QVERIFY(!CursorRules::inOverhang(1100, rect(0, 0, 1919, 1023), tall));     // taller one
+        QVERIFY(!CursorRules::inOverhang(1100, tall, rect(-1280, 100, -1, 1123))); // not level
+        QVERIFY(CursorRules::inUnderhang(50, tall, rect(1920, 176, 3199, 1199)));
+        QVERIFY(!CursorRules::inUnderhang(176, tall, rect(1920, 176, 3199, 1199)));
+    }
+
+    void easyMoveToThePreviousScreen()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(-1280, 0, -1, 1023), rect(0, 0, 1919, 1199)});
+        s.easyMoveOn = true;
+        // Lands on the neighbour's bottom row; row 1024 is on no screen.
+        QCOMPARE(list(CursorRules::easyMove(s, 0, 1100, 0)), (QVector<QPoint>{{-2, 1023}}));
+        QCOMPARE(list(CursorRules::easyMove(s, 0, 1000, 0)), none); // the neighbour has that row
+        QCOMPARE(list(CursorRules::easyMove(s, 5, 1100, 0)), none); // not on the edge
+    }
+
+    void easyMoveToTheNextScreen()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
+        s.easyMoveOn = true;
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, 0)), (QVector<QPoint>{{1921, 1023}}));
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1023, 0)), none);
+    }
+
+    void easyMoveBetweenTwoShorterNeighbours()
+    {
+        EngineState s;
+        s.buildScreenTable(
+            {rect(-1280, 0, -1, 1023), rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
+        s.easyMoveOn = true;
+        QCOMPARE(list(CursorRules::easyMove(s, 0, 1150, 0)), (QVector<QPoint>{{-2, 1023}}));
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1150, 0)), (QVector<QPoint>{{1921, 1023}}));
+    }
+
+    void easyMoveToABottomAlignedNeighbour()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1199), rect(1920, 176, 3199, 1199)});
+        s.easyMoveOn = true;
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 40, 0)), (QVector<QPoint>{{1921, 176}}));
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 176, 0)), none);
+        EngineState p;
+        p.buildScreenTable({rect(-1280, 176, -1, 1199), rect(0, 0, 1919, 1199)});
+        p.easyMoveOn = true;
+        QCOMPARE(list(CursorRules::easyMove(p, 0, 40, 0)), (QVector<QPoint>{{-2, 176}}));
+    }
+
+    void easyMoveNeedsItsSwitchAndDifferentHeights()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, 0)), none); // off
+        s.easyMoveOn = true;
+        s.minVelocityOn = true;
+        s.minVelocity = 20;
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, 5)), none); // too slow
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, 25)), (QVector<QPoint>{{1921, 1023}}));
+
+        EngineState same;
+        same.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        same.easyMoveOn = true;
+        QCOMPARE(list(CursorRules::easyMove(same, 1919, 1079, 0)), none);
+
+        EngineState one;
+        one.buildScreenTable({rect(0, 0, 1919, 1079)});
+        one.easyMoveOn = true;
+        QCOMPARE(list(CursorRules::easyMove(one, 1919, 1079, 0)), none);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestCursorRules)
+#include "tst_cursorrules.moc"

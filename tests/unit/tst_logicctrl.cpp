@@ -1,0 +1,217 @@
+#include "logicctrl.h"
+
+#include <QtTest>
+
+namespace {
+
+ScreenRect rect(int l, int t, int r, int b)
+{
+    return ScreenRect{l, t, r, b};
+}
+
+// Plays the GUI thread's part: records every signal in emission order and,
+// when asked, answers an outstanding sample request with a position.
+class FakeGui : public QObject
+{
+public:
+    FakeGui(LogicCtrl &logic, EngineState &state) : state(state)
+    {
+        connect(&logic, &LogicCtrl::updateMouse, this, [this] {
+            log << "updateMouse";
+            ++pending;
+        });
+        connect(&logic, &LogicCtrl::updateLabels, this, [this] { log << "updateLabels"; });
+        connect(&logic, &LogicCtrl::moveMouse, this, [this](int x, int y) {
+            log << QString("move %1,%2").arg(x).arg(y);
+            moves << QPoint(x, y);
+        });
+        connect(&logic, &LogicCtrl::destroyScreenFocus, this, [this] { log << "destroy"; });
+        connect(&logic, &LogicCtrl::generateNewScreenFocus, this,
+                [this](uint i) { log << QString("generate %1").arg(i); });
+    }
+
+    // Stores a sample if a request is waiting; returns whether it did.
+    bool answer(int x, int y)
+    {
+        if (pending == 0)
+            return false;
+        --pending;
+        state.storeSample(x, y);
+        return true;
+    }
+
+    EngineState &state;
+    int pending = 0;
+    QStringList log;
+    QVector<QPoint> moves;
+};
+
+} // namespace
+
+class TestLogicCtrl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void noStepBeforeTheFirstSample()
+    {
+        // Left wrap on and the desktop starting at x 0: the unsampled start
+        // value (0, 0) must not throw the cursor across.
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        s.allowLeftWrap = true;
+        LogicCtrl logic(s);
+        FakeGui gui(logic, s);
+        for (int k = 0; k < 100; ++k)
+            logic.pass();
+        QCOMPARE(gui.log, (QStringList{"updateMouse", "updateLabels"}));
+        QVERIFY(gui.moves.isEmpty());
+    }
+
+    void oneRequestInFlightAndNoReplay()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        s.allowRightWrap = true;
+        LogicCtrl logic(s);
+        FakeGui gui(logic, s);
+        logic.pass();
+        QVERIFY(gui.answer(3839, 400));
+        gui.log.clear();
+        logic.pass();
+        // The jump is asked for before the next sample request, so that
+        // sample is taken after the move.
+        QCOMPARE(gui.log, (QStringList{"move 1,400", "updateMouse", "updateLabels"}));
+
+        // The GUI thread stalls: however many passes run, no further request
+        // and no repeated jump is queued.
+        for (int k = 0; k < 20000; ++k)
+            logic.pass();
+        QCOMPARE(gui.moves.size(), 1);
+        QCOMPARE(gui.pending, 1);
+
+        // After the stall the fresh sample shows the cursor moved: no jump.
+        QVERIFY(gui.answer(1, 400));
+        logic.pass();
+        logic.pass();
+        QCOMPARE(gui.moves.size(), 1);
+    }
+
+    void aStillFreshEdgeSampleJumpsAgain()
+    {
+        // A sample taken after the move that still shows the edge (the user
+        // pushed back) is acted on: the gate is about age, not position.
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079)});
+        s.allowRightWrap = true;
+        LogicCtrl logic(s);
+        FakeGui gui(logic, s);
+        logic.pass();
+        gui.answer(1919, 10);
+        logic.pass();
+        gui.answer(1919, 10);
+        logic.pass();
+        QCOMPARE(gui.moves, (QVector<QPoint>{{1, 10}, {1, 10}}));
+    }
+
+    void pauseGrowsWhileStillAndDropsOnAChange()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079)});
+        LogicCtrl logic(s);
+        FakeGui gui(logic, s);
+        unsigned long pause = 0;
+        unsigned long longest = 0;
+        int passes = 0;
+        // Stand still: the pause must reach its bound, never pass it, and get
+        // there within a few hundred samples.
+        while (passes < 2000 && longest < LogicCtrl::idlePauseBoundUs) {
+            gui.answer(700, 300);
+            pause = logic.pass();
+            longest = std::max(longest, pause);
+            ++passes;
+        }
+        QCOMPARE(longest, LogicCtrl::idlePauseBoundUs);
+        QVERIFY2(passes < 400, qPrintable(QString::number(passes)));
+
+        // The first changed sample brings the short pause back at once.
+        for (int k = 0; k < 4 && !gui.answer(701, 300); ++k)
+            logic.pass();
+        QCOMPARE(logic.pass(), LogicCtrl::activePauseUs);
+        // A request waiting for its answer is polled with the short pause.
+        QCOMPARE(gui.pending, 1);
+        QCOMPARE(logic.pass(), LogicCtrl::activePauseUs);
+    }
+
+    void focusStepSignalsOncePerChangeOfScreen()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(2000, 0, 3279, 1023)});
+        s.screenFocusOn = true;
+        LogicCtrl logic(s);
+        FakeGui gui(logic, s);
+        logic.lastFocusScreen = -1;
+        logic.updateScreenFocus(100);
+        logic.updateScreenFocus(1900);
+        QCOMPARE(gui.log, (QStringList{"destroy", "generate 0"}));
+        logic.updateScreenFocus(2500);
+        logic.updateScreenFocus(3000);
+        QCOMPARE(gui.log, (QStringList{"destroy", "generate 0", "destroy", "generate 1"}));
+        gui.log.clear();
+        // In the gap the index is -1, which travels as 4294967295.
+        logic.updateScreenFocus(1950);
+        QCOMPARE(gui.log, (QStringList{"destroy", "generate 4294967295"}));
+    }
+
+    void focusStepForgetsTheScreenWhenSwitchedOff()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        LogicCtrl logic(s);
+        FakeGui gui(logic, s);
+        logic.lastFocusScreen = -1;
+        logic.updateScreenFocus(100);
+        QVERIFY(gui.log.isEmpty()); // off
+        s.screenFocusOn = true;
+        logic.updateScreenFocus(100);
+        s.screenFocusOn = false;
+        logic.updateScreenFocus(100);
+        s.screenFocusOn = true;
+        logic.updateScreenFocus(100); // same screen: curtains come back at once
+        QCOMPARE(gui.log, (QStringList{"destroy", "generate 0", "destroy", "generate 0"}));
+    }
+
+    void focusStepNeedsSeveralScreens()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079)});
+        s.screenFocusOn = true;
+        LogicCtrl logic(s);
+        FakeGui gui(logic, s);
+        logic.lastFocusScreen = -1;
+        logic.updateScreenFocus(100);
+        logic.updateScreenFocus(5000);
+        QVERIFY(gui.log.isEmpty());
+    }
+
+    void runEndsWhenTheFlagClears()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079)});
+        LogicCtrl logic(s);
+        logic.lastFocusScreen = 7;
+        logic.start(); // flag false: no pass at all
+        QVERIFY(logic.wait(5000));
+        QCOMPARE(logic.lastFocusScreen, -1);
+
+        QSignalSpy requests(&logic, SIGNAL(updateMouse()));
+        s.threadsRunning = true;
+        logic.start();
+        QTRY_COMPARE(requests.count(), 1);
+        s.threadsRunning = false;
+        QVERIFY(logic.wait(5000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogicCtrl)
+#include "tst_logicctrl.moc"

@@ -1,0 +1,64 @@
+#include "velocityupdater.h"
+
+#include <QtTest>
+
+class TestVelocity : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void nothingToMeasureBeforeTheFirstSample()
+    {
+        EngineState s;
+        VelocityUpdater v(s);
+        v.sample();
+        v.sample();
+        QCOMPARE(v.deltaX.load(), 0);
+    }
+
+    void firstSampleOnlySeeds()
+    {
+        EngineState s;
+        VelocityUpdater v(s);
+        s.storeSample(2500, 10);
+        v.sample();
+        QCOMPARE(v.deltaX.load(), 0); // not one large jump from x = 0
+        QCOMPARE(v.lastX, 2500);
+    }
+
+    void speedIsTheAbsoluteChangeOfX()
+    {
+        EngineState s;
+        VelocityUpdater v(s);
+        s.storeSample(500, 10);
+        v.sample();
+        s.storeSample(460, 10);
+        v.sample();
+        QCOMPARE(v.deltaX.load(), 40); // left reads positive
+        s.storeSample(-300, 900);
+        v.sample();
+        QCOMPARE(v.deltaX.load(), 760);
+        s.storeSample(-300, 100); // vertical only
+        v.sample();
+        QCOMPARE(v.deltaX.load(), 0);
+        v.sample(); // standing still
+        QCOMPARE(v.deltaX.load(), 0);
+    }
+
+    void runSamplesEveryIntervalAndStops()
+    {
+        EngineState s;
+        VelocityUpdater v(s);
+        s.storeSample(100, 0);
+        s.threadsRunning = true;
+        v.start();
+        QTest::qWait(2 * VelocityUpdater::intervalMs + 100); // seeded at 100 by now
+        s.storeSample(400, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(v.deltaX.load(), 300, 2000);
+        s.threadsRunning = false;
+        QVERIFY(v.wait(2000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVelocity)
+#include "tst_velocity.moc"

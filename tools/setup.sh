@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Sets Pellmar up on Debian 12 and runs it or its tests.
+#
+#   tools/setup.sh run    install what is missing, build, start Pellmar
+#   tools/setup.sh test   install what is missing, build, run every test
+#
+# Extra CMake arguments can be passed in PELLMAR_CMAKE_ARGS; the build goes
+# to PELLMAR_BUILD_DIR (default: build).
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$here"
+mode=${1:-run}
+build=${PELLMAR_BUILD_DIR:-build}
+
+packages=(
+    # build
+    g++ make cmake qtbase5-dev qtbase5-dev-tools
+    # the virtual desktop and the end-to-end tests
+    xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xdotool trayer
+    imagemagick python3 fonts-dejavu-core
+)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null; then
+        sudo "$@"
+    else
+        echo "setup: '$*' needs root, and sudo is not installed" >&2
+        exit 1
+    fi
+}
+
+install_missing() {
+    local missing=() p
+    for p in "${packages[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+            missing+=("$p")
+        fi
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "setup: installing ${missing[*]}"
+        as_root apt-get update -q
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build() {
+    # shellcheck disable=SC2086
+    cmake -S . -B "$build" ${PELLMAR_CMAKE_ARGS:-}
+    cmake --build "$build" -j "$(nproc)"
+}
+
+display_works() {
+    [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1
+}
+
+run_on_virtual_desktop() {
+    local dir="$here/.virtual-desktop" display pid
+    echo
+    echo "setup: there is no X display to show Pellmar on (DISPLAY is '${DISPLAY:-}')."
+    echo "setup: starting a virtual desktop instead: two monitors side by side,"
+    echo "       1920x1080 on the left and 1280x1024 on the right (Xorg's dummy driver)."
+    display=$(tools/virtual-desktop.sh start "$dir")
+    trap 'kill -TERM $pid 2>/dev/null; wait $pid 2>/dev/null; tools/virtual-desktop.sh stop "$dir"' EXIT
+    DISPLAY=$display "$build/pellmar" &
+    pid=$!
+    sleep 2
+    DISPLAY=$display import -window root "$dir/screenshot.png" 2>/dev/null || true
+    cat <<TXT
+setup: Pellmar runs on display $display (pid $pid).
+       A picture of that desktop:   $dir/screenshot.png
+       Move its pointer:            DISPLAY=$display xdotool mousemove 3199 500
+       Where the pointer is:        DISPLAY=$display xdotool getmouselocation
+       Press Ctrl-C here to end Pellmar and the virtual desktop.
+TXT
+    wait $pid || true
+}
+
+case "$mode" in
+run)
+    install_missing
+    build
+    if display_works; then
+        exec "$build/pellmar"
+    fi
+    run_on_virtual_desktop
+    ;;
+test)
+    install_missing
+    build
+    ctest --test-dir "$build" --output-on-failure
+    ;;
+*)
+    echo "usage: tools/setup.sh run|test" >&2
+    exit 2
+    ;;
+esac
