@@ -100,6 +100,10 @@ layout_screens() {
         xrandr -display "$d" --output "DUMMY$i" --off 2>/dev/null || true
         i=$((i + 1))
     done
+    # A full query makes the server poll its outputs again; until then
+    # programs that ask for the current resources (Qt does) see only the
+    # first monitor.
+    xrandr -display "$d" --query >/dev/null
 }
 
 # A 60 Hz mode line for WxH (timings need only be plausible for the dummy driver).
