@@ -61,6 +61,7 @@ Window_Main::~Window_Main()
 {
     SettingsCtrl::saveSettings();
     engineState.threadsRunning = false;
+    engineState.doorbell.ring(); // no need to wait out a doze
     engineState.velocityUpdater->wait();
     engineState.logicCtrl->wait();
     delete ui;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "doorbell.h"
 #include "relaxed.h"
 #include "screentable.h"
 
@@ -52,6 +53,9 @@ struct EngineState
     Relaxed<int> maxVelocity{0};
 
     Relaxed<bool> threadsRunning{false};
+
+    // Rung on pointer device motion, so the engine may doze while idle.
+    Doorbell doorbell;
 
     // How many samples the GUI thread has stored, one per engine request.
     // The only field published with release/acquire: the engine must see

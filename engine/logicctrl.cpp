@@ -14,7 +14,16 @@ void LogicCtrl::run()
     // Samples stored for an earlier engine in this process are not ours.
     requestsSent = samplesSeen = state.samplesStored.load(std::memory_order_acquire);
     while (state.threadsRunning)
-        QThread::usleep(pass());
+        pause(pass());
+}
+
+void LogicCtrl::pause(unsigned long us)
+{
+    // Device motion ends any pause of a millisecond or more at once.
+    if (us >= 1000 && state.doorbell.available())
+        state.doorbell.doze(static_cast<int>(us / 1000));
+    else
+        QThread::usleep(us);
 }
 
 unsigned long LogicCtrl::pass()
@@ -47,7 +56,10 @@ void LogicCtrl::takeSample(int x, int y)
 {
     if (samplesSeen > 1 && x == lastX && y == lastY) {
         // Standing still: lengthen the pause step by step to its bound.
-        if (++stillSamples > stillSamplesBeforeBackoff)
+        ++stillSamples;
+        if (stillSamples > stillSamplesBeforeDoze && state.doorbell.available())
+            idlePauseUs = dozePauseUs;
+        else if (stillSamples > stillSamplesBeforeBackoff)
             idlePauseUs = std::min(idlePauseUs * 2, idlePauseBoundUs);
     } else {
         stillSamples = 0;

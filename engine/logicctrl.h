@@ -32,9 +32,17 @@ public:
     static constexpr unsigned long idlePauseBoundUs = 8000;
     // Unchanged samples before the pause starts to grow.
     static constexpr unsigned stillSamplesBeforeBackoff = 64;
+    // Where the doorbell rings on device motion, a cursor that has stood
+    // still this many samples at the bound is sampled only this often; a
+    // move of the device wakes the engine at once.
+    static constexpr unsigned stillSamplesBeforeDoze = stillSamplesBeforeBackoff + 100;
+    static constexpr unsigned long dozePauseUs = 100000;
 
     // One engine pass; returns the pause before the next one, in microseconds.
     unsigned long pass();
+
+    // Waits as long as a pass asked for (a doze may end early).
+    void pause(unsigned long us);
 
     // The cursor steps, each emitting what it asks for.
     void wrapEdges(int x, int y);

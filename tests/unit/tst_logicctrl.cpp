@@ -1,6 +1,7 @@
 #include "logicctrl.h"
 
 #include <QtTest>
+#include <thread>
 
 namespace {
 
@@ -141,6 +142,50 @@ private slots:
         // A request waiting for its answer is polled with the short pause.
         QCOMPARE(gui.pending, 1);
         QCOMPARE(logic.pass(), LogicCtrl::activePauseUs);
+    }
+
+    void dozesOnlyWhereTheDoorbellRings()
+    {
+        // Without a doorbell the pause never passes its bound; with one, a
+        // cursor that stands still long enough is sampled seldom.
+        for (bool bell : {false, true}) {
+            EngineState s;
+            s.buildScreenTable({rect(0, 0, 1919, 1079)});
+            s.doorbell.setAvailable(bell);
+            LogicCtrl logic(s);
+            FakeGui gui(logic, s);
+            unsigned long longest = 0;
+            for (int k = 0; k < 2000; ++k) {
+                gui.answer(10, 10);
+                longest = std::max(longest, logic.pass());
+            }
+            QCOMPARE(longest, bell ? LogicCtrl::dozePauseUs : LogicCtrl::idlePauseBoundUs);
+        }
+    }
+
+    void doorbellEndsADozeAtOnce()
+    {
+        Doorbell bell;
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!bell.doze(30)); // nobody rings: the whole pause
+        QVERIFY(t.elapsed() >= 25);
+
+        std::thread ringer([&bell] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            bell.ring();
+        });
+        t.restart();
+        QVERIFY(bell.doze(5000));
+        QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+        ringer.join();
+
+        // Rings while nobody dozes leave nothing behind.
+        for (int k = 0; k < 100; ++k)
+            bell.ring();
+        t.restart();
+        QVERIFY(!bell.doze(20));
+        QVERIFY(t.elapsed() >= 15);
     }
 
     void focusStepSignalsOncePerChangeOfScreen()
