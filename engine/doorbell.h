@@ -15,15 +15,15 @@ public:
     void setAvailable(bool on) { isAvailable = on; }
     bool available() const { return isAvailable; }
 
-    // Any thread. Wakes the engine if it dozes; otherwise does nothing.
+    // Any thread. Ends the engine's current or next doze.
     void ring();
 
-    // Engine thread. Sleeps up to timeoutMs, less if rung; returns whether
-    // it was rung.
+    // Engine thread. Sleeps up to timeoutMs, less if rung since the last
+    // doze ended; returns whether it was rung.
     bool doze(int timeoutMs);
 
 private:
     Relaxed<bool> isAvailable{false};
-    std::atomic<bool> dozing{false};
+    std::atomic<bool> pending{false};
     QSemaphore bell;
 };

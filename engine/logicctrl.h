@@ -36,7 +36,7 @@ public:
     // still this many samples at the bound is sampled only this often; a
     // move of the device wakes the engine at once.
     static constexpr unsigned stillSamplesBeforeDoze = stillSamplesBeforeBackoff + 100;
-    static constexpr unsigned long dozePauseUs = 100000;
+    static constexpr unsigned long dozePauseUs = 200000;
 
     // One engine pass; returns the pause before the next one, in microseconds.
     unsigned long pass();
