@@ -17,19 +17,26 @@
 
 namespace {
 
-// Reads the desktop's screens, once: a screen added, moved or removed later
-// is not noticed.
-void buildScreenTable()
+std::vector<ScreenRect> platformScreens()
 {
     std::vector<ScreenRect> rects;
     for (const QScreen *screen : QGuiApplication::screens()) {
         const QRect g = screen->geometry();
         rects.push_back(ScreenRect{g.left(), g.top(), g.right(), g.bottom()});
     }
-    engineState.buildScreenTable(rects);
+    return rects;
+}
+
+// Reads the desktop's screens, once: a screen added, moved or removed later
+// is not noticed.
+void buildScreenTable()
+{
+    engineState.buildScreenTable(Window_Main::screenSource());
 }
 
 } // namespace
+
+std::vector<ScreenRect> (*Window_Main::screenSource)() = platformScreens;
 
 Window_Main::Window_Main(QWidget *parent) : QMainWindow(parent), ui(new Ui_Window_Main)
 {
@@ -234,6 +241,9 @@ void Window_Main::on_btnScreenFocus_clicked()
     ui->sldOpacityAmount->setEnabled(engineState.screenFocusOn);
     if (!engineState.screenFocusOn)
         on_destroyScreenFocus();
+    else
+        engineState.screenFocusArmings = engineState.screenFocusArmings + 1;
+    engineState.doorbell.ring(); // a dozing engine looks at once
 }
 
 void Window_Main::on_generateNewScreenFocus(uint index)

@@ -3,12 +3,14 @@
 #include <QList>
 #include <QMainWindow>
 #include <QSystemTrayIcon>
+#include <vector>
 
 class QAction;
 class QCloseEvent;
 class QMenu;
 class ScreenDarkenCurtain;
 class Ui_Window_Main;
+struct ScreenRect;
 
 // The main window: builds and starts everything in its constructor, saves,
 // stops and joins the worker threads in its destructor, and carries out on
@@ -20,6 +22,10 @@ class Window_Main : public QMainWindow
 public:
     explicit Window_Main(QWidget *parent = nullptr);
     ~Window_Main() override;
+
+    // Where the window reads the desktop's screens from, once, as it is
+    // built: the platform's screens unless a test puts its own here.
+    static std::vector<ScreenRect> (*screenSource)();
 
     Ui_Window_Main *ui;
     QSystemTrayIcon *trayIcon = nullptr;

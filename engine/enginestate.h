@@ -46,6 +46,9 @@ struct EngineState
     // Controls of the panel; they live for one run only.
     Relaxed<int> curtainOpacityPercent{50};
     Relaxed<bool> screenFocusOn{false};
+    // Counts the times Screen Focus was switched on, so the engine notices
+    // an off-and-on that came too fast for it to see the off.
+    Relaxed<unsigned> screenFocusArmings{0};
     Relaxed<bool> easyMoveOn{false};
     Relaxed<bool> minVelocityOn{false};
     Relaxed<int> minVelocity{0};

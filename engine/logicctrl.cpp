@@ -94,11 +94,15 @@ void LogicCtrl::updateScreenFocus(int x)
 {
     if (!state.multipleScreens)
         return;
+    // Switched off, or off and on again: forget the focused screen, so that
+    // the curtains go up at the next sample, wherever the cursor is.
     if (!state.screenFocusOn) {
-        // Forget the focused screen, so that turning the feature on again
-        // puts the curtains up at the next sample, wherever the cursor is.
         lastFocusScreen = -1;
         return;
+    }
+    if (state.screenFocusArmings != focusArmingsSeen) {
+        focusArmingsSeen = state.screenFocusArmings;
+        lastFocusScreen = -1;
     }
     const int i = state.screenTable.screenIndexAt(x);
     if (i == lastFocusScreen)

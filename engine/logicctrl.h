@@ -71,4 +71,5 @@ private:
     int lastY = 0;
     unsigned stillSamples = 0;
     unsigned long idlePauseUs = activePauseUs;
+    unsigned focusArmingsSeen = 0;
 };

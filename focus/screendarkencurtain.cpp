@@ -15,10 +15,11 @@ ScreenDarkenCurtain::ScreenDarkenCurtain(uint screen)
     setStyleSheet("background-color: black;");
     setAttribute(Qt::WA_NativeWindow, true);
     // Shown over the desktop, it must neither activate (the window the user
-    // types into keeps the focus) nor catch the pointer.
+    // types into keeps the focus) nor catch the pointer, and a window
+    // manager must not frame it: a title bar would push it off its screen.
     setAttribute(Qt::WA_ShowWithoutActivating, true);
-    setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
-                   Qt::WindowTransparentForInput);
+    setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint |
+                   Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput);
     setGeometry(r.left, r.top, r.width(), r.height());
     setMask(QRegion(0, 0, width(), height()));
     setWindowOpacity(engineState.curtainOpacityPercent / 100.0);

@@ -154,7 +154,75 @@ class Pellmar:
                     values[k] = v
         return values
 
+    def keys(self, *keys):
+        """Types keys into the main window, which takes the focus first."""
+        self.desktop.xdotool("windowfocus", "--sync", self.window)
+        for key in keys:
+            self.desktop.xdotool("key", key)
+        time.sleep(0.1)
+
+    def click_canvas(self, point):
+        """A press on the screen map, at canvas coordinates."""
+        ox, oy = self.window_origin()
+        self.desktop.click(ox + 10 + point[0], oy + 10 + point[1])
+        time.sleep(0.1)
+
+    def windows(self):
+        """The program's visible top-level windows: {id: (w, h, x, y)}."""
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid)],
+                           env=self.desktop.env, capture_output=True, text=True)
+        found = {}
+        for wid in r.stdout.split():
+            out = subprocess.run(["xwininfo", "-id", wid], env=self.desktop.env,
+                                 capture_output=True, text=True).stdout
+            if "IsViewable" not in out:
+                continue
+            g = {k: int(v) for k, v in re.findall(r"(Absolute upper-left [XY]|Width|Height):\s+(-?\d+)", out)}
+            found[wid] = (g["Width"], g["Height"], g["Absolute upper-left X"], g["Absolute upper-left Y"])
+        return found
+
+    def curtains(self):
+        """The curtain windows now up, as sorted (w, h, x, y)."""
+        return sorted(g for wid, g in self.windows().items() if int(wid) != int(self.window))
+
+    def opacity(self, wid):
+        out = subprocess.run(["xprop", "-id", str(wid), "_NET_WM_WINDOW_OPACITY"], env=self.desktop.env,
+                             capture_output=True, text=True).stdout
+        m = re.search(r"= (\d+)", out)
+        return int(m.group(1)) / 0xFFFFFFFF if m else 1.0
+
     def cpu_seconds(self):
         with open(f"/proc/{self.proc.pid}/stat") as f:
             fields = f.read().rsplit(")", 1)[1].split()
         return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def canvas_markers(screens, canvas=(561, 351), depth=15, gap=10):
+    """Where the main window's screen map draws each wrap marker: a dict
+    {(screen, edge): (x, y)} of a point well inside each marker, in canvas
+    coordinates. screens: (width, height, left, top) in table order."""
+    avail_w, avail_h = canvas[0] - 3, canvas[1] - 3
+    total_w = sum(s[0] for s in screens)
+    top = min(s[3] for s in screens)
+    span = abs(max(s[3] + s[1] - 1 for s in screens) - top)
+    n = len(screens)
+    k = 1
+    while not (total_w // k + (n - 1) * gap <= avail_w and span // k <= avail_h):
+        k += 1
+    width, height = total_w // k + (n - 1) * gap, span // k
+    off_x, off_y = (avail_w - width) // 2 + 1, (avail_h - height) // 2 + 1
+    points = {}
+    left = off_x
+    for i, (w, h, _x, y) in enumerate(screens):
+        sw, sh = w // k, h // k
+        t = off_y + (y - top) // k
+        r, b = left + sw, t + sh
+        mid_x, mid_y = (left + r) // 2, (t + b) // 2
+        points[(i, "top")] = (mid_x, t + depth // 2)
+        points[(i, "bottom")] = (mid_x, b - depth // 2)
+        if i == 0:
+            points[(i, "left")] = (left + depth // 2, mid_y)
+        if i == n - 1:
+            points[(i, "right")] = (r - depth // 2, mid_y)
+        left = r + gap
+    return points

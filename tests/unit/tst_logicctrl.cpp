@@ -227,6 +227,15 @@ private slots:
         s.screenFocusOn = true;
         logic.updateScreenFocus(100); // same screen: curtains come back at once
         QCOMPARE(gui.log, (QStringList{"destroy", "generate 0", "destroy", "generate 0"}));
+
+        // Off and on between two samples (a double click on the box): the
+        // engine never sees the off, but the curtains still come back.
+        gui.log.clear();
+        s.screenFocusArmings = s.screenFocusArmings + 1;
+        logic.updateScreenFocus(100);
+        QCOMPARE(gui.log, (QStringList{"destroy", "generate 0"}));
+        logic.updateScreenFocus(100);
+        QCOMPARE(gui.log.size(), 2);
     }
 
     void focusStepNeedsSeveralScreens()

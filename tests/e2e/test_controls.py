@@ -1,0 +1,163 @@
+"""The window's controls on real X servers: wrap markers on the screen map,
+Easy Move across height mismatches, and the Screen Focus curtains."""
+import signal
+import subprocess
+import time
+import unittest
+
+from desktop import Desktop, Pellmar, canvas_markers, wait_for
+
+
+RED, GREEN = "srgb(255,0,0)", "srgb(0,255,0)"
+
+
+def pixel(desk, x, y):
+    path = desk.dir + "/shot.png"
+    desk.screenshot(path)
+    out = subprocess.run(["convert", path, "-format", f"%[pixel:p{{{x},{y}}}]", "info:"],
+                         capture_output=True, text=True, check=True).stdout
+    return out.strip()
+
+
+class Markers(unittest.TestCase):
+    """1920x1080 left of 1280x1024, tops level."""
+    screens = [(1920, 1080, 0, 0), (1280, 1024, 1920, 0)]
+
+    @classmethod
+    def setUpClass(cls):
+        cls.desk = Desktop("1920x1080+0+0 1280x1024+1920+0")
+        cls.marks = canvas_markers(cls.screens)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.close()
+
+    def test_layout_matches_the_map(self):
+        # The map's scale for this pair: every screen 1/6, 8 pixels in.
+        self.assertEqual(self.marks[(0, "left")], (15, 175))
+
+    def test_pressing_markers_switches_wraps(self):
+        app = Pellmar(self.desk, {"boolShowToolTip": False})
+        self.addCleanup(app.kill)
+        app.wait_window()
+        ox, oy = app.window_origin()
+        top1 = self.marks[(1, "top")]
+        self.assertEqual(pixel(self.desk, ox + 10 + top1[0], oy + 10 + top1[1]), RED)
+
+        app.click_canvas(top1)
+        self.assertEqual(pixel(self.desk, ox + 10 + top1[0], oy + 10 + top1[1]), GREEN)
+        self.desk.move(2500, 0)
+        self.assertEqual(self.desk.wait_pointer((2500, 1022)), (2500, 1022))
+
+        app.click_canvas(self.marks[(0, "bottom")])
+        self.desk.move(700, 1079)
+        self.assertEqual(self.desk.wait_pointer((700, 1)), (700, 1))
+        # The other screen's bottom row is still off.
+        self.desk.move(2500, 1023)
+        self.assertTrue(self.desk.stays((2500, 1023)))
+
+        app.click_canvas(self.marks[(1, "right")])
+        self.desk.move(3199, 500)
+        self.assertEqual(self.desk.wait_pointer((1, 500)), (1, 500))
+        time.sleep(0.5)  # two presses this close would make a double click
+        app.click_canvas(self.marks[(1, "right")])  # off again
+        self.desk.move(3199, 500)
+        self.assertTrue(self.desk.stays((3199, 500)))
+        app.click_canvas(self.marks[(0, "left")])
+        self.desk.move(0, 300)
+        self.assertEqual(self.desk.wait_pointer((3198, 300)), (3198, 300))
+
+        # A press on a screen's body switches nothing.
+        app.click_canvas((100, 175))
+        self.desk.move(0, 300)
+        self.assertEqual(self.desk.wait_pointer((3198, 300)), (3198, 300))
+
+        self.assertEqual(app.stop(), 0)
+        stored = app.stored()
+        self.assertEqual((stored["allowLeftWrap"], stored["allowRightWrap"]), ("true", "false"))
+
+
+class EasyMove(unittest.TestCase):
+    def run_case(self, layout, start, target):
+        desk = Desktop(layout)
+        self.addCleanup(desk.close)
+        desk.move(700, 400)
+        app = Pellmar(desk, {"boolShowToolTip": False})
+        self.addCleanup(app.kill)
+        app.wait_window()
+        desk.move(*start)
+        self.assertTrue(desk.stays(start), "Easy Move starts off")
+        app.keys("Tab", "Tab", "space")  # focus goes Min, Max, then Easy Move
+        desk.move(700, 400)
+        desk.move(*start)
+        self.assertEqual(desk.wait_pointer(target), target)
+        self.assertEqual(app.stop(), 0)
+
+    def test_onto_a_shorter_next_screen(self):
+        self.run_case("1920x1200+0+0 1280x1024+1920+0", (1919, 1100), (1921, 1023))
+
+    def test_onto_a_shorter_previous_screen(self):
+        self.run_case("1280x1024+0+0 1920x1200+1280+0", (1280, 1150), (1278, 1023))
+
+    def test_onto_a_bottom_aligned_neighbour(self):
+        self.run_case("1920x1200+0+0 1280x1024+1920+176", (1919, 40), (1921, 176))
+
+
+class ScreenFocus(unittest.TestCase):
+    def start(self, layout):
+        desk = Desktop(layout)
+        self.addCleanup(desk.close)
+        desk.move(700, 400)
+        app = Pellmar(desk, {"boolShowToolTip": False})
+        self.addCleanup(app.kill)
+        app.wait_window()
+        return desk, app
+
+    def test_curtains_cover_the_other_screens_and_follow_the_pointer(self):
+        desk, app = self.start("1920x1080+0+0 1280x1024+1920+0 1920x1080+3200+0")
+        self.assertEqual(app.curtains(), [])
+        app.keys("Tab", "Tab", "Tab", "space")  # Min, Max, Easy Move, Screen Focus
+        focus_before = desk.xdotool("getwindowfocus").strip()
+        on_1_and_2 = [(1280, 1024, 1920, 0), (1920, 1080, 3200, 0)]
+        self.assertEqual(wait_for(lambda: app.curtains() == on_1_and_2), True, app.curtains())
+        for wid in app.windows():
+            if int(wid) != int(app.window):
+                self.assertAlmostEqual(app.opacity(wid), 0.5, places=2)
+        # Putting curtains up took no keyboard focus.
+        self.assertEqual(desk.xdotool("getwindowfocus").strip(), focus_before)
+
+        desk.move(2500, 500)
+        on_0_and_2 = [(1920, 1080, 0, 0), (1920, 1080, 3200, 0)]
+        self.assertEqual(wait_for(lambda: app.curtains() == on_0_and_2), True, app.curtains())
+        desk.move(4000, 500)
+        on_0_and_1 = [(1280, 1024, 1920, 0), (1920, 1080, 0, 0)]
+        self.assertEqual(wait_for(lambda: app.curtains() == on_0_and_1), True, app.curtains())
+
+        # The slider, next in the focus chain: End makes the curtains opaque.
+        desk.move(700, 400)
+        wait_for(lambda: app.curtains() == on_1_and_2)
+        app.keys("Tab", "End")
+        self.assertTrue(wait_for(lambda: all(
+            app.opacity(w) > 0.99 for w in app.windows() if int(w) != int(app.window))))
+
+        # Off: every curtain goes.
+        app.keys("shift+Tab", "space")
+        self.assertEqual(wait_for(lambda: app.curtains() == []), True, app.curtains())
+        self.assertEqual(app.stop(), 0)
+
+    def test_a_curtain_lets_the_pointer_through(self):
+        # Stacked screens share their columns, so the lower one is taken for
+        # the upper one and curtained while the pointer is on it.
+        desk, app = self.start("1920x1080+0+0 1920x1080+0+1080")
+        app.keys("Tab", "Tab", "space")  # Min, Max, Screen Focus (no Easy Move)
+        desk.move(500, 1500)
+        self.assertEqual(wait_for(lambda: app.curtains() == [(1920, 1080, 0, 1080)]), True,
+                         app.curtains())
+        curtain = next(w for w in app.windows() if int(w) != int(app.window))
+        under = desk.xdotool("getmouselocation").split("window:")[1].strip()
+        self.assertNotEqual(int(under), int(curtain))
+        self.assertEqual(app.stop(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
