@@ -1,3 +1,5 @@
+#include "sessioncheck.h"
+#include "singleinstance.h"
 #include "window_main.h"
 
 #include <QApplication>
@@ -15,12 +17,18 @@ int main(int argc, char *argv[])
 #ifdef Q_OS_UNIX
     UnixSignalWatcher signalWatcher;
 #endif
+    SingleInstance instance;
+    if (!instance.claim())
+        return 0; // the running one shows its window instead
 #ifdef PELLMAR_HAVE_XINPUT
     RawMotionWatcher motionWatcher;
     motionWatcher.start();
 #endif
     Window_Main window;
+    QObject::connect(&instance, &SingleInstance::showRequested, &window,
+                     [&window] { window.bringToFront(); });
     window.show();
+    SessionCheck::warnIfNoCursorControl(&window);
     const int result = app.exec();
     return result;
 }

@@ -171,6 +171,18 @@ void Window_Main::iconActivated(QSystemTrayIcon::ActivationReason reason)
     hide_showItem->setText("Hide");
 }
 
+void Window_Main::bringToFront()
+{
+    if (hide_showItem)
+        hide_showItem->setText("Hide");
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
 void Window_Main::on_hide_showItem_clicked()
 {
     if (isVisible()) {

@@ -27,6 +27,10 @@ public:
     // built: the platform's screens unless a test puts its own here.
     static std::vector<ScreenRect> (*screenSource)();
 
+    // Shows the window, hidden to the tray or not, in front of the others:
+    // what a second start of the program asks for.
+    void bringToFront();
+
     Ui_Window_Main *ui;
     QSystemTrayIcon *trayIcon = nullptr;
     QMenu *trayIconMenu = nullptr;

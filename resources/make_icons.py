@@ -3,6 +3,7 @@
 
   icon.ico  32x32, 48x48 and 64x64 at 32 bits per pixel, and 256x256 as PNG
   icon.png  16x16, 8-bit RGBA (the tray icon)
+  hicolor/SIZE/pellmar.png  the desktop icon theme's sizes, for installing
 
 The picture: two monitors side by side on a dark tile, and an arrow that
 leaves the right monitor and comes back in on the left one. Standard library
@@ -144,6 +145,11 @@ def main():
         f.write(ico(images))
     with open(os.path.join(here, "icon.png"), "wb") as f:
         f.write(png(render(16), 16))
+    for size in (16, 22, 24, 32, 48, 64, 128, 256):
+        folder = os.path.join(here, "hicolor", f"{size}x{size}")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "pellmar.png"), "wb") as f:
+            f.write(png(render(size), size))
 
 
 if __name__ == "__main__":

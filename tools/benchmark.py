@@ -11,8 +11,6 @@ drive it (XTest motion); warps by another program (XWarpPointer, as
 `xdotool mousemove` does) are timed separately.
 """
 import argparse
-import ctypes
-import ctypes.util
 import os
 import platform
 import random
@@ -25,44 +23,6 @@ from desktop import Desktop, Pellmar  # noqa: E402
 
 LAYOUT = "1920x1080+0+0 1280x1024+1920+0"
 RIGHT_EDGE = 3199
-
-
-class Pointer:
-    """An outside X client that moves and reads the pointer."""
-
-    def __init__(self, display):
-        self.x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
-        self.xtst = ctypes.CDLL(ctypes.util.find_library("Xtst"))
-        self.x11.XOpenDisplay.restype = ctypes.c_void_p
-        self.x11.XDefaultRootWindow.restype = ctypes.c_ulong
-        self.x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        self.x11.XQueryPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_void_p] * 7
-        self.x11.XWarpPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong] + [ctypes.c_int] * 6
-        self.x11.XFlush.argtypes = [ctypes.c_void_p]
-        self.x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-        self.xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
-                                                   ctypes.c_int, ctypes.c_ulong]
-        self.dpy = self.x11.XOpenDisplay(display.encode())
-        if not self.dpy:
-            raise RuntimeError("cannot open " + display)
-        self.root = self.x11.XDefaultRootWindow(self.dpy)
-
-    def move(self, x, y):
-        """Device-like motion (XTest), as a mouse or an input-sharing tool makes."""
-        self.xtst.XTestFakeMotionEvent(self.dpy, -1, x, y, 0)
-        self.x11.XSync(self.dpy, 0)
-
-    def warp(self, x, y):
-        self.x11.XWarpPointer(self.dpy, 0, self.root, 0, 0, 0, 0, x, y)
-        self.x11.XSync(self.dpy, 0)
-
-    def position(self):
-        r, c = ctypes.c_ulong(), ctypes.c_ulong()
-        rx, ry, wx, wy = ctypes.c_int(), ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
-        m = ctypes.c_uint()
-        self.x11.XQueryPointer(self.dpy, self.root, ctypes.byref(r), ctypes.byref(c), ctypes.byref(rx),
-                               ctypes.byref(ry), ctypes.byref(wx), ctypes.byref(wy), ctypes.byref(m))
-        return rx.value, ry.value
 
 
 def rss_kib(pid):
@@ -116,7 +76,7 @@ def main():
 
     desk = Desktop(LAYOUT)
     try:
-        pointer = Pointer(desk.display)
+        pointer = desk.x
         pointer.move(700, 500)
         app = Pellmar(desk, {"allowRightWrap": True, "boolShowToolTip": False})
         app.wait_window()

@@ -19,6 +19,8 @@ packages=(
     # the virtual desktop and the end-to-end tests
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xdotool trayer
     imagemagick python3 fonts-dejavu-core
+    # packaging checks
+    dpkg-dev desktop-file-utils appstream
 )
 
 as_root() {

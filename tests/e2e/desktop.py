@@ -1,6 +1,8 @@
 """A real X desktop for end-to-end tests: Xorg with the dummy driver and
 RandR monitors laid out side by side, the real pellmar on it, and xdotool
 to drive the pointer. Every process started here is ended by its own id."""
+import ctypes
+import ctypes.util
 import os
 import re
 import shutil
@@ -27,6 +29,77 @@ def wait_for(predicate, timeout=5.0, step=0.01):
         time.sleep(step)
 
 
+class XClient:
+    """An outside X client of its own: moves and reads the pointer as a
+    device or another program would, and asks windows to close."""
+
+    class _ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                    ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                    ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+
+    def __init__(self, display):
+        self.x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+        self.xtst = ctypes.CDLL(ctypes.util.find_library("Xtst"))
+        x = self.x11
+        x.XOpenDisplay.restype = ctypes.c_void_p
+        x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        x.XDefaultRootWindow.restype = ctypes.c_ulong
+        x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x.XQueryPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_void_p] * 7
+        x.XWarpPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong] + [ctypes.c_int] * 6
+        x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x.XInternAtom.restype = ctypes.c_ulong
+        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+        self.xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
+                                                   ctypes.c_int, ctypes.c_ulong]
+        self.dpy = x.XOpenDisplay(display.encode())
+        if not self.dpy:
+            raise RuntimeError("cannot open display " + display)
+        self.root = x.XDefaultRootWindow(self.dpy)
+
+    def close(self):
+        if self.dpy:
+            self.x11.XCloseDisplay(self.dpy)
+            self.dpy = None
+
+    def move(self, x, y):
+        """Device-like motion (XTest), as a mouse or an input-sharing tool makes."""
+        self.xtst.XTestFakeMotionEvent(self.dpy, -1, x, y, 0)
+        self.x11.XSync(self.dpy, 0)
+
+    def warp(self, x, y):
+        """A program putting the pointer somewhere, as `xdotool mousemove` does."""
+        self.x11.XWarpPointer(self.dpy, 0, self.root, 0, 0, 0, 0, x, y)
+        self.x11.XSync(self.dpy, 0)
+
+    def position(self):
+        r, c = ctypes.c_ulong(), ctypes.c_ulong()
+        rx, ry, wx, wy = ctypes.c_int(), ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
+        m = ctypes.c_uint()
+        self.x11.XQueryPointer(self.dpy, self.root, ctypes.byref(r), ctypes.byref(c), ctypes.byref(rx),
+                               ctypes.byref(ry), ctypes.byref(wx), ctypes.byref(wy), ctypes.byref(m))
+        return rx.value, ry.value
+
+    def selection_owner(self, name):
+        self.x11.XGetSelectionOwner.restype = ctypes.c_ulong
+        self.x11.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        return self.x11.XGetSelectionOwner(self.dpy, self.x11.XInternAtom(self.dpy, name, 0))
+
+    def request_close(self, window):
+        """What a window manager's close button sends: WM_DELETE_WINDOW."""
+        ev = self._ClientMessage()
+        ev.type = 33  # ClientMessage
+        ev.window = int(window)
+        ev.message_type = self.x11.XInternAtom(self.dpy, b"WM_PROTOCOLS", 0)
+        ev.format = 32
+        ev.data[0] = self.x11.XInternAtom(self.dpy, b"WM_DELETE_WINDOW", 0)
+        self.x11.XSendEvent(self.dpy, int(window), 0, 0, ctypes.byref(ev))
+        self.x11.XSync(self.dpy, 0)
+
+
 class Desktop:
     def __init__(self, layout=TWO_SCREENS):
         self.layout = layout
@@ -35,8 +108,30 @@ class Desktop:
                              capture_output=True, text=True, timeout=60)
         self.display = out.stdout.strip().splitlines()[-1]
         self.env = dict(os.environ, DISPLAY=self.display)
+        self.tray = None
+        self.x = XClient(self.display)
+
+    def start_tray(self):
+        """A system tray host (trayer) on this desktop."""
+        self.tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                      "request", "--height", "24", "--transparent", "false"],
+                                     env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        assert wait_for(lambda: self.x.selection_owner(b"_NET_SYSTEM_TRAY_S0"), 10), \
+            "trayer did not take the system tray"
+
+    def stop_tray(self):
+        if self.tray and self.tray.poll() is None:
+            self.tray.terminate()
+            try:
+                self.tray.wait(5)
+            except subprocess.TimeoutExpired:
+                self.tray.kill()
+                self.tray.wait()
+        self.tray = None
 
     def close(self):
+        self.stop_tray()
+        self.x.close()
         subprocess.run([VIRTUAL_DESKTOP, "stop", self.dir], check=False, timeout=30)
         shutil.rmtree(self.dir, ignore_errors=True)
 
@@ -182,8 +277,22 @@ class Pellmar:
         return found
 
     def curtains(self):
-        """The curtain windows now up, as sorted (w, h, x, y)."""
-        return sorted(g for wid, g in self.windows().items() if int(wid) != int(self.window))
+        """The curtain windows now up, as sorted (w, h, x, y): all but the
+        main window and small ones (the tray icon, its notice, menus)."""
+        return sorted(g for wid, g in self.windows().items()
+                      if int(wid) != int(self.window) and g[0] >= 400 and g[1] >= 400)
+
+    def tray_icon(self):
+        """Centre of the tray icon: the program's small window in the tray."""
+        for g in self.windows().values():
+            if g[0] <= 64 and g[1] <= 64:
+                return g[2] + g[0] // 2, g[3] + g[1] // 2
+        return None
+
+    def main_window_visible(self):
+        out = subprocess.run(["xwininfo", "-id", str(self.window)], env=self.desktop.env,
+                             capture_output=True, text=True).stdout
+        return "IsViewable" in out
 
     def opacity(self, wid):
         out = subprocess.run(["xprop", "-id", str(wid), "_NET_WM_WINDOW_OPACITY"], env=self.desktop.env,

@@ -1,5 +1,6 @@
 #include "enginestate.h"
 #include "logicctrl.h"
+#include "sessioncheck.h"
 #include "ui_window_main.h"
 #include "window_main.h"
 #include "windowcanvas.h"
@@ -243,6 +244,27 @@ private slots:
         engineState.minVelocity = 0;
         engineState.maxVelocityOn = false;
         engineState.maxVelocity = 0;
+    }
+
+    void closingWithoutATrayIsAccepted()
+    {
+        w->show();
+        QVERIFY(w->close()); // accepted: with the last window the event loop ends
+        QVERIFY(!w->isVisible());
+        // What a second start asks for brings it back.
+        w->bringToFront();
+        QVERIFY(w->isVisible());
+    }
+
+    void cursorControlNeedsX11()
+    {
+        QVERIFY(SessionCheck::cursorControlAvailable("xcb", "x11"));
+        QVERIFY(SessionCheck::cursorControlAvailable("xcb", ""));
+        QVERIFY(SessionCheck::cursorControlAvailable("windows", ""));
+        QVERIFY(!SessionCheck::cursorControlAvailable("wayland", "wayland"));
+        QVERIFY(!SessionCheck::cursorControlAvailable("wayland-egl", ""));
+        QVERIFY(!SessionCheck::cursorControlAvailable("xcb", "wayland")); // XWayland
+        QVERIFY(!SessionCheck::cursorControlAvailable("xcb", "Wayland"));
     }
 
     void destructorSavesAndStopsTheThreads()

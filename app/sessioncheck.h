@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QWidget;
+
+// Where no program may move the pointer (a Wayland session, XWayland
+// included), Pellmar cannot wrap or carry the cursor. It says so once and
+// keeps the rest (readout, map, curtains where possible) working.
+class SessionCheck
+{
+public:
+    SessionCheck() = delete;
+
+    static bool cursorControlAvailable(const QString &platformName, const QByteArray &sessionType);
+
+    // Logs and shows the notice when cursor control is not available here;
+    // returns whether it is.
+    static bool warnIfNoCursorControl(QWidget *parent);
+
+    static const char *notice();
+};

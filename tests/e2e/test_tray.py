@@ -1,0 +1,129 @@
+"""The tray, closing the window, and one Pellmar at a time, on a real X
+server with a real tray host (trayer)."""
+import os
+import signal
+import time
+import unittest
+
+from desktop import Desktop, Pellmar, wait_for
+
+
+class WithTray(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.desk = Desktop()
+        cls.desk.start_tray()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.close()
+
+    def start(self, **kwargs):
+        app = Pellmar(self.desk, **kwargs)
+        self.addCleanup(app.kill)
+        app.wait_window()
+        self.assertTrue(wait_for(app.tray_icon), "no tray icon")
+        return app
+
+    def notices(self, app):
+        """Small windows of the program other than its tray icon: the notice."""
+        icon = app.tray_icon()
+        return [g for wid, g in app.windows().items()
+                if int(wid) != int(app.window) and (g[2] + g[0] // 2, g[3] + g[1] // 2) != icon]
+
+    def test_close_hides_to_the_tray_with_one_notice(self):
+        app = self.start(settings={"boolShowToolTip": True})
+        self.desk.x.request_close(app.window)
+        self.assertTrue(wait_for(lambda: not app.main_window_visible()))
+        self.assertIsNone(app.proc.poll(), "closing the window must not end the program")
+        self.assertTrue(wait_for(lambda: self.notices(app)), "no 'Still Running!' notice")
+
+        # A single click on the icon shows the window again.
+        self.desk.click(*app.tray_icon())
+        self.assertTrue(wait_for(app.main_window_visible))
+
+        # The second close in the same run hides without a notice.
+        wait_for(lambda: not self.notices(app), 8)
+        self.desk.x.request_close(app.window)
+        self.assertTrue(wait_for(lambda: not app.main_window_visible()))
+        time.sleep(0.5)
+        self.assertEqual(self.notices(app), [])
+
+        self.assertEqual(app.stop(), 0)
+        self.assertEqual(app.stored()["boolShowToolTip"], "false")
+
+    def test_exit_from_the_tray_menu(self):
+        app = self.start(settings={"boolShowToolTip": True})
+        icon = app.tray_icon()
+        self.desk.click(*icon, button=3)
+        menu = wait_for(lambda: self.notices(app))
+        self.assertTrue(menu, "no tray menu")
+        w, h, x, y = menu[0]
+        # "Hide", a separator, "Exit": the last item is at the menu's bottom.
+        self.desk.click(x + w // 2, y + h - 8)
+        self.assertEqual(app.proc.wait(10), 0)
+        self.assertIn("Closing...", app.output())
+        # The notice was still due: it showed as the window went, so it is
+        # not due again.
+        self.assertEqual(app.stored()["boolShowToolTip"], "false")
+
+    def test_a_second_start_shows_the_first_and_ends(self):
+        first = self.start(settings={"boolShowToolTip": False})
+        self.desk.x.request_close(first.window)
+        self.assertTrue(wait_for(lambda: not first.main_window_visible()))
+
+        second = Pellmar(self.desk, config_dir=first.config)
+        self.addCleanup(second.kill)
+        self.assertEqual(second.proc.wait(10), 0)
+        self.assertTrue(wait_for(first.main_window_visible), "the first window did not come back")
+        self.assertIsNone(first.proc.poll())
+        self.assertEqual(first.stop(), 0)
+
+        # With the first one gone, a new start runs.
+        third = Pellmar(self.desk, config_dir=first.config)
+        self.addCleanup(third.kill)
+        third.wait_window()
+        self.assertIsNone(third.proc.poll())
+        self.assertEqual(third.stop(), 0)
+
+
+class WithoutTray(unittest.TestCase):
+    def test_closing_the_window_ends_the_program_and_saves(self):
+        desk = Desktop()
+        self.addCleanup(desk.close)
+        app = Pellmar(desk, {"allowLeftWrap": True})
+        self.addCleanup(app.kill)
+        app.wait_window()
+        self.assertIsNone(app.tray_icon())
+        desk.x.request_close(app.window)
+        self.assertEqual(app.proc.wait(10), 0)
+        self.assertEqual(app.stored(), {"allowLeftWrap": "true", "allowRightWrap": "false",
+                                        "boolShowToolTip": "true"})
+
+    def test_a_wayland_session_is_told_once_and_the_rest_runs(self):
+        desk = Desktop()
+        self.addCleanup(desk.close)
+        app = Pellmar(desk, {"boolShowToolTip": False}, extra_env={"XDG_SESSION_TYPE": "wayland"})
+        self.addCleanup(app.kill)
+        app.wait_window()
+        time.sleep(0.3)
+        self.assertEqual(app.output().count("cursor control needs an X11 session"), 1)
+        # The notice is a window of its own beside the main one.
+        self.assertTrue(any(g[:2] != (765, 400) and g[0] > 100 for g in app.windows().values()))
+        self.assertEqual(app.stop(), 0)
+
+    def test_a_crashed_instance_does_not_block_the_next(self):
+        desk = Desktop()
+        self.addCleanup(desk.close)
+        first = Pellmar(desk, {"boolShowToolTip": False})
+        first.wait_window()
+        first.proc.send_signal(signal.SIGKILL)
+        first.proc.wait()
+        second = Pellmar(desk, config_dir=first.config)
+        self.addCleanup(second.kill)
+        second.wait_window()
+        self.assertEqual(second.stop(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
