@@ -26,4 +26,9 @@ void SettingsCtrl::saveSettings()
     settings.setValue("boolShowToolTip", engineState.boolShowToolTip.load());
     settings.setValue("allowLeftWrap", engineState.allowLeftWrap.load());
     settings.setValue("allowRightWrap", engineState.allowRightWrap.load());
+    settings.sync();
+    // Nothing more can be done about it at exit, but the user should be able
+    // to find out why a choice was not kept.
+    if (settings.status() == QSettings::AccessError)
+        qWarning().noquote() << "Settings: could not save to" << settings.fileName();
 }

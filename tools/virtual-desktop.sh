@@ -85,21 +85,23 @@ CONF
     return 1
 }
 
-# Turns on one dummy output per monitor of the layout and switches off the rest.
+# Turns on one dummy output per monitor of the layout and switches off the
+# rest, in one request, so that no step in between has to make sense.
 layout_screens() {
-    local d=$1 i=0 m size pos
+    local d=$1 i=0 m size pos args=()
     for m in $layout; do
         size=${m%%+*}
         pos=${m#*+}
         xrandr -display "$d" --newmode "pm$size" $(mode_line "$size") 2>/dev/null || true
         xrandr -display "$d" --addmode "DUMMY$i" "pm$size" 2>/dev/null || true
-        xrandr -display "$d" --output "DUMMY$i" --mode "pm$size" --pos "${pos/+/x}"
+        args+=(--output "DUMMY$i" --mode "pm$size" --pos "${pos/+/x}")
         i=$((i + 1))
     done
     while [ $i -lt 16 ]; do
-        xrandr -display "$d" --output "DUMMY$i" --off 2>/dev/null || true
+        args+=(--output "DUMMY$i" --off)
         i=$((i + 1))
     done
+    xrandr -display "$d" "${args[@]}"
     # A full query makes the server poll its outputs again; until then
     # programs that ask for the current resources (Qt does) see only the
     # first monitor.
