@@ -71,6 +71,7 @@ Window_Main::~Window_Main()
     engineState.doorbell.ring(); // no need to wait out a doze
     engineState.velocityUpdater->wait();
     engineState.logicCtrl->wait();
+    engineState.threadsJoined();
     delete ui;
 
     // Nothing runs any more that could use these; free them so that the

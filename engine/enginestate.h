@@ -60,6 +60,13 @@ struct EngineState
     // Rung on pointer device motion, so the engine may doze while idle.
     Doorbell doorbell;
 
+    // The worker threads count themselves out as they end. QThread::wait()
+    // is the real join; this release/acquire pair only lets a thread checker
+    // see it, as Qt's own wait is invisible to it.
+    std::atomic<int> threadsEnded{0};
+    void threadEnds() { threadsEnded.fetch_add(1, std::memory_order_release); }
+    void threadsJoined() const { threadsEnded.load(std::memory_order_acquire); }
+
     // How many samples the GUI thread has stored, one per engine request.
     // The only field published with release/acquire: the engine must see
     // cursorX and cursorY at least as new as the count it reads, or its

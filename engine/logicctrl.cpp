@@ -15,6 +15,7 @@ void LogicCtrl::run()
     requestsSent = samplesSeen = state.samplesStored.load(std::memory_order_acquire);
     while (state.threadsRunning)
         pause(pass());
+    state.threadEnds();
 }
 
 void LogicCtrl::pause(unsigned long us)

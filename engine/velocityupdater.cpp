@@ -19,12 +19,9 @@ void VelocityUpdater::sample()
 
 void VelocityUpdater::run()
 {
-    if (!state.threadsRunning)
-        return;
-    for (;;) {
+    while (state.threadsRunning) {
         sample();
         QThread::msleep(intervalMs);
-        if (!state.threadsRunning)
-            return;
     }
+    state.threadEnds();
 }

@@ -8,6 +8,7 @@ import re
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -219,7 +220,11 @@ class Pellmar:
         if self.proc.poll() is None:
             self.proc.send_signal(sig)
         try:
-            return self.proc.wait(timeout)
+            status = self.proc.wait(timeout)
+            if status != 0:
+                # Sanitizer reports and the like, for whoever reads the failure.
+                sys.stderr.write(f"pellmar ended with {status}:\n{self.output()}\n")
+            return status
         finally:
             if self.proc.poll() is None:
                 self.proc.kill()

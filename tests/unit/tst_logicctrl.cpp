@@ -259,14 +259,19 @@ private slots:
         logic.lastFocusScreen = 7;
         logic.start(); // flag false: no pass at all
         QVERIFY(logic.wait(5000));
+        s.threadsJoined();
         QCOMPARE(logic.lastFocusScreen, -1);
 
-        QSignalSpy requests(&logic, SIGNAL(updateMouse()));
+        std::atomic<int> requests{0}; // counted on the engine thread
+        connect(&logic, &LogicCtrl::updateMouse, &logic, [&requests] { ++requests; },
+                Qt::DirectConnection);
         s.threadsRunning = true;
         logic.start();
-        QTRY_COMPARE(requests.count(), 1);
+        QTRY_COMPARE(requests.load(), 1);
         s.threadsRunning = false;
         QVERIFY(logic.wait(5000));
+        s.threadsJoined();
+        QCOMPARE(s.threadsEnded.load(), 2);
     }
 };
 

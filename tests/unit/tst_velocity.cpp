@@ -57,6 +57,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(v.deltaX.load(), 300, 2000);
         s.threadsRunning = false;
         QVERIFY(v.wait(2000));
+        s.threadsJoined();
     }
 };
 
