@@ -49,7 +49,10 @@ unsigned long LogicCtrl::pass()
 
     ++requestsSent;
     emit updateMouse();
-    emit updateLabels();
+    if (!sinceLabels.isValid() || sinceLabels.elapsed() >= labelIntervalMs) {
+        sinceLabels.start();
+        emit updateLabels();
+    }
     return activePauseUs;
 }
 

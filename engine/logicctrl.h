@@ -2,6 +2,7 @@
 
 #include "cursorrules.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <cstdint>
 
@@ -37,6 +38,9 @@ public:
     // move of the device wakes the engine at once.
     static constexpr unsigned stillSamplesBeforeDoze = stillSamplesBeforeBackoff + 100;
     static constexpr unsigned long dozePauseUs = 200000;
+    // The readout is refreshed at most this often: faster than anyone reads
+    // it, and thousands of repaints a second fewer while the cursor moves.
+    static constexpr qint64 labelIntervalMs = 20;
 
     // One engine pass; returns the pause before the next one, in microseconds.
     unsigned long pass();
@@ -72,4 +76,5 @@ private:
     unsigned stillSamples = 0;
     unsigned long idlePauseUs = activePauseUs;
     unsigned focusArmingsSeen = 0;
+    QElapsedTimer sinceLabels;
 };

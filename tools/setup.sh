@@ -18,7 +18,7 @@ packages=(
     g++ make cmake pkg-config qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxcb-xinput-dev
     # the virtual desktop and the end-to-end tests
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xdotool trayer
-    imagemagick python3 fonts-dejavu-core
+    imagemagick python3 fonts-dejavu-core xcompmgr
     # packaging checks
     dpkg-dev desktop-file-utils appstream
 )
