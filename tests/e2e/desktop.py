@@ -311,6 +311,24 @@ class Pellmar:
         return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
+def desktop_for(test, layout=TWO_SCREENS):
+    """A desktop that lives as long as the test."""
+    desk = Desktop(layout)
+    test.addCleanup(desk.close)
+    return desk
+
+
+def pellmar_for(test, desk, settings=None, pointer=(700, 400), **kwargs):
+    """The real program on desk for the length of the test, its window up,
+    started with the pointer away from every edge."""
+    if pointer:
+        desk.move(*pointer)
+    app = Pellmar(desk, settings, **kwargs)
+    test.addCleanup(app.kill)
+    app.wait_window()
+    return app
+
+
 def canvas_markers(screens, canvas=(561, 351), depth=15, gap=10):
     """Where the main window's screen map draws each wrap marker: a dict
     {(screen, edge): (x, y)} of a point well inside each marker, in canvas

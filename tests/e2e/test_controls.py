@@ -5,7 +5,7 @@ import subprocess
 import time
 import unittest
 
-from desktop import Desktop, Pellmar, canvas_markers, wait_for
+from desktop import Desktop, canvas_markers, desktop_for, pellmar_for, wait_for
 
 
 RED, GREEN = "srgb(255,0,0)", "srgb(0,255,0)"
@@ -37,9 +37,7 @@ class Markers(unittest.TestCase):
         self.assertEqual(self.marks[(0, "left")], (15, 175))
 
     def test_pressing_markers_switches_wraps(self):
-        app = Pellmar(self.desk, {"boolShowToolTip": False})
-        self.addCleanup(app.kill)
-        app.wait_window()
+        app = pellmar_for(self, self.desk, {"boolShowToolTip": False})
         ox, oy = app.window_origin()
         top1 = self.marks[(1, "top")]
         self.assertEqual(pixel(self.desk, ox + 10 + top1[0], oy + 10 + top1[1]), RED)
@@ -79,12 +77,8 @@ class Markers(unittest.TestCase):
 
 class EasyMove(unittest.TestCase):
     def run_case(self, layout, start, target):
-        desk = Desktop(layout)
-        self.addCleanup(desk.close)
-        desk.move(700, 400)
-        app = Pellmar(desk, {"boolShowToolTip": False})
-        self.addCleanup(app.kill)
-        app.wait_window()
+        desk = desktop_for(self, layout)
+        app = pellmar_for(self, desk, {"boolShowToolTip": False})
         desk.move(*start)
         self.assertTrue(desk.stays(start), "Easy Move starts off")
         app.keys("Tab", "Tab", "space")  # focus goes Min, Max, then Easy Move
@@ -105,13 +99,8 @@ class EasyMove(unittest.TestCase):
 
 class ScreenFocus(unittest.TestCase):
     def start(self, layout):
-        desk = Desktop(layout)
-        self.addCleanup(desk.close)
-        desk.move(700, 400)
-        app = Pellmar(desk, {"boolShowToolTip": False})
-        self.addCleanup(app.kill)
-        app.wait_window()
-        return desk, app
+        desk = desktop_for(self, layout)
+        return desk, pellmar_for(self, desk, {"boolShowToolTip": False})
 
     def test_curtains_cover_the_other_screens_and_follow_the_pointer(self):
         desk, app = self.start("1920x1080+0+0 1280x1024+1920+0 1920x1080+3200+0")

@@ -1,10 +1,11 @@
 """Bad settings files and odd screen layouts: pellmar starts, runs and ends
 with status 0, and leaves a readable settings file readable."""
 import os
+import tempfile
 import time
 import unittest
 
-from desktop import Desktop, Pellmar
+from desktop import Desktop, desktop_for, pellmar_for
 
 
 def settings_path(config):
@@ -23,13 +24,9 @@ class BadSettings(unittest.TestCase):
     def run_with(self, prepare):
         """Starts pellmar on a config folder that prepare(config) has spoilt;
         checks it runs with defaults (no wrap) and ends with status 0."""
-        import tempfile
         config = tempfile.mkdtemp(prefix="pellmar-config-")
         prepare(config)
-        self.desk.move(700, 400)
-        app = Pellmar(self.desk, config_dir=config)
-        self.addCleanup(app.kill)
-        app.wait_window()
+        app = pellmar_for(self, self.desk, config_dir=config)
         self.desk.move(3199, 500)
         self.assertTrue(self.desk.stays((3199, 500)), "wrap must be off by default")
         self.assertEqual(app.stop(), 0, app.output())
@@ -85,12 +82,9 @@ class BadSettings(unittest.TestCase):
 class OddLayouts(unittest.TestCase):
     def run_layout(self, layout, pushes):
         """pushes: (pointer put here, where it must end up)."""
-        desk = Desktop(layout)
-        self.addCleanup(desk.close)
-        desk.move(100, 100)
-        app = Pellmar(desk, {"allowLeftWrap": True, "allowRightWrap": True, "boolShowToolTip": False})
-        self.addCleanup(app.kill)
-        app.wait_window()
+        desk = desktop_for(self, layout)
+        app = pellmar_for(self, desk, {"allowLeftWrap": True, "allowRightWrap": True,
+                                       "boolShowToolTip": False}, pointer=(100, 100))
         for start, end in pushes:
             desk.move(*start)
             self.assertEqual(desk.wait_pointer(end), end, f"from {start}")

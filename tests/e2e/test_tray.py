@@ -5,7 +5,7 @@ import signal
 import time
 import unittest
 
-from desktop import Desktop, Pellmar, wait_for
+from desktop import Desktop, Pellmar, desktop_for, pellmar_for, wait_for
 
 
 class WithTray(unittest.TestCase):
@@ -19,9 +19,7 @@ class WithTray(unittest.TestCase):
         cls.desk.close()
 
     def start(self, **kwargs):
-        app = Pellmar(self.desk, **kwargs)
-        self.addCleanup(app.kill)
-        app.wait_window()
+        app = pellmar_for(self, self.desk, **kwargs)
         self.assertTrue(wait_for(app.tray_icon), "no tray icon")
         return app
 
@@ -89,11 +87,8 @@ class WithTray(unittest.TestCase):
 
 class WithoutTray(unittest.TestCase):
     def test_closing_the_window_ends_the_program_and_saves(self):
-        desk = Desktop()
-        self.addCleanup(desk.close)
-        app = Pellmar(desk, {"allowLeftWrap": True})
-        self.addCleanup(app.kill)
-        app.wait_window()
+        desk = desktop_for(self)
+        app = pellmar_for(self, desk, {"allowLeftWrap": True})
         self.assertIsNone(app.tray_icon())
         desk.x.request_close(app.window)
         self.assertEqual(app.proc.wait(10), 0)
@@ -101,11 +96,9 @@ class WithoutTray(unittest.TestCase):
                                         "boolShowToolTip": "true"})
 
     def test_a_wayland_session_is_told_once_and_the_rest_runs(self):
-        desk = Desktop()
-        self.addCleanup(desk.close)
-        app = Pellmar(desk, {"boolShowToolTip": False}, extra_env={"XDG_SESSION_TYPE": "wayland"})
-        self.addCleanup(app.kill)
-        app.wait_window()
+        desk = desktop_for(self)
+        app = pellmar_for(self, desk, {"boolShowToolTip": False},
+                          extra_env={"XDG_SESSION_TYPE": "wayland"})
         time.sleep(0.3)
         self.assertEqual(app.output().count("cursor control needs an X11 session"), 1)
         # The notice is a window of its own beside the main one.
@@ -113,10 +106,8 @@ class WithoutTray(unittest.TestCase):
         self.assertEqual(app.stop(), 0)
 
     def test_a_crashed_instance_does_not_block_the_next(self):
-        desk = Desktop()
-        self.addCleanup(desk.close)
-        first = Pellmar(desk, {"boolShowToolTip": False})
-        first.wait_window()
+        desk = desktop_for(self)
+        first = pellmar_for(self, desk, {"boolShowToolTip": False})
         first.proc.send_signal(signal.SIGKILL)
         first.proc.wait()
         second = Pellmar(desk, config_dir=first.config)

@@ -2,7 +2,7 @@
 import signal
 import unittest
 
-from desktop import Desktop, Pellmar
+from desktop import Desktop, Pellmar, pellmar_for
 
 
 class EdgeWrap(unittest.TestCase):
@@ -16,16 +16,12 @@ class EdgeWrap(unittest.TestCase):
 
     def start(self, **settings):
         settings.setdefault("boolShowToolTip", False)
-        app = Pellmar(self.desk, settings)
-        self.addCleanup(app.kill)
-        app.wait_window()
-        return app
+        return pellmar_for(self, self.desk, settings)
 
     def test_desktop_is_two_real_monitors(self):
         self.assertEqual(self.desk.monitors(), [(1920, 1080, 0, 0), (1280, 1024, 1920, 0)])
 
     def test_both_edges_wrap_and_settings_survive(self):
-        self.desk.move(700, 400)
         app = self.start(allowLeftWrap=True, allowRightWrap=True)
         # Starting with left wrap on does not throw the cursor across.
         self.assertTrue(self.desk.stays((700, 400)))
@@ -50,7 +46,6 @@ class EdgeWrap(unittest.TestCase):
         self.assertIn("Settings: Saving Settings...", log)
 
     def test_only_the_edges_switched_on_wrap(self):
-        self.desk.move(700, 400)
         app = self.start(allowRightWrap=True)
         self.desk.move(0, 600)
         self.assertTrue(self.desk.stays((0, 600)))
@@ -61,10 +56,7 @@ class EdgeWrap(unittest.TestCase):
         self.assertEqual(app.stored()["allowRightWrap"], "true")
 
     def test_no_settings_file_starts_with_wrap_off_and_writes_one(self):
-        self.desk.move(700, 400)
-        app = Pellmar(self.desk)
-        self.addCleanup(app.kill)
-        app.wait_window()
+        app = pellmar_for(self, self.desk)
         self.desk.move(3199, 10)
         self.assertTrue(self.desk.stays((3199, 10)))
         self.desk.move(0, 10)

@@ -47,6 +47,15 @@ public:
     QVector<QPoint> moves;
 };
 
+// An engine over the given screens with its fake GUI thread.
+struct Rig
+{
+    explicit Rig(const std::vector<ScreenRect> &screens) { s.buildScreenTable(screens); }
+    EngineState s;
+    LogicCtrl logic{s};
+    FakeGui gui{logic, s};
+};
+
 } // namespace
 
 class TestLogicCtrl : public QObject
@@ -58,11 +67,9 @@ private slots:
     {
         // Left wrap on and the desktop starting at x 0: the unsampled start
         // value (0, 0) must not throw the cursor across.
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        Rig rig({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        auto &[s, logic, gui] = rig;
         s.allowLeftWrap = true;
-        LogicCtrl logic(s);
-        FakeGui gui(logic, s);
         for (int k = 0; k < 100; ++k)
             logic.pass();
         QCOMPARE(gui.log, (QStringList{"updateMouse", "updateLabels"}));
@@ -71,11 +78,9 @@ private slots:
 
     void oneRequestInFlightAndNoReplay()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        Rig rig({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        auto &[s, logic, gui] = rig;
         s.allowRightWrap = true;
-        LogicCtrl logic(s);
-        FakeGui gui(logic, s);
         logic.pass();
         QVERIFY(gui.answer(3839, 400));
         gui.log.clear();
@@ -100,10 +105,8 @@ private slots:
 
     void readoutRefreshIsPaced()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079)});
-        LogicCtrl logic(s);
-        FakeGui gui(logic, s);
+        Rig rig({rect(0, 0, 1919, 1079)});
+        auto &[s, logic, gui] = rig;
         // A cursor that moves all the time: a request every pass, but the
         // readout only every so often.
         QElapsedTimer t;
@@ -126,11 +129,9 @@ private slots:
     {
         // A sample taken after the move that still shows the edge (the user
         // pushed back) is acted on: the gate is about age, not position.
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079)});
+        Rig rig({rect(0, 0, 1919, 1079)});
+        auto &[s, logic, gui] = rig;
         s.allowRightWrap = true;
-        LogicCtrl logic(s);
-        FakeGui gui(logic, s);
         logic.pass();
         gui.answer(1919, 10);
         logic.pass();
@@ -141,10 +142,8 @@ private slots:
 
     void pauseGrowsWhileStillAndDropsOnAChange()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079)});
-        LogicCtrl logic(s);
-        FakeGui gui(logic, s);
+        Rig rig({rect(0, 0, 1919, 1079)});
+        auto &[s, logic, gui] = rig;
         unsigned long pause = 0;
         unsigned long longest = 0;
         int passes = 0;
@@ -173,11 +172,9 @@ private slots:
         // Without a doorbell the pause never passes its bound; with one, a
         // cursor that stands still long enough is sampled seldom.
         for (bool bell : {false, true}) {
-            EngineState s;
-            s.buildScreenTable({rect(0, 0, 1919, 1079)});
+            Rig rig({rect(0, 0, 1919, 1079)});
+            auto &[s, logic, gui] = rig;
             s.doorbell.setAvailable(bell);
-            LogicCtrl logic(s);
-            FakeGui gui(logic, s);
             unsigned long longest = 0;
             for (int k = 0; k < 2000; ++k) {
                 gui.answer(10, 10);
@@ -217,11 +214,9 @@ private slots:
 
     void focusStepSignalsOncePerChangeOfScreen()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(2000, 0, 3279, 1023)});
+        Rig rig({rect(0, 0, 1919, 1079), rect(2000, 0, 3279, 1023)});
+        auto &[s, logic, gui] = rig;
         s.screenFocusOn = true;
-        LogicCtrl logic(s);
-        FakeGui gui(logic, s);
         logic.lastFocusScreen = -1;
         logic.updateScreenFocus(100);
         logic.updateScreenFocus(1900);
@@ -237,10 +232,8 @@ private slots:
 
     void focusStepForgetsTheScreenWhenSwitchedOff()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
-        LogicCtrl logic(s);
-        FakeGui gui(logic, s);
+        Rig rig({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        auto &[s, logic, gui] = rig;
         logic.lastFocusScreen = -1;
         logic.updateScreenFocus(100);
         QVERIFY(gui.log.isEmpty()); // off
@@ -264,11 +257,9 @@ private slots:
 
     void focusStepNeedsSeveralScreens()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079)});
+        Rig rig({rect(0, 0, 1919, 1079)});
+        auto &[s, logic, gui] = rig;
         s.screenFocusOn = true;
-        LogicCtrl logic(s);
-        FakeGui gui(logic, s);
         logic.lastFocusScreen = -1;
         logic.updateScreenFocus(100);
         logic.updateScreenFocus(5000);
