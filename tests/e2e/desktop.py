@@ -11,6 +11,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 SOURCE = os.environ.get("PELLMAR_SOURCE_DIR",
                         os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
@@ -309,6 +310,19 @@ class Pellmar:
         with open(f"/proc/{self.proc.pid}/stat") as f:
             fields = f.read().rsplit(")", 1)[1].split()
         return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+class DesktopTestCase(unittest.TestCase):
+    """Tests that share one desktop of `layout` between them."""
+    layout = TWO_SCREENS
+
+    @classmethod
+    def setUpClass(cls):
+        cls.desk = Desktop(cls.layout)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.close()
 
 
 def desktop_for(test, layout=TWO_SCREENS):

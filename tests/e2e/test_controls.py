@@ -1,11 +1,10 @@
 """The window's controls on real X servers: wrap markers on the screen map,
 Easy Move across height mismatches, and the Screen Focus curtains."""
-import signal
 import subprocess
 import time
 import unittest
 
-from desktop import Desktop, canvas_markers, desktop_for, pellmar_for, wait_for
+from desktop import DesktopTestCase, canvas_markers, desktop_for, pellmar_for, wait_for
 
 
 RED, GREEN = "srgb(255,0,0)", "srgb(0,255,0)"
@@ -19,18 +18,15 @@ def pixel(desk, x, y):
     return out.strip()
 
 
-class Markers(unittest.TestCase):
+class Markers(DesktopTestCase):
     """1920x1080 left of 1280x1024, tops level."""
     screens = [(1920, 1080, 0, 0), (1280, 1024, 1920, 0)]
+    layout = "1920x1080+0+0 1280x1024+1920+0"
 
     @classmethod
     def setUpClass(cls):
-        cls.desk = Desktop("1920x1080+0+0 1280x1024+1920+0")
+        super().setUpClass()
         cls.marks = canvas_markers(cls.screens)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.close()
 
     def test_layout_matches_the_map(self):
         # The map's scale for this pair: every screen 1/6, 8 pixels in.

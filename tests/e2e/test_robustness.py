@@ -5,22 +5,14 @@ import tempfile
 import time
 import unittest
 
-from desktop import Desktop, desktop_for, pellmar_for
+from desktop import DesktopTestCase, desktop_for, pellmar_for
 
 
 def settings_path(config):
     return os.path.join(config, "Brenvik", "Pellmar.conf")
 
 
-class BadSettings(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.desk = Desktop()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.close()
-
+class BadSettings(DesktopTestCase):
     def run_with(self, prepare):
         """Starts pellmar on a config folder that prepare(config) has spoilt;
         checks it runs with defaults (no wrap) and ends with status 0."""

@@ -1,22 +1,17 @@
 """The tray, closing the window, and one Pellmar at a time, on a real X
 server with a real tray host (trayer)."""
-import os
 import signal
 import time
 import unittest
 
-from desktop import Desktop, Pellmar, desktop_for, pellmar_for, wait_for
+from desktop import DesktopTestCase, Pellmar, desktop_for, pellmar_for, wait_for
 
 
-class WithTray(unittest.TestCase):
+class WithTray(DesktopTestCase):
     @classmethod
     def setUpClass(cls):
-        cls.desk = Desktop()
+        super().setUpClass()
         cls.desk.start_tray()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.close()
 
     def start(self, **kwargs):
         app = pellmar_for(self, self.desk, **kwargs)

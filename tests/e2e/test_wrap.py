@@ -2,18 +2,10 @@
 import signal
 import unittest
 
-from desktop import Desktop, Pellmar, pellmar_for
+from desktop import DesktopTestCase, pellmar_for
 
 
-class EdgeWrap(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.desk = Desktop()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.close()
-
+class EdgeWrap(DesktopTestCase):
     def start(self, **settings):
         settings.setdefault("boolShowToolTip", False)
         return pellmar_for(self, self.desk, settings)
