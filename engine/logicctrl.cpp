@@ -30,8 +30,12 @@ void LogicCtrl::pause(unsigned long us)
 unsigned long LogicCtrl::pass()
 {
     const std::uint32_t stored = state.samplesStored.load(std::memory_order_acquire);
-    if (stored != requestsSent)
-        return activePauseUs; // the GUI thread has not answered yet
+    if (stored != requestsSent) {
+        // The GUI thread has not answered yet. It usually does within a
+        // pass or two; if it is busy for longer, look less often.
+        return ++unansweredPasses < 50 ? activePauseUs : stalledPauseUs;
+    }
+    unansweredPasses = 0;
 
     if (stored != samplesSeen) {
         // A new sample, complete, and quiet: the GUI thread writes the next

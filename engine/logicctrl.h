@@ -41,6 +41,8 @@ public:
     // The readout is refreshed at most this often: faster than anyone reads
     // it, and thousands of repaints a second fewer while the cursor moves.
     static constexpr qint64 labelIntervalMs = 20;
+    // How often a request that the GUI thread is slow to answer is checked.
+    static constexpr unsigned long stalledPauseUs = 1000;
 
     // One engine pass; returns the pause before the next one, in microseconds.
     unsigned long pass();
@@ -74,6 +76,7 @@ private:
     int lastX = 0;
     int lastY = 0;
     unsigned stillSamples = 0;
+    unsigned unansweredPasses = 0;
     unsigned long idlePauseUs = activePauseUs;
     unsigned focusArmingsSeen = 0;
     QElapsedTimer sinceLabels;

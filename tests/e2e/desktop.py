@@ -131,6 +131,10 @@ class Desktop:
                 self.tray.wait()
         self.tray = None
 
+    def server_pid(self):
+        with open(os.path.join(self.dir, "xorg.pid")) as f:
+            return int(f.read())
+
     def close(self):
         self.stop_tray()
         self.x.close()
@@ -307,9 +311,20 @@ class Pellmar:
         return int(m.group(1)) / 0xFFFFFFFF if m else 1.0
 
     def cpu_seconds(self):
-        with open(f"/proc/{self.proc.pid}/stat") as f:
-            fields = f.read().rsplit(")", 1)[1].split()
-        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+        return cpu_seconds(self.proc.pid)
+
+
+def cpu_seconds(pid):
+    """CPU time of a process, all its threads, in seconds, to the nanosecond
+    (the scheduler's own count, not the 10 ms ticks of /proc/PID/stat)."""
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/schedstat") as f:
+                total += int(f.read().split()[0])
+        except (OSError, ValueError):
+            pass  # a thread that has just ended
+    return total / 1e9
 
 
 class DesktopTestCase(unittest.TestCase):

@@ -162,8 +162,15 @@ private slots:
         for (int k = 0; k < 4 && !gui.answer(701, 300); ++k)
             logic.pass();
         QCOMPARE(logic.pass(), LogicCtrl::activePauseUs);
-        // A request waiting for its answer is polled with the short pause.
+        // A request waiting for its answer is polled with the short pause,
+        // and less often once the GUI thread is plainly busy.
         QCOMPARE(gui.pending, 1);
+        QCOMPARE(logic.pass(), LogicCtrl::activePauseUs);
+        for (int k = 0; k < 100; ++k)
+            logic.pass();
+        QCOMPARE(logic.pass(), LogicCtrl::stalledPauseUs);
+        gui.answer(702, 300);
+        logic.pass();
         QCOMPARE(logic.pass(), LogicCtrl::activePauseUs);
     }
 
@@ -278,8 +285,9 @@ private slots:
         QCOMPARE(logic.lastFocusScreen, -1);
 
         std::atomic<int> requests{0}; // counted on the engine thread
-        connect(&logic, &LogicCtrl::updateMouse, &logic, [&requests] { ++requests; },
-                Qt::DirectConnection);
+        connect(
+            &logic, &LogicCtrl::updateMouse, &logic, [&requests] { ++requests; },
+            Qt::DirectConnection);
         s.threadsRunning = true;
         logic.start();
         QTRY_COMPARE(requests.load(), 1);
