@@ -106,8 +106,8 @@ def main():
             cpu = next(line.split(":", 1)[1].strip() for line in f if line.startswith("model name"))
     except (OSError, StopIteration):
         pass
-    print(f"Machine: {os.cpu_count()} cores, {cpu}; {platform.system()} {platform.release()}")
-    print(f"Desktop: Xorg dummy driver, {LAYOUT}; pellmar exit status {status}")
+    print(f"- Machine: {os.cpu_count()} cores, {cpu}; {platform.system()} {platform.release()}")
+    print(f"- Desktop: Xorg dummy driver, {LAYOUT}; pellmar exit status {status}")
     print()
     print("| measure | result |")
     print("|---|---|")
