@@ -28,7 +28,9 @@ stop() {
 free_display() {
     local n
     for n in $(seq 40 99); do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+        # The abstract socket shows a server of another mount namespace too.
+        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ] &&
+            ! grep -q "@/tmp/.X11-unix/X$n\b" /proc/net/unix 2>/dev/null; then
             echo "$n"
             return 0
         fi
