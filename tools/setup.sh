@@ -20,7 +20,7 @@ packages=(
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xdotool trayer
     imagemagick python3 fonts-dejavu-core xcompmgr
     # packaging checks
-    dpkg-dev desktop-file-utils appstream
+    dpkg-dev file desktop-file-utils appstream
 )
 
 as_root() {
