@@ -69,7 +69,9 @@ CONF
     local n tries
     for tries in 1 2 3; do
         n=$(free_display)
-        Xorg ":$n" -config "$dir/xorg.conf" -logfile "$dir/xorg.log" -noreset -nolisten tcp \
+        # A session of its own: a Ctrl-C meant for the programs on this
+        # desktop must not take the desktop away from under them.
+        setsid Xorg ":$n" -config "$dir/xorg.conf" -logfile "$dir/xorg.log" -noreset -nolisten tcp \
             -novtswitch -sharevts >"$dir/xorg.out" 2>&1 &
         echo $! >"$dir/xorg.pid"
         for _ in $(seq 100); do
