@@ -111,14 +111,16 @@ private slots:
         // readout only every so often.
         QElapsedTimer t;
         t.start();
-        for (int k = 0; t.elapsed() < 3 * LogicCtrl::labelIntervalMs; ++k) {
+        for (int k = 0; k < 100 || t.elapsed() < 3 * LogicCtrl::labelIntervalMs; ++k) {
             gui.answer(k % 1000, 5);
             logic.pass();
         }
         const int requests = gui.log.count("updateMouse");
         const int refreshes = gui.log.count("updateLabels");
         QVERIFY2(requests > 20, qPrintable(QString::number(requests)));
-        QVERIFY2(refreshes >= 2 && refreshes <= 4, qPrintable(QString::number(refreshes)));
+        // One at the start and at most one per interval after it.
+        const qint64 most = t.elapsed() / LogicCtrl::labelIntervalMs + 1;
+        QVERIFY2(refreshes >= 2 && refreshes <= most, qPrintable(QString::number(refreshes)));
         // Every refresh follows a sample request, so it shows a fresh sample.
         for (int i = 0; i < gui.log.size(); ++i)
             if (gui.log[i] == "updateLabels")
