@@ -1,3 +1,4 @@
+#include "platform.h"
 #include "sessioncheck.h"
 #include "singleinstance.h"
 #include "window_main.h"
@@ -6,9 +7,6 @@
 
 #ifdef Q_OS_UNIX
 #include "unixsignalwatcher.h"
-#endif
-#ifdef PELLMAR_HAVE_XINPUT
-#include "rawmotionwatcher.h"
 #endif
 
 int main(int argc, char *argv[])
@@ -20,15 +18,11 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     if (!instance.claim())
         return 0; // the running one shows its window instead
-#ifdef PELLMAR_HAVE_XINPUT
-    RawMotionWatcher motionWatcher;
-    motionWatcher.start();
-#endif
     Window_Main window;
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      [&window] { window.bringToFront(); });
     window.show();
-    SessionCheck::warnIfNoCursorControl(&window);
+    SessionCheck::warnIfNoCursorControl(&window, window.platform->cursorControlAvailable());
     const int result = app.exec();
     return result;
 }

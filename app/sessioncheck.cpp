@@ -1,19 +1,7 @@
 #include "sessioncheck.h"
 
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QtGlobal>
-
-bool SessionCheck::cursorControlAvailable(const QString &platformName,
-                                          const QByteArray &sessionType)
-{
-    if (platformName.startsWith("wayland"))
-        return false;
-    // Under XWayland the X pointer warps reach only Xwayland's own windows.
-    if (platformName == "xcb" && sessionType.toLower() == "wayland")
-        return false;
-    return true;
-}
 
 const char *SessionCheck::notice()
 {
@@ -22,9 +10,9 @@ const char *SessionCheck::notice()
            "\"GNOME on Xorg\" or \"Plasma (X11)\" at the login screen) to use them.";
 }
 
-bool SessionCheck::warnIfNoCursorControl(QWidget *parent)
+bool SessionCheck::warnIfNoCursorControl(QWidget *parent, bool cursorControlAvailable)
 {
-    if (cursorControlAvailable(QGuiApplication::platformName(), qgetenv("XDG_SESSION_TYPE")))
+    if (cursorControlAvailable)
         return true;
     qWarning("%s", notice());
     auto *box =

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-
 class QWidget;
 
 // Where no program may move the pointer (a Wayland session, XWayland
@@ -13,11 +10,9 @@ class SessionCheck
 public:
     SessionCheck() = delete;
 
-    static bool cursorControlAvailable(const QString &platformName, const QByteArray &sessionType);
-
-    // Logs and shows the notice when cursor control is not available here;
+    // Logs and shows the notice when cursor control is not available;
     // returns whether it is.
-    static bool warnIfNoCursorControl(QWidget *parent);
+    static bool warnIfNoCursorControl(QWidget *parent, bool cursorControlAvailable);
 
     static const char *notice();
 };

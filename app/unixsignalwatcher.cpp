@@ -24,7 +24,7 @@ UnixSignalWatcher::UnixSignalWatcher(QObject *parent) : QObject(parent)
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0)
         return;
     notifier = new QSocketNotifier(fds[1], QSocketNotifier::Read, this);
-    connect(notifier, SIGNAL(activated(int)), this, SLOT(onSignal()));
+    connect(notifier, &QSocketNotifier::activated, this, &UnixSignalWatcher::onSignal);
 
     struct sigaction action = {};
     action.sa_handler = handleSignal;

@@ -2,49 +2,28 @@
 #include "ui_window_main.h"
 
 #include "SettingsCtrl.h"
+#include "engine.h"
 #include "enginestate.h"
 #include "logicctrl.h"
 #include "screendarkencurtain.h"
 #include "velocityupdater.h"
+#include "x11platform.h"
 
 #include <QCloseEvent>
-#include <QCursor>
 #include <QDebug>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 
-namespace {
-
-std::vector<ScreenRect> platformScreens()
-{
-    std::vector<ScreenRect> rects;
-    for (const QScreen *screen : QGuiApplication::screens()) {
-        const QRect g = screen->geometry();
-        rects.push_back(ScreenRect{g.left(), g.top(), g.right(), g.bottom()});
-    }
-    return rects;
-}
-
-// Reads the desktop's screens, once: a screen added, moved or removed later
-// is not noticed.
-void buildScreenTable()
-{
-    engineState.buildScreenTable(Window_Main::screenSource());
-}
-
-} // namespace
-
-std::vector<ScreenRect> (*Window_Main::screenSource)() = platformScreens;
-
-Window_Main::Window_Main(QWidget *parent) : QMainWindow(parent), ui(new Ui_Window_Main)
+Window_Main::Window_Main(QWidget *parent, Platform *givenPlatform)
+    : QMainWindow(parent), ui(new Ui_Window_Main)
 {
     ui->setupUi(this);
     ui->lbVersion->setText("v1.0");
+    platform = givenPlatform ? givenPlatform : (ownPlatform = new X11Platform(this));
 
-    engineState.velocityUpdater = new VelocityUpdater();
-    engineState.logicCtrl = new LogicCtrl();
+    engine = new Engine(engineState); // the velocity sampler, then the engine
 
     engineState.lblMouseX = new QLabel("Mouse X: 0000px");
     engineState.lblMouseY = new QLabel("Mouse Y: 0000px");
@@ -59,34 +38,118 @@ Window_Main::Window_Main(QWidget *parent) : QMainWindow(parent), ui(new Ui_Windo
     initControls();
     createTrayIcon();
 
-    engineState.threadsRunning = true;
-    engineState.velocityUpdater->start(QThread::InheritPriority);
-    engineState.logicCtrl->start(QThread::InheritPriority);
+    screenSettle = new QTimer(this);
+    screenSettle->setSingleShot(true);
+    screenSettle->setInterval(screenSettleMs);
+    connect(platform, &Platform::screensChanged, screenSettle, qOverload<>(&QTimer::start));
+    connect(screenSettle, &QTimer::timeout, this, [this] {
+        buildScreenTable();
+        applyScreenChange();
+    });
+    // Where the device's motion is reported, the engine sleeps until it
+    // moves; the listener runs for every motion event and only rings.
+    engineState.doorbell.setAvailable(
+        platform->watchDeviceMotion([] { engineState.requestSample(); }));
+
+    engine->start();
 }
 
 Window_Main::~Window_Main()
 {
     SettingsCtrl::saveSettings();
-    engineState.threadsRunning = false;
-    engineState.doorbell.ring(); // no need to wait out a doze
-    engineState.velocityUpdater->wait();
-    engineState.logicCtrl->wait();
-    engineState.threadsJoined();
+    engine->stop();
     delete ui;
 
     // Nothing runs any more that could use these; free them so that the
     // process ends clean and a later window starts afresh.
-    if (curtains) {
-        on_destroyScreenFocus();
-        delete curtains;
-        curtains = nullptr;
-    }
+    dropCurtains();
+    delete curtains;
+    curtains = nullptr;
     delete trayIconMenu;
-    delete engineState.velocityUpdater;
-    delete engineState.logicCtrl;
-    engineState.velocityUpdater = nullptr;
-    engineState.logicCtrl = nullptr;
+    delete engine;
+    engine = nullptr;
+    engineState.doorbell.setAvailable(false);
     engineState.lblMouseX = engineState.lblMouseY = engineState.lblVelocity = nullptr;
+}
+
+void Window_Main::buildScreenTable()
+{
+    // Keep the switches of the table going away with their monitors.
+    const ScreenTable &old = engineState.screenTable();
+    for (int i = 0; i < old.size(); ++i) {
+        if (!old.names[i].isEmpty())
+            wrapsByMonitor[old.names[i]] = {old.wrapFlags[i].wrapTop, old.wrapFlags[i].wrapBottom};
+    }
+
+    std::vector<ScreenRect> rects;
+    std::vector<QString> names;
+    QStringList seen;
+    for (const PlatformScreen &s : platform->screens()) {
+        const QRect &g = s.geometry;
+        rects.push_back(ScreenRect{g.left(), g.top(), g.right(), g.bottom()});
+        names.push_back(s.name);
+        seen << QString("%1 %2x%3%4%5%6%7")
+                    .arg(s.name.isEmpty() ? QString("(unnamed)") : s.name)
+                    .arg(g.width())
+                    .arg(g.height())
+                    .arg(g.x() < 0 ? "" : "+")
+                    .arg(g.x())
+                    .arg(g.y() < 0 ? "" : "+")
+                    .arg(g.y());
+    }
+    auto table = std::make_unique<ScreenTable>(rects, names);
+    for (int i = 0; i < table->size(); ++i) {
+        const auto kept = wrapsByMonitor.constFind(table->names[i]);
+        if (kept == wrapsByMonitor.constEnd())
+            continue;
+        table->wrapFlags[i].wrapTop = kept->first;
+        table->wrapFlags[i].wrapBottom = kept->second;
+    }
+    engineState.screens.publish(std::move(table));
+    qDebug().noquote() << "Screens:" << seen.join(", ");
+}
+
+void Window_Main::applyScreenChange()
+{
+    // No curtain may stay over an area that is gone, or be built for an
+    // index of the old table.
+    on_destroyScreenFocus();
+    dropCurtains();
+    showControlsForLayout();
+    ui->canvas->update();
+    // The engine forgets the focused screen and takes a fresh sample, so
+    // the curtains come back over the new layout at once.
+    engineState.screenFocusArmings = engineState.screenFocusArmings + 1;
+    engineState.requestSample();
+}
+
+void Window_Main::showControlsForLayout()
+{
+    const ScreenTable &table = engineState.screenTable();
+    ui->line_3->setVisible(table.screenHeightsDiffer);
+    ui->btnEasyMove->setVisible(table.screenHeightsDiffer);
+    if (!table.screenHeightsDiffer && engineState.easyMoveOn) {
+        ui->btnEasyMove->setChecked(false);
+        engineState.easyMoveOn = false;
+    }
+    ui->line_4->setVisible(table.multipleScreens);
+    ui->btnScreenFocus->setVisible(table.multipleScreens);
+    ui->sldOpacityAmount->setVisible(table.multipleScreens);
+    if (table.multipleScreens && !curtains)
+        curtains = new QList<ScreenDarkenCurtain *>();
+    if (!table.multipleScreens && engineState.screenFocusOn) {
+        ui->btnScreenFocus->setChecked(false);
+        on_btnScreenFocus_clicked();
+    }
+}
+
+void Window_Main::dropCurtains()
+{
+    for (ScreenDarkenCurtain *curtain : curtainPool)
+        delete curtain;
+    curtainPool.clear();
+    if (curtains)
+        curtains->clear();
 }
 
 void Window_Main::initControls()
@@ -100,17 +163,7 @@ void Window_Main::initControls()
     ui->btnScreenFocus->setChecked(engineState.screenFocusOn);
     ui->sldOpacityAmount->setEnabled(engineState.screenFocusOn);
 
-    if (!engineState.screenHeightsDiffer) {
-        ui->line_3->hide();
-        ui->btnEasyMove->hide();
-    }
-    if (!engineState.multipleScreens) {
-        ui->line_4->hide();
-        ui->btnScreenFocus->hide();
-        ui->sldOpacityAmount->hide();
-    } else {
-        curtains = new QList<ScreenDarkenCurtain *>();
-    }
+    showControlsForLayout();
 
     LogicCtrl *logic = engineState.logicCtrl;
     QObject::connect(logic, SIGNAL(updateLabels()), this, SLOT(on_updateLabels()),
@@ -201,24 +254,37 @@ void Window_Main::on_exitItem_clicked()
     QCoreApplication::exit(0);
 }
 
+namespace {
+
+// A label is laid out and repainted only when its text really changes.
+void setChanged(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+} // namespace
+
 void Window_Main::on_updateLabels()
 {
-    engineState.lblMouseX->setText("Mouse X: " + QString::number(engineState.cursorX) + "px");
-    engineState.lblMouseY->setText("Mouse Y: " + QString::number(engineState.cursorY) + "px");
-    engineState.lblVelocity->setText(
-        "Mouse Velocity: " + QString::number(engineState.velocityUpdater->deltaX) + "px/150ms");
+    setChanged(engineState.lblMouseX, "Mouse X: " + QString::number(engineState.cursorX) + "px");
+    setChanged(engineState.lblMouseY, "Mouse Y: " + QString::number(engineState.cursorY) + "px");
+    setChanged(engineState.lblVelocity,
+               "Mouse Velocity: " + QString::number(engineState.velocityUpdater->deltaX) +
+                   "px/150ms");
 }
 
 void Window_Main::on_updateMouse()
 {
     // One read: x and y of the same moment.
-    const QPoint p = QCursor::pos();
+    const QPoint p = platform->cursorPos();
     engineState.storeSample(p.x(), p.y());
+    engineState.screens.reclaim();
 }
 
 void Window_Main::on_moveMouse(int mx, int my)
 {
-    QCursor::setPos(mx, my);
+    platform->setCursorPos(mx, my);
 }
 
 void Window_Main::on_btnMinVelocity_clicked()
@@ -261,16 +327,25 @@ void Window_Main::on_btnScreenFocus_clicked()
 
 void Window_Main::on_generateNewScreenFocus(uint index)
 {
-    on_destroyScreenFocus();
-    if (!curtains)
+    const ScreenTable &table = engineState.screenTable();
+    if (!curtains || !table.multipleScreens)
         return;
-    const uint n = static_cast<uint>(engineState.screenTable.rects.size());
+    const uint n = static_cast<uint>(table.size());
+    if (curtainPool.size() != n)
+        dropCurtains();
+    curtainPool.resize(n, nullptr);
+    // The screen under the cursor is uncovered first, then the others are
+    // covered; a curtain that stays up is not touched, so nothing flickers.
+    if (index < n && curtainPool[index])
+        curtainPool[index]->hide();
+    curtains->clear();
     for (uint s = 0; s < n; ++s) {
         if (s == index)
             continue;
-        auto *curtain = new ScreenDarkenCurtain(s);
-        curtain->show();
-        curtains->append(curtain);
+        if (!curtainPool[s])
+            curtainPool[s] = new ScreenDarkenCurtain(s);
+        curtainPool[s]->show();
+        curtains->append(curtainPool[s]);
     }
 }
 
@@ -278,18 +353,16 @@ void Window_Main::on_destroyScreenFocus()
 {
     if (!curtains)
         return;
-    for (ScreenDarkenCurtain *curtain : *curtains) {
+    for (ScreenDarkenCurtain *curtain : *curtains)
         curtain->hide();
-        delete curtain;
-    }
     curtains->clear();
 }
 
 void Window_Main::on_sldOpacityAmount_valueChanged(int value)
 {
     engineState.curtainOpacityPercent = value;
-    if (!curtains)
-        return;
-    for (ScreenDarkenCurtain *curtain : *curtains)
-        curtain->setWindowOpacity(engineState.curtainOpacityPercent / 100.0);
+    for (ScreenDarkenCurtain *curtain : curtainPool) {
+        if (curtain)
+            curtain->setWindowOpacity(engineState.curtainOpacityPercent / 100.0);
+    }
 }

@@ -1,31 +1,38 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QSystemTrayIcon>
+#include <utility>
 #include <vector>
 
+class Engine;
+class Platform;
 class QAction;
 class QCloseEvent;
 class QMenu;
+class QTimer;
 class ScreenDarkenCurtain;
 class Ui_Window_Main;
-struct ScreenRect;
 
 // The main window: builds and starts everything in its constructor, saves,
-// stops and joins the worker threads in its destructor, and carries out on
-// the GUI thread what the engine asks for by signal.
+// stops and joins the worker threads in its destructor, carries out on the
+// GUI thread what the engine asks for by signal, and follows the desktop as
+// monitors come, go and move.
 class Window_Main : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    explicit Window_Main(QWidget *parent = nullptr);
+    // The window system is the X11 one unless a test brings its own; the
+    // window does not own a platform it is given.
+    explicit Window_Main(QWidget *parent = nullptr, Platform *platform = nullptr);
     ~Window_Main() override;
 
-    // Where the window reads the desktop's screens from, once, as it is
-    // built: the platform's screens unless a test puts its own here.
-    static std::vector<ScreenRect> (*screenSource)();
+    // A burst of desktop changes (a dock bringing up its outputs one by one)
+    // settles into one rebuild this long after the last of them.
+    static constexpr int screenSettleMs = 200;
 
     // Shows the window, hidden to the tray or not, in front of the others:
     // what a second start of the program asks for.
@@ -36,9 +43,11 @@ public:
     QMenu *trayIconMenu = nullptr;
     QAction *hide_showItem = nullptr;
     QAction *exitItem = nullptr;
-    // The curtains now up, in ascending screen order. Exists only when there
-    // is more than one screen.
+    // The curtains now up, in ascending screen order. Exists from the first
+    // time there is more than one screen.
     QList<ScreenDarkenCurtain *> *curtains = nullptr;
+    Platform *platform = nullptr;
+    Engine *engine = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -63,4 +72,21 @@ private slots:
 private:
     void initControls();
     void createTrayIcon();
+    // Reads the screens and publishes a new table; the wrap switches stay
+    // with their monitors.
+    void buildScreenTable();
+    // The panel, map, curtains and engine after the table has changed.
+    void applyScreenChange();
+    // Shows what the layout offers; switches off what it no longer does.
+    void showControlsForLayout();
+    void dropCurtains();
+
+    Platform *ownPlatform = nullptr;
+    QTimer *screenSettle = nullptr;
+    // One curtain per screen of the current table, made when first needed
+    // and then only shown and hidden.
+    std::vector<ScreenDarkenCurtain *> curtainPool;
+    // Each monitor's top and bottom wrap switches, by output name, also for
+    // monitors unplugged for now.
+    QHash<QString, std::pair<bool, bool>> wrapsByMonitor;
 };

@@ -7,15 +7,14 @@ namespace CursorRules {
 namespace {
 
 // A warp to a point on no monitor is pulled back by the X server onto the
-// monitor the pointer comes from, so a horizontal wrap keeps its x and
-// clamps its y into the rows of the screen that holds that x.
-CursorMove onScreenAt(const ScreenTable &table, int x, int y)
+// monitor the pointer comes from, so a horizontal wrap lands on a screen at
+// the far edge, its y clamped into that screen's rows.
+CursorMove acrossTheDesktop(const ScreenTable &table, bool toLeftEdge, int y)
 {
-    const int i = table.screenIndexAt(x);
-    if (i >= 0) {
-        const ScreenRect &r = table.rects[i];
-        y = std::clamp(y, r.top, r.bottom);
-    }
+    const int x = toLeftEdge ? table.desktopLeft + 1 : table.desktopRight - 1;
+    const int i = table.screenOnDesktopEdge(toLeftEdge, y);
+    if (i >= 0)
+        y = std::clamp(y, table.rects[i].top, table.rects[i].bottom);
     return CursorMove{x, y};
 }
 
@@ -33,25 +32,23 @@ bool speedAllowsJump(const EngineState &state, int speed)
 CursorMoves wrapEdges(const EngineState &state, int x, int y, int speed)
 {
     CursorMoves moves;
-    const ScreenTable &table = state.screenTable;
+    const ScreenTable &table = state.screenTable();
     if (table.rects.empty())
         return moves;
 
-    const int left = state.desktopLeft;
-    const int right = state.desktopRight;
     if (speedAllowsJump(state, speed)) {
-        if (x == right && state.allowRightWrap) {
-            const CursorMove to = onScreenAt(table, left + 1, y);
+        if (x == table.desktopRight && state.allowRightWrap) {
+            const CursorMove to = acrossTheDesktop(table, true, y);
             moves.add(to.x, to.y);
-        } else if (x == left && state.allowLeftWrap) {
-            const CursorMove to = onScreenAt(table, right - 1, y);
+        } else if (x == table.desktopLeft && state.allowLeftWrap) {
+            const CursorMove to = acrossTheDesktop(table, false, y);
             moves.add(to.x, to.y);
         }
     }
 
     // The vertical test uses the position the step was given, whatever the
     // horizontal test asked for.
-    const int i = table.screenIndexAt(x);
+    const int i = table.screenIndexAt(x, y);
     if (i < 0)
         return moves;
     const ScreenRect &r = table.rects[i];
@@ -84,21 +81,19 @@ bool inUnderhang(int y, const ScreenRect &current, const ScreenRect &neighbour)
 CursorMoves easyMove(const EngineState &state, int x, int y, int speed)
 {
     CursorMoves moves;
-    if (!state.screenHeightsDiffer || !state.easyMoveOn)
+    const ScreenTable &table = state.screenTable();
+    if (!table.screenHeightsDiffer || !state.easyMoveOn)
         return moves;
-    const ScreenTable &table = state.screenTable;
-    const int i = table.screenIndexAt(x);
+    const int i = table.screenIndexAt(x, y);
     if (i < 0 || !speedAllowsJump(state, speed))
         return moves;
     const ScreenRect &c = table.rects[i];
-    const int n = table.size();
 
-    if (i > 0 && x == c.left) {
-        const ScreenRect &p = table.rects[i - 1];
+    const int prev = x == c.left ? table.neighbour(i, true) : -1;
+    if (prev >= 0) {
+        const ScreenRect &p = table.rects[prev];
         if (inOverhang(y, c, p)) {
-            // Row "height of the neighbour" lies just below a neighbour whose
-            // top is 0; the warp must land on the neighbour's bottom row.
-            moves.add(p.right - 1, std::min(p.bottom - p.top + 1, p.bottom));
+            moves.add(p.right - 1, p.bottom);
             return moves;
         }
         if (inUnderhang(y, c, p)) {
@@ -106,8 +101,9 @@ CursorMoves easyMove(const EngineState &state, int x, int y, int speed)
             return moves;
         }
     }
-    if (i < n - 1 && x == c.right) {
-        const ScreenRect &q = table.rects[i + 1];
+    const int next = x == c.right ? table.neighbour(i, false) : -1;
+    if (next >= 0) {
+        const ScreenRect &q = table.rects[next];
         if (inOverhang(y, c, q))
             moves.add(q.left + 1, std::min(y, q.bottom));
         else if (inUnderhang(y, c, q))

@@ -27,9 +27,11 @@ struct CursorMoves
 namespace CursorRules {
 
 // Edge wrap. Horizontally the whole desktop wraps (allowLeftWrap,
-// allowRightWrap); vertically each screen wraps by itself (its wrapTop,
-// wrapBottom). A corner gives the horizontal move first, then the vertical.
-// speed is the horizontal speed readout, for the velocity thresholds.
+// allowRightWrap) at its outermost columns, onto a screen that reaches the
+// far edge; vertically the screen under the cursor wraps by itself (its
+// wrapTop, wrapBottom). A corner gives the horizontal move first, then the
+// vertical. speed is the horizontal speed readout, for the velocity
+// thresholds.
 CursorMoves wrapEdges(const EngineState &state, int x, int y, int speed);
 
 // True when y lies in the part of `current` that reaches below a strictly
@@ -41,7 +43,8 @@ bool inOverhang(int y, const ScreenRect &current, const ScreenRect &neighbour);
 bool inUnderhang(int y, const ScreenRect &current, const ScreenRect &neighbour);
 
 // Easy Move: a cursor on a taller screen's side edge, beside a stretch where
-// the shorter neighbour has no rows, is carried onto the neighbour.
+// the shorter neighbour has no rows, is carried onto the neighbour's nearest
+// row.
 CursorMoves easyMove(const EngineState &state, int x, int y, int speed);
 
 // Whether the velocity thresholds that are switched on let a jump happen at

@@ -5,10 +5,11 @@
 #include <QSemaphore>
 #include <atomic>
 
-// Wakes the engine out of a long idle pause as soon as the pointer device
-// moves, where the platform reports device motion (X11 with XInput 2). It is
-// a wake-up only: no shared data is guarded by it. Without it the engine
-// keeps polling at its short idle bound.
+// Wakes a sleeping worker thread at once: the engine on device motion, on a
+// stored sample or a stop, the velocity sampler on a stop. It is a wake-up
+// only: no shared data is guarded by it. For the engine, available() tells
+// whether the platform reports device motion (X11 with XInput 2), so that
+// it may sleep between events; without it the engine polls.
 class Doorbell
 {
 public:

@@ -2,7 +2,7 @@
 
 #include "doorbell.h"
 #include "relaxed.h"
-#include "screentable.h"
+#include "screentableholder.h"
 
 #include <atomic>
 #include <cstdint>
@@ -16,9 +16,9 @@ class QLabel;
 // locked: each field is one word or byte, read and written whole, and every
 // reader accepts a value that is a pass or more old.
 //
-// The object pointers and everything the screen table build writes are set
-// on the GUI thread before the worker threads start (starting a thread
-// publishes them) and never change afterwards.
+// The object pointers are set on the GUI thread before the worker threads
+// start (starting a thread publishes them). The screen table is replaced
+// whole when the desktop changes (ScreenTableHolder).
 struct EngineState
 {
     LogicCtrl *logicCtrl = nullptr;
@@ -27,11 +27,9 @@ struct EngineState
     QLabel *lblMouseY = nullptr;
     QLabel *lblVelocity = nullptr;
 
-    ScreenTable screenTable;
-    Relaxed<int> desktopLeft{0};
-    Relaxed<int> desktopRight{0};
-    Relaxed<bool> multipleScreens{false};
-    Relaxed<bool> screenHeightsDiffer{false};
+    // The desktop's screens, their edges and the two screen facts.
+    ScreenTableHolder screens;
+    const ScreenTable &screenTable() const { return screens.current(); }
 
     // Settings kept between runs.
     Relaxed<bool> allowLeftWrap{false};
@@ -57,8 +55,21 @@ struct EngineState
 
     Relaxed<bool> threadsRunning{false};
 
-    // Rung on pointer device motion, so the engine may doze while idle.
+    // Wakes the engine: rung on pointer device motion, on every stored
+    // sample and when the GUI thread wants a fresh look. Where device motion
+    // is reported (available()), the engine sleeps on it between events;
+    // elsewhere it polls.
     Doorbell doorbell;
+    // Set with a ring when a sample should be taken now: the device moved,
+    // or the desktop or a switch changed.
+    std::atomic<bool> sampleWanted{false};
+
+    // Any thread: asks the engine for a fresh sample, now.
+    void requestSample()
+    {
+        sampleWanted.store(true, std::memory_order_release);
+        doorbell.ring();
+    }
 
     // The worker threads count themselves out as they end. QThread::wait()
     // is the real join; this release/acquire pair only lets a thread checker
@@ -80,11 +91,12 @@ struct EngineState
         cursorY = y;
         samplesStored.store(samplesStored.load(std::memory_order_relaxed) + 1,
                             std::memory_order_release);
+        doorbell.ring(); // the engine waits for the answer by sleeping
     }
 
-    // Fills the screen table from the screens in the platform's order and
-    // derives the desktop's edges and the two screen facts from it.
-    void buildScreenTable(const std::vector<ScreenRect> &enumerated);
+    // GUI thread: publishes a table of the screens in the platform's order.
+    void buildScreenTable(const std::vector<ScreenRect> &enumerated,
+                          const std::vector<QString> &names = {});
 };
 
 // The one instance the program runs on. Tests build their own.

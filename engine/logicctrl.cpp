@@ -2,17 +2,38 @@
 
 #include "velocityupdater.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 
-LogicCtrl::LogicCtrl(EngineState &state) : QThread(nullptr), state(state) {}
+namespace {
+
+qint64 monotonicMs()
+{
+    static const QElapsedTimer since = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return since.elapsed();
+}
+
+} // namespace
+
+LogicCtrl::LogicCtrl(EngineState &shared) : QThread(nullptr), state(shared), clock(monotonicMs) {}
 
 LogicCtrl::~LogicCtrl() = default;
+
+void LogicCtrl::setClock(Clock c)
+{
+    clock = std::move(c);
+}
 
 void LogicCtrl::run()
 {
     lastFocusScreen = -1;
     // Samples stored for an earlier engine in this process are not ours.
     requestsSent = samplesSeen = state.samplesStored.load(std::memory_order_acquire);
+    requestedOnce = false;
     while (state.threadsRunning)
         pause(pass());
     state.threadEnds();
@@ -20,16 +41,26 @@ void LogicCtrl::run()
 
 void LogicCtrl::pause(unsigned long us)
 {
-    // Device motion ends any pause of a millisecond or more at once.
-    if (us >= 1000 && state.doorbell.available())
-        state.doorbell.doze(static_cast<int>(us / 1000));
+    if (state.doorbell.available())
+        state.doorbell.doze(static_cast<int>((us + 999) / 1000));
     else
         QThread::usleep(us);
 }
 
 unsigned long LogicCtrl::pass()
 {
+    // The table the steps read stays valid until the pass has ended.
+    state.screens.enterPass();
     const std::uint32_t stored = state.samplesStored.load(std::memory_order_acquire);
+    const qint64 now = clock();
+    const unsigned long us =
+        state.doorbell.available() ? eventPass(stored, now) : pollPass(stored, now);
+    state.screens.leavePass();
+    return us;
+}
+
+unsigned long LogicCtrl::pollPass(std::uint32_t stored, qint64 now)
+{
     if (stored != requestsSent) {
         // The GUI thread has not answered yet. It usually does within a
         // pass or two; if it is busy for longer, look less often.
@@ -38,36 +69,82 @@ unsigned long LogicCtrl::pass()
     unansweredPasses = 0;
 
     if (stored != samplesSeen) {
-        // A new sample, complete, and quiet: the GUI thread writes the next
-        // one only in answer to the next request.
-        samplesSeen = stored;
-        const int x = state.cursorX;
-        const int y = state.cursorY;
-        takeSample(x, y);
-        wrapEdges(x, y);
-        easyMove(x, y);
-        updateScreenFocus(x);
+        stepsOnSample(now);
         if (idlePauseUs > activePauseUs)
             return idlePauseUs; // the cursor stands still: ask again later
     }
-
-    ++requestsSent;
-    emit updateMouse();
-    if (!sinceLabels.isValid() || sinceLabels.elapsed() >= labelIntervalMs) {
-        sinceLabels.start();
-        emit updateLabels();
-    }
+    requestSample(now);
+    // After the request: the readout shows the sample just answered.
+    refreshLabelsIfDue(now);
     return activePauseUs;
+}
+
+unsigned long LogicCtrl::eventPass(std::uint32_t stored, qint64 now)
+{
+    // Waiting for the answer, which rings; a motion meanwhile stays wanted.
+    if (stored != requestsSent)
+        return warpCheckMs * 1000;
+
+    bool want = !requestedOnce || now - lastRequestAt >= warpCheckMs;
+    // A move was asked for: look where the cursor went, as a warp makes no
+    // device motion.
+    if (stored != samplesSeen && stepsOnSample(now))
+        want = true;
+    if (state.sampleWanted.exchange(false, std::memory_order_acq_rel))
+        want = true;
+    refreshLabelsIfDue(now);
+    if (want)
+        requestSample(now);
+
+    qint64 wait = lastRequestAt + warpCheckMs - now;
+    if (labelsDue)
+        wait = std::min(wait, lastLabelsAt + labelIntervalMs - now);
+    return static_cast<unsigned long>(std::max<qint64>(wait, 1)) * 1000;
+}
+
+bool LogicCtrl::stepsOnSample(qint64)
+{
+    // A new sample, complete, and quiet: the GUI thread writes the next one
+    // only in answer to the next request.
+    samplesSeen = state.samplesStored.load(std::memory_order_acquire);
+    const int x = state.cursorX;
+    const int y = state.cursorY;
+    takeSample(x, y);
+    labelsDue = true;
+    const bool wrapped = wrapEdges(x, y);
+    const bool moved = easyMove(x, y);
+    updateScreenFocus(x, y);
+    return wrapped || moved;
+}
+
+void LogicCtrl::requestSample(qint64 now)
+{
+    ++requestsSent;
+    requestedOnce = true;
+    lastRequestAt = now;
+    emit updateMouse();
+}
+
+void LogicCtrl::refreshLabelsIfDue(qint64 now)
+{
+    // The first refresh comes at once; later ones only for a new sample and
+    // at most once per interval. A sample that comes too soon is shown when
+    // the interval is up.
+    if (labelsShown && (!labelsDue || now - lastLabelsAt < labelIntervalMs))
+        return;
+    labelsShown = true;
+    labelsDue = false;
+    lastLabelsAt = now;
+    emit updateLabels();
 }
 
 void LogicCtrl::takeSample(int x, int y)
 {
     if (samplesSeen > 1 && x == lastX && y == lastY) {
-        // Standing still: lengthen the pause step by step to its bound.
+        // Standing still: lengthen the polling pause step by step to its
+        // bound.
         ++stillSamples;
-        if (stillSamples > stillSamplesBeforeDoze && state.doorbell.available())
-            idlePauseUs = dozePauseUs;
-        else if (stillSamples > stillSamplesBeforeBackoff)
+        if (stillSamples > stillSamplesBeforeBackoff)
             idlePauseUs = std::min(idlePauseUs * 2, idlePauseBoundUs);
     } else {
         stillSamples = 0;
@@ -82,28 +159,31 @@ int LogicCtrl::speed() const
     return state.velocityUpdater ? state.velocityUpdater->deltaX.load() : 0;
 }
 
-void LogicCtrl::emitMoves(const CursorMoves &moves)
+bool LogicCtrl::emitMoves(const CursorMoves &moves)
 {
     for (int k = 0; k < moves.count; ++k)
         emit moveMouse(moves.at[k].x, moves.at[k].y);
+    return !moves.empty();
 }
 
-void LogicCtrl::wrapEdges(int x, int y)
+bool LogicCtrl::wrapEdges(int x, int y)
 {
-    emitMoves(CursorRules::wrapEdges(state, x, y, speed()));
+    return emitMoves(CursorRules::wrapEdges(state, x, y, speed()));
 }
 
-void LogicCtrl::easyMove(int x, int y)
+bool LogicCtrl::easyMove(int x, int y)
 {
-    emitMoves(CursorRules::easyMove(state, x, y, speed()));
+    return emitMoves(CursorRules::easyMove(state, x, y, speed()));
 }
 
-void LogicCtrl::updateScreenFocus(int x)
+void LogicCtrl::updateScreenFocus(int x, int y)
 {
-    if (!state.multipleScreens)
+    const ScreenTable &table = state.screenTable();
+    if (!table.multipleScreens)
         return;
-    // Switched off, or off and on again: forget the focused screen, so that
-    // the curtains go up at the next sample, wherever the cursor is.
+    // Switched off, or off and on again (or the desktop changed): forget the
+    // focused screen, so that the curtains go up at the next sample,
+    // wherever the cursor is.
     if (!state.screenFocusOn) {
         lastFocusScreen = -1;
         return;
@@ -112,10 +192,11 @@ void LogicCtrl::updateScreenFocus(int x)
         focusArmingsSeen = state.screenFocusArmings;
         lastFocusScreen = -1;
     }
-    const int i = state.screenTable.screenIndexAt(x);
+    const int i = table.screenIndexAt(x, y);
     if (i == lastFocusScreen)
         return;
     lastFocusScreen = i;
-    emit destroyScreenFocus();
+    // The new set replaces the old one on the GUI thread, which keeps the
+    // curtains that stay: no destroy first, so nothing flickers.
     emit generateNewScreenFocus(static_cast<uint>(i));
 }

@@ -2,9 +2,9 @@
 
 #include "cursorrules.h"
 
-#include <QElapsedTimer>
 #include <QThread>
 #include <cstdint>
+#include <functional>
 
 // The engine: a worker thread that never touches the cursor itself. It asks
 // the GUI thread for cursor samples by signal, runs the cursor steps on each
@@ -16,6 +16,14 @@
 // thread in the order they were emitted, so every later sample is taken
 // after the moves the steps asked for: a stale position can never repeat a
 // jump, and a stalled GUI thread finds one request waiting, not thousands.
+//
+// Where the platform reports pointer device motion (the doorbell is
+// available), the engine sleeps until something happens: a device motion
+// asks for one sample (motion that comes while a request is in flight is
+// answered by one more sample after it), the answer wakes it to run the
+// steps, and a slow check every warpCheckMs catches a pointer that another
+// program moved. Elsewhere it polls: a sample every 100 µs while the cursor
+// moves, less often once it stands still.
 class LogicCtrl : public QThread
 {
     Q_OBJECT
@@ -27,33 +35,39 @@ public:
     // The screen that last received focus, or -1. Engine thread only.
     int lastFocusScreen = 0;
 
-    // Pause between passes while the cursor moves, and the bound it grows
-    // to once the cursor has stood still for a while (microseconds).
+    // Polling: the pause between passes while the cursor moves, and the
+    // bound it grows to once the cursor has stood still for a while
+    // (microseconds).
     static constexpr unsigned long activePauseUs = 100;
     static constexpr unsigned long idlePauseBoundUs = 8000;
     // Unchanged samples before the pause starts to grow.
     static constexpr unsigned stillSamplesBeforeBackoff = 64;
-    // Where the doorbell rings on device motion, a cursor that has stood
-    // still this many samples at the bound is sampled only this often; a
-    // move of the device wakes the engine at once.
-    static constexpr unsigned stillSamplesBeforeDoze = stillSamplesBeforeBackoff + 100;
-    static constexpr unsigned long dozePauseUs = 200000;
-    // The readout is refreshed at most this often: faster than anyone reads
-    // it, and thousands of repaints a second fewer while the cursor moves.
-    static constexpr qint64 labelIntervalMs = 20;
     // How often a request that the GUI thread is slow to answer is checked.
     static constexpr unsigned long stalledPauseUs = 1000;
+    // Event-driven: a pointer warped by another program makes no device
+    // motion; a sample this often finds it.
+    static constexpr qint64 warpCheckMs = 100;
+    // The readout is refreshed at most this often: faster than anyone reads
+    // it, and far fewer repaints while the cursor moves.
+    static constexpr qint64 labelIntervalMs = 25;
 
-    // One engine pass; returns the pause before the next one, in microseconds.
+    // Milliseconds on a monotonic clock; tests step their own.
+    using Clock = std::function<qint64()>;
+    void setClock(Clock clock);
+
+    // One engine pass; returns the pause before the next one, in
+    // microseconds.
     unsigned long pass();
 
-    // Waits as long as a pass asked for (a doze may end early).
+    // Waits as long as a pass asked for; a ring of the doorbell ends the
+    // wait early where the engine is event-driven.
     void pause(unsigned long us);
 
-    // The cursor steps, each emitting what it asks for.
-    void wrapEdges(int x, int y);
-    void easyMove(int x, int y);
-    void updateScreenFocus(int x);
+    // The cursor steps, each emitting what it asks for; they return whether
+    // they asked for a move.
+    bool wrapEdges(int x, int y);
+    bool easyMove(int x, int y);
+    void updateScreenFocus(int x, int y);
 
 signals:
     void moveMouse(int, int);
@@ -66,11 +80,18 @@ protected:
     void run() override;
 
 private:
-    void emitMoves(const CursorMoves &moves);
+    unsigned long pollPass(std::uint32_t stored, qint64 now);
+    unsigned long eventPass(std::uint32_t stored, qint64 now);
+    // Runs the steps on a new sample; returns whether a move was asked for.
+    bool stepsOnSample(qint64 now);
+    void requestSample(qint64 now);
+    void refreshLabelsIfDue(qint64 now);
+    bool emitMoves(const CursorMoves &moves);
     int speed() const;
     void takeSample(int x, int y);
 
     EngineState &state;
+    Clock clock;
     std::uint32_t requestsSent = 0; // sample requests emitted so far
     std::uint32_t samplesSeen = 0;  // samples the steps have run on
     int lastX = 0;
@@ -79,5 +100,9 @@ private:
     unsigned unansweredPasses = 0;
     unsigned long idlePauseUs = activePauseUs;
     unsigned focusArmingsSeen = 0;
-    QElapsedTimer sinceLabels;
+    qint64 lastRequestAt = 0;
+    qint64 lastLabelsAt = 0;
+    bool requestedOnce = false;
+    bool labelsShown = false;
+    bool labelsDue = false;
 };

@@ -1,24 +1,87 @@
 #include "screentable.h"
 
 #include <algorithm>
+#include <numeric>
 
-void ScreenTable::build(const std::vector<ScreenRect> &enumerated)
+ScreenTable::ScreenTable(const std::vector<ScreenRect> &enumerated,
+                         const std::vector<QString> &screenNames)
 {
-    rects = enumerated;
-    std::stable_sort(rects.begin(), rects.end(),
-                     [](const ScreenRect &a, const ScreenRect &b) { return a.left < b.left; });
-    // All switches start off, so they need no reordering with the sort.
-    wrapFlags = std::vector<ScreenWrapFlags>(rects.size());
+    const std::size_t n = enumerated.size();
+    // Compared in enumeration order; the answer, "not all the same height",
+    // does not depend on the order.
+    for (std::size_t k = 1; k < n; ++k) {
+        if (enumerated[k - 1].height() != enumerated[k].height())
+            screenHeightsDiffer = true;
+    }
+    multipleScreens = n > 1;
+
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return enumerated[a].left < enumerated[b].left;
+    });
+    for (std::size_t k : order) {
+        rects.push_back(enumerated[k]);
+        names.push_back(k < screenNames.size() ? screenNames[k] : QString());
+    }
+    wrapFlags = std::vector<ScreenWrapFlags>(n);
+    if (n == 0)
+        return;
+    desktopLeft = rects.front().left;
+    desktopRight = rects.front().right;
+    for (const ScreenRect &r : rects) {
+        desktopLeft = std::min(desktopLeft, r.left);
+        desktopRight = std::max(desktopRight, r.right);
+    }
 }
 
-int ScreenTable::screenIndexAt(int x) const
+int ScreenTable::screenIndexAt(int x, int y) const
 {
     const int n = size();
     if (n == 1)
         return 0;
     for (int i = 0; i < n; ++i) {
-        if (rects[i].left <= x && x <= rects[i].right)
+        if (rects[i].contains(x, y))
             return i;
     }
     return -1;
+}
+
+int ScreenTable::screenOnDesktopEdge(bool leftEdge, int y) const
+{
+    int best = -1;
+    long bestDistance = 0;
+    for (int i = 0; i < size(); ++i) {
+        const ScreenRect &r = rects[i];
+        if ((leftEdge ? r.left : r.right) != (leftEdge ? desktopLeft : desktopRight))
+            continue;
+        const long distance = y < r.top ? long(r.top) - y : y > r.bottom ? long(y) - r.bottom : 0;
+        if (best < 0 || distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+int ScreenTable::neighbour(int i, bool toLeft) const
+{
+    const ScreenRect &c = rects[i];
+    int best = -1;
+    for (int j = 0; j < size(); ++j) {
+        const ScreenRect &r = rects[j];
+        if (j == i || r.bottom < c.top || r.top > c.bottom)
+            continue;
+        if (toLeft ? r.right >= c.left : r.left <= c.right)
+            continue;
+        if (best < 0 || (toLeft ? r.right > rects[best].right : r.left < rects[best].left))
+            best = j;
+    }
+    return best;
+}
+
+int ScreenTable::indexOf(const QString &name) const
+{
+    const auto it = std::find(names.begin(), names.end(), name);
+    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
 }

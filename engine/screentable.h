@@ -2,6 +2,7 @@
 
 #include "relaxed.h"
 
+#include <QString>
 #include <vector>
 
 // One screen's rectangle in desktop pixels, all four edges inclusive.
@@ -14,6 +15,7 @@ struct ScreenRect
 
     int width() const { return right - left + 1; }
     int height() const { return bottom - top + 1; }
+    bool contains(int x, int y) const { return left <= x && x <= right && top <= y && y <= bottom; }
     bool operator==(const ScreenRect &o) const
     {
         return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
@@ -28,23 +30,45 @@ struct ScreenWrapFlags
     Relaxed<bool> wrapBottom{false};
 };
 
-// The desktop as it was at start-up: the screens sorted by their left edge,
-// and one set of wrap switches per screen in the same order. Built once,
-// before the worker threads start; only the switches change afterwards.
+// The desktop at one moment: the screens sorted by their left edge, their
+// output names, one set of wrap switches per screen in the same order, and
+// what follows from the rectangles. Once published (ScreenTableHolder) only
+// the switches change; a change of the desktop publishes a new table.
 class ScreenTable
 {
 public:
+    ScreenTable() = default;
+    // The screens as the platform enumerates them; `names` is empty or one
+    // per screen. The sort by left edge is stable, so screens sharing a left
+    // edge keep their enumeration order. Every switch starts off.
+    explicit ScreenTable(const std::vector<ScreenRect> &enumerated,
+                         const std::vector<QString> &names = {});
+
     std::vector<ScreenRect> rects;
+    std::vector<QString> names;
     std::vector<ScreenWrapFlags> wrapFlags;
 
-    // Replaces the table with the screens as the platform enumerates them.
-    // The sort by left edge is stable, so screens sharing a left edge keep
-    // their enumeration order.
-    void build(const std::vector<ScreenRect> &enumerated);
+    int desktopLeft = 0;  // the smallest left edge of all screens
+    int desktopRight = 0; // the greatest right edge of all screens
+    bool multipleScreens = false;
+    bool screenHeightsDiffer = false;
 
-    // The first screen whose columns hold x, or -1 when x lies on none.
-    // With one screen the answer is always 0, wherever x is.
-    int screenIndexAt(int x) const;
+    // The first screen in table order that holds the point, or -1 when none
+    // does. With one screen the answer is always 0, wherever the point is.
+    int screenIndexAt(int x, int y) const;
+
+    // Where a horizontal wrap lands: among the screens that reach the far
+    // desktop edge (the left one when `leftEdge`), the first that holds row
+    // y, or else the one nearest to it; -1 for an empty table.
+    int screenOnDesktopEdge(bool leftEdge, int y) const;
+
+    // The screen beside screen i on its left (`toLeft`) or right: of those
+    // wholly on that side that share a row with it, the one nearest to it,
+    // the first in table order on a tie; -1 when there is none.
+    int neighbour(int i, bool toLeft) const;
+
+    // The index of the screen with this output name, or -1.
+    int indexOf(const QString &name) const;
 
     int size() const { return static_cast<int>(rects.size()); }
 };

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-VelocityUpdater::VelocityUpdater(EngineState &state) : QThread(nullptr), state(state) {}
+VelocityUpdater::VelocityUpdater(EngineState &shared) : QThread(nullptr), state(shared) {}
 
 VelocityUpdater::~VelocityUpdater() = default;
 
@@ -21,7 +21,7 @@ void VelocityUpdater::run()
 {
     while (state.threadsRunning) {
         sample();
-        QThread::msleep(intervalMs);
+        wakeUp.doze(static_cast<int>(pauseMs));
     }
     state.threadEnds();
 }

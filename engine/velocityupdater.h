@@ -14,9 +14,14 @@ public:
     ~VelocityUpdater() override;
 
     static constexpr unsigned long intervalMs = 150;
+    // The pause between samples; set before the thread starts.
+    unsigned long pauseMs = intervalMs;
 
     Relaxed<int> deltaX{0}; // read by the GUI and engine threads
     int lastX = 0;
+
+    // Ends the current wait at once, so that a stop need not wait it out.
+    Doorbell wakeUp;
 
     // One sampling step. Until the GUI thread has stored a first sample there
     // is nothing to measure; the first real sample only seeds lastX, so the

@@ -9,7 +9,7 @@ ScreenDarkenCurtain::ScreenDarkenCurtain(uint screen)
     : QWidget(nullptr), ui(new Ui::ScreenDarkenCurtain), screenIndex(screen)
 {
     ui->setupUi(this);
-    const ScreenRect &r = engineState.screenTable.rects.at(screen);
+    const ScreenRect &r = engineState.screenTable().rects.at(screen);
     setMinimumSize(r.width(), r.height());
     setMaximumSize(r.width(), r.height());
     setStyleSheet("background-color: black;");

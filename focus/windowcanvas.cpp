@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
-#include <cstdlib>
+#include <utility>
 
 WindowCanvas::WindowCanvas(QWidget *parent) : QWidget(parent) {}
 
@@ -14,80 +14,21 @@ WindowCanvas::~WindowCanvas() = default;
 
 void WindowCanvas::computeLayout()
 {
-    const std::vector<ScreenRect> &rects = engineState.screenTable.rects;
-    if (scaleDivisor != 0 || rects.empty())
+    const ScreenTable &table = engineState.screenTable();
+    const std::uint64_t generation = engineState.screens.generation();
+    if (laidOutFor == generation && laidOutSize == size())
         return;
-    const long availW = width() - 3;
-    const long availH = height() - 3;
-    const long n = static_cast<long>(rects.size());
-    long totalW = 0;
-    int minTop = rects.front().top;
-    int maxBottom = rects.front().bottom;
-    for (const ScreenRect &r : rects) {
-        totalW += r.width();
-        minTop = std::min(minTop, r.top);
-        maxBottom = std::max(maxBottom, r.bottom);
-    }
-    const long span = std::labs(static_cast<long>(maxBottom) - minTop);
-    const long gaps = (n - 1) * screenGap;
-    // Past this divisor every screen is drawn zero pixels wide; stop there
-    // even if the gaps alone do not fit.
-    const long lastK = std::max(totalW, span) + 1;
-    long k = 1;
-    while (k < lastK && !(totalW / k + gaps <= availW && span / k <= availH))
-        ++k;
-    scaleDivisor = static_cast<unsigned>(k);
-    layoutWidth = static_cast<unsigned>(totalW / k + gaps);
-    layoutHeight = static_cast<unsigned>(span / k);
-}
-
-QVector<WindowCanvas::ScreenShape> WindowCanvas::shapes() const
-{
-    QVector<ScreenShape> out;
-    const std::vector<ScreenRect> &rects = engineState.screenTable.rects;
-    if (scaleDivisor == 0 || rects.empty())
-        return out;
-    const int k = static_cast<int>(scaleDivisor);
-    const int availW = width() - 3;
-    const int availH = height() - 3;
-    const int offX = (availW - static_cast<int>(layoutWidth)) / 2 + 1;
-    const int offY = (availH - static_cast<int>(layoutHeight)) / 2 + 1;
-    int minTop = rects.front().top;
-    for (const ScreenRect &r : rects)
-        minTop = std::min(minTop, r.top);
-
-    const int n = static_cast<int>(rects.size());
-    const int a = markerDepth;
-    int L = offX;
-    for (int i = 0; i < n; ++i) {
-        const ScreenRect &r = rects[i];
-        const int sw = r.width() / k;
-        const int sh = r.height() / k;
-        // Screens lower on the desktop are drawn that much lower on the map,
-        // their markers with them.
-        const int T = offY + (r.top - minTop) / k;
-        const int R = L + sw;
-        const int B = T + sh;
-        ScreenShape s{i, QRect(L, T, sw, sh), {}};
-        s.markers.append(
-            {i, Edge::Top, QPolygon({{L, T}, {R, T}, {R - a, T + a}, {L + a, T + a}})});
-        if (i == n - 1)
-            s.markers.append(
-                {i, Edge::Right, QPolygon({{R, T}, {R, B}, {R - a, B - a}, {R - a, T + a}})});
-        s.markers.append(
-            {i, Edge::Bottom, QPolygon({{R, B}, {L, B}, {L + a, B - a}, {R - a, B - a}})});
-        if (i == 0)
-            s.markers.append(
-                {i, Edge::Left, QPolygon({{L, B}, {L, T}, {L + a, T + a}, {L + a, B - a}})});
-        out.append(s);
-        L = R + screenGap;
-    }
-    return out;
+    map = MapGeometry::compute(table.rects, size());
+    laidOutFor = generation;
+    laidOutSize = size();
+    scaleDivisor = map.scaleDivisor;
+    layoutWidth = map.layoutWidth;
+    layoutHeight = map.layoutHeight;
 }
 
 bool WindowCanvas::isOn(const Marker &marker)
 {
-    const ScreenWrapFlags &f = engineState.screenTable.wrapFlags[marker.screen];
+    const ScreenWrapFlags &f = engineState.screenTable().wrapFlags[marker.screen];
     switch (marker.edge) {
     case Edge::Top:
         return f.wrapTop;
@@ -103,7 +44,7 @@ bool WindowCanvas::isOn(const Marker &marker)
 
 void WindowCanvas::flip(const Marker &marker)
 {
-    ScreenWrapFlags &f = engineState.screenTable.wrapFlags[marker.screen];
+    ScreenWrapFlags &f = engineState.screens.editable().wrapFlags[marker.screen];
     switch (marker.edge) {
     case Edge::Top:
         f.wrapTop.flip();
@@ -124,7 +65,7 @@ void WindowCanvas::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.drawRect(0, 0, width() - 1, height() - 1);
-    if (engineState.screenTable.rects.empty())
+    if (engineState.screenTable().rects.empty())
         return;
     computeLayout();
     const int k = static_cast<int>(scaleDivisor);
@@ -136,7 +77,7 @@ void WindowCanvas::paintEvent(QPaintEvent *)
     const QFontMetrics metrics = painter.fontMetrics();
 
     for (const ScreenShape &s : shapes()) {
-        const ScreenRect &r = engineState.screenTable.rects[s.screen];
+        const ScreenRect &r = engineState.screenTable().rects[s.screen];
         painter.setBrush(QBrush(Qt::cyan, Qt::SolidPattern));
         painter.drawRect(s.outline);
 
@@ -161,11 +102,23 @@ bool WindowCanvas::event(QEvent *e)
     QWidget::event(e);
     if (e->type() == QEvent::MouseButtonPress) {
         const QPoint p = static_cast<QMouseEvent *>(e)->pos();
-        // Before the first paint there is no layout: nothing can be hit.
-        for (const ScreenShape &s : shapes()) {
-            for (const Marker &m : s.markers) {
-                if (m.polygon.containsPoint(p, Qt::OddEvenFill))
+        // Before the first paint there is no layout, and after a change of
+        // the desktop the layout is of screens that may be gone: nothing can
+        // be hit until the map is drawn again.
+        if (laidOutFor == engineState.screens.generation()) {
+            // Screens stacked at the desktop's edge each carry its marker;
+            // one press flips that wrap once.
+            bool leftFlipped = false, rightFlipped = false;
+            for (const ScreenShape &s : shapes()) {
+                for (const Marker &m : s.markers) {
+                    if (!m.polygon.containsPoint(p, Qt::OddEvenFill))
+                        continue;
+                    if (m.edge == Edge::Left && std::exchange(leftFlipped, true))
+                        continue;
+                    if (m.edge == Edge::Right && std::exchange(rightFlipped, true))
+                        continue;
                     flip(m);
+                }
             }
         }
         repaint();

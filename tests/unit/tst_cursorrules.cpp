@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+Q_DECLARE_METATYPE(QVector<QPoint>)
+
 namespace {
 
 ScreenRect rect(int l, int t, int r, int b)
@@ -81,14 +83,14 @@ private slots:
         s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
         QCOMPARE(list(CursorRules::wrapEdges(s, 700, 0, 0)), none);
         QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, 0)), none);
-        s.screenTable.wrapFlags[0].wrapTop = true;
+        s.screens.editable().wrapFlags[0].wrapTop = true;
         QCOMPARE(list(CursorRules::wrapEdges(s, 700, 0, 0)), (QVector<QPoint>{{700, 1078}}));
         QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, 0)), none);
-        s.screenTable.wrapFlags[0].wrapBottom = true;
+        s.screens.editable().wrapFlags[0].wrapBottom = true;
         QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, 0)), (QVector<QPoint>{{700, 1}}));
         // The other screen's rows follow its own switches and its own height.
         QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 0, 0)), none);
-        s.screenTable.wrapFlags[1].wrapBottom = true;
+        s.screens.editable().wrapFlags[1].wrapBottom = true;
         QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 1023, 0)), (QVector<QPoint>{{2500, 1}}));
         QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 1079, 0)), none);
     }
@@ -98,26 +100,62 @@ private slots:
         EngineState s;
         s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
         s.allowRightWrap = true;
-        s.screenTable.wrapFlags[1].wrapTop = true;
+        s.screens.editable().wrapFlags[1].wrapTop = true;
         QCOMPARE(list(CursorRules::wrapEdges(s, 3839, 0, 0)),
                  (QVector<QPoint>{{1, 0}, {3839, 1078}}));
     }
 
-    void stackedScreensUseTheFirstOnesSwitches()
+    void stackedScreensEachUseTheirOwnSwitches()
     {
         EngineState s;
         s.buildScreenTable({rect(0, 0, 1919, 1079), rect(0, 1080, 1919, 2159)});
-        s.screenTable.wrapFlags[1].wrapBottom = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 100, 2159, 0)), none);
-        s.screenTable.wrapFlags[0].wrapBottom = true;
+        s.screens.editable().wrapFlags[1].wrapBottom = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 100, 2159, 0)), (QVector<QPoint>{{100, 1081}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 100, 1079, 0)), none); // the upper one: off
+        s.screens.editable().wrapFlags[0].wrapBottom = true;
         QCOMPARE(list(CursorRules::wrapEdges(s, 100, 1079, 0)), (QVector<QPoint>{{100, 1}}));
+    }
+
+    void stackedLayoutsWrapAtTheirOuterEdges_data()
+    {
+        QTest::addColumn<bool>("fromRight");
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QVector<QPoint>>("moves");
+        // A 2560x1440 monitor over a 1920x1080 laptop, both wraps on.
+        QTest::newRow("monitor's right edge")
+            << true << QPoint(2559, 700) << QVector<QPoint>{{1, 700}};
+        QTest::newRow("middle of the monitor") << true << QPoint(1919, 700) << none;
+        QTest::newRow("laptop's right edge is not the desktop's")
+            << true << QPoint(1919, 2000) << none;
+        QTest::newRow("laptop's left edge lands on the monitor")
+            << false << QPoint(0, 2000) << QVector<QPoint>{{2558, 1439}};
+        QTest::newRow("monitor's left edge")
+            << false << QPoint(0, 30) << QVector<QPoint>{{2558, 30}};
+    }
+
+    void stackedLayoutsWrapAtTheirOuterEdges()
+    {
+        QFETCH(QPoint, at);
+        EngineState s;
+        s.buildScreenTable({rect(0, 1440, 1919, 2519), rect(0, 0, 2559, 1439)});
+        s.allowLeftWrap = true;
+        s.allowRightWrap = true;
+        QTEST(list(CursorRules::wrapEdges(s, at.x(), at.y(), 0)), "moves");
+
+        // The right edge wrapping back onto the stacked pair: the screen
+        // holding the row.
+        EngineState r;
+        r.buildScreenTable(
+            {rect(0, 0, 2559, 1439), rect(0, 1440, 1919, 2519), rect(2560, 1440, 3839, 2463)});
+        r.allowRightWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(r, 3839, 2000, 0)), (QVector<QPoint>{{1, 2000}}));
     }
 
     void gapBetweenScreensOnlyWrapsHorizontally()
     {
         EngineState s;
         s.buildScreenTable({rect(0, 0, 1919, 1079), rect(2000, 0, 3279, 1023)});
-        for (ScreenWrapFlags &f : s.screenTable.wrapFlags)
+        for (ScreenWrapFlags &f : s.screens.editable().wrapFlags)
             f.wrapTop = f.wrapBottom = true;
         QCOMPARE(list(CursorRules::wrapEdges(s, 1950, 0, 0)), none);
     }
@@ -136,7 +174,7 @@ private slots:
         EngineState s;
         s.buildScreenTable({rect(0, 0, 1919, 1079)});
         s.allowRightWrap = true;
-        s.screenTable.wrapFlags[0].wrapTop = true;
+        s.screens.editable().wrapFlags[0].wrapTop = true;
         s.minVelocityOn = true;
         s.minVelocity = 40;
         QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, 39)), none);
@@ -217,6 +255,30 @@ private slots:
         p.buildScreenTable({rect(-1280, 176, -1, 1199), rect(0, 0, 1919, 1199)});
         p.easyMoveOn = true;
         QCOMPARE(list(CursorRules::easyMove(p, 0, 40, 0)), (QVector<QPoint>{{-2, 176}}));
+    }
+
+    void easyMoveWithTopsBelowZero_data()
+    {
+        QTest::addColumn<int>("top");
+        QTest::newRow("tops at 0") << 0;
+        QTest::newRow("tops at 1080") << 1080;
+        QTest::newRow("tops at -600") << -600;
+    }
+
+    void easyMoveWithTopsBelowZero()
+    {
+        // Whatever the common top, the previous screen's landing row is its
+        // bottom row and the next screen's is clamped to its bottom row.
+        QFETCH(int, top);
+        EngineState s;
+        s.buildScreenTable({rect(-1280, top, -1, top + 1023), rect(0, top, 1919, top + 1199),
+                            rect(1920, top, 3199, top + 1023)});
+        s.easyMoveOn = true;
+        QCOMPARE(list(CursorRules::easyMove(s, 0, top + 1100, 0)),
+                 (QVector<QPoint>{{-2, top + 1023}}));
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, top + 1100, 0)),
+                 (QVector<QPoint>{{1921, top + 1023}}));
+        QCOMPARE(list(CursorRules::easyMove(s, 0, top + 1000, 0)), none);
     }
 
     void easyMoveNeedsItsSwitchAndDifferentHeights()

@@ -153,7 +153,7 @@ private slots:
     {
         Canvas c(twoFullHd);
         engineState.allowLeftWrap = true;
-        engineState.screenTable.wrapFlags[1].wrapTop = true;
+        engineState.screens.editable().wrapFlags[1].wrapTop = true;
         const QImage img = c.image();
         using E = WindowCanvas::Edge;
         QCOMPARE(QColor(img.pixel(c.inside(0, E::Left))), QColor(Qt::green));
@@ -174,7 +174,7 @@ private slots:
         c.widget.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c.widget));
         using E = WindowCanvas::Edge;
-        ScreenWrapFlags &f1 = engineState.screenTable.wrapFlags[1];
+        ScreenWrapFlags &f1 = engineState.screens.editable().wrapFlags[1];
 
         QTest::mousePress(&c.widget, Qt::LeftButton, {}, c.inside(1, E::Top));
         QVERIFY(f1.wrapTop);
@@ -186,14 +186,14 @@ private slots:
         QTest::mousePress(&c.widget, Qt::LeftButton, {}, c.inside(1, E::Right));
         QVERIFY(engineState.allowRightWrap);
         QTest::mousePress(&c.widget, Qt::LeftButton, {}, c.inside(0, E::Bottom));
-        QVERIFY(engineState.screenTable.wrapFlags[0].wrapBottom);
+        QVERIFY(engineState.screens.editable().wrapFlags[0].wrapBottom);
 
         // Bodies, labels, gaps: nothing flips.
         for (const QPoint p :
              {QPoint(140, 175), QPoint(280, 175), QPoint(420, 175), QPoint(5, 5), QPoint(280, 100)})
             QTest::mousePress(&c.widget, Qt::LeftButton, {}, p);
         QVERIFY(engineState.allowLeftWrap && engineState.allowRightWrap);
-        QVERIFY(!engineState.screenTable.wrapFlags[0].wrapTop);
+        QVERIFY(!engineState.screens.editable().wrapFlags[0].wrapTop);
         QVERIFY(!f1.wrapTop && !f1.wrapBottom);
 
         // The place of the first screen's left marker, on the second screen:
@@ -218,7 +218,7 @@ private slots:
                           Qt::NoModifier);
             QCoreApplication::sendEvent(&c.widget, &e);
         }
-        QVERIFY(engineState.screenTable.wrapFlags[0].wrapTop);
+        QVERIFY(engineState.screens.editable().wrapFlags[0].wrapTop);
     }
 
     void sharedCornerFlipsBoth()
@@ -230,7 +230,7 @@ private slots:
         // and left markers, a few pixels in.
         const QPoint corner = c.widget.shapes()[0].outline.topLeft() + QPoint(3, 3);
         QTest::mousePress(&c.widget, Qt::LeftButton, {}, corner);
-        const bool top = engineState.screenTable.wrapFlags[0].wrapTop;
+        const bool top = engineState.screens.editable().wrapFlags[0].wrapTop;
         const bool left = engineState.allowLeftWrap;
         QVERIFY(top || left);
         QCOMPARE(
@@ -239,6 +239,51 @@ private slots:
         QCOMPARE(
             left,
             c.marker(0, WindowCanvas::Edge::Left).polygon.containsPoint(corner, Qt::OddEvenFill));
+    }
+
+    void stackedScreensStandInAColumn()
+    {
+        // A laptop under a wider monitor, a third screen right of the monitor.
+        const std::vector<ScreenRect> screens{rect(0, 0, 2559, 1439), rect(0, 1440, 1919, 2519),
+                                              rect(2560, 0, 3839, 1023)};
+        const MapGeometry m = MapGeometry::compute(screens, QSize(561, 351));
+        QCOMPARE(m.shapes.size(), 3);
+        const QRect monitor = m.shapes[0].outline, laptop = m.shapes[1].outline,
+                    side = m.shapes[2].outline;
+        QCOMPARE(laptop.x(), monitor.x());
+        QCOMPARE(laptop.y(), monitor.y() + monitor.height() + MapGeometry::screenGap);
+        QCOMPARE(side.x(), monitor.x() + monitor.width() + MapGeometry::screenGap);
+        QCOMPARE(side.y(), monitor.y());
+        // Everything inside the canvas's frame.
+        const QRect inner(1, 1, 558, 348);
+        for (const MapGeometry::ScreenShape &s : m.shapes)
+            QVERIFY2(inner.contains(s.outline), qPrintable(QString::number(s.screen)));
+        // The desktop's left edge is reached by both stacked screens, the
+        // right edge by the third only.
+        auto edges = [&](int i) {
+            QList<MapGeometry::Edge> out;
+            for (const MapGeometry::Marker &mk : m.shapes[i].markers)
+                out << mk.edge;
+            return out;
+        };
+        using E = MapGeometry::Edge;
+        QCOMPARE(edges(0), (QList<E>{E::Top, E::Bottom, E::Left}));
+        QCOMPARE(edges(1), (QList<E>{E::Top, E::Bottom, E::Left}));
+        QCOMPARE(edges(2), (QList<E>{E::Top, E::Right, E::Bottom}));
+    }
+
+    void mapFollowsANewTable()
+    {
+        Canvas c(twoFullHd);
+        c.widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.widget));
+        engineState.buildScreenTable({rect(0, 0, 1919, 1079)});
+        // Until it is drawn again the old layout is no target.
+        QTest::mousePress(&c.widget, Qt::LeftButton, {}, c.inside(1, WindowCanvas::Edge::Top));
+        QVERIFY(!engineState.screenTable().wrapFlags[0].wrapTop);
+        c.image(); // a paint lays the new table out
+        QCOMPARE(c.widget.shapes().size(), 1);
+        QCOMPARE(c.widget.scaleDivisor, 4u);
     }
 
     void pressBeforeTheFirstPaintHitsNothing()

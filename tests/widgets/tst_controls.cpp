@@ -1,4 +1,5 @@
 #include "enginestate.h"
+#include "fakeplatform.h"
 #include "screendarkencurtain.h"
 #include "ui_window_main.h"
 #include "window_main.h"
@@ -7,15 +8,27 @@
 
 namespace {
 
-std::vector<ScreenRect> table;
-std::vector<ScreenRect> fakeScreens()
-{
-    return table;
-}
-
 ScreenRect rect(int l, int t, int r, int b)
 {
     return ScreenRect{l, t, r, b};
+}
+
+// Monitors named DUMMY0, DUMMY1, ... in the order given.
+std::vector<PlatformScreen> monitors(const std::vector<ScreenRect> &rects)
+{
+    std::vector<PlatformScreen> out;
+    for (const ScreenRect &r : rects)
+        out.push_back(
+            {QString("DUMMY%1").arg(out.size()), QRect(r.left, r.top, r.width(), r.height())});
+    return out;
+}
+
+int visibleTopLevels()
+{
+    int n = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        n += w->isVisible();
+    return n;
 }
 
 } // namespace
@@ -28,11 +41,13 @@ class TestControls : public QObject
 
     QTemporaryDir dir;
 
+    FakePlatform *platform = nullptr;
+
     Window_Main *open(const std::vector<ScreenRect> &screens)
     {
-        table = screens;
+        platform = new FakePlatform(monitors(screens));
         QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        auto *w = new Window_Main();
+        auto *w = new Window_Main(nullptr, platform);
         w->show();
         return w;
     }
@@ -41,6 +56,17 @@ class TestControls : public QObject
     {
         QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
         delete w;
+        delete platform;
+        platform = nullptr;
+    }
+
+    // The platform reports a new set of monitors; returns once the window
+    // has rebuilt its table.
+    void replug(const std::vector<PlatformScreen> &screens)
+    {
+        const std::uint64_t before = engineState.screens.generation();
+        platform->setScreens(screens);
+        QTRY_COMPARE(engineState.screens.generation(), before + 1);
     }
 
     static QList<QRect> curtainGeometry(Window_Main *w)
@@ -55,7 +81,6 @@ private slots:
     void initTestCase()
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-        Window_Main::screenSource = fakeScreens;
         // Keep the engine's own focus step out of these tests: the cursor
         // is not where the made-up screens are.
         engineState.screenFocusOn = false;
@@ -119,7 +144,7 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(w, "on_generateNewScreenFocus", Q_ARG(uint, 0)));
         QCOMPARE(curtainGeometry(w),
                  (QList<QRect>{QRect(1920, 0, 1280, 1024), QRect(3200, 0, 1920, 1080)}));
-        QCOMPARE(QApplication::topLevelWidgets().size(), 3);
+        QCOMPARE(visibleTopLevels(), 3);
         // The index of "no screen" curtains them all.
         QVERIFY(
             QMetaObject::invokeMethod(w, "on_generateNewScreenFocus", Q_ARG(uint, 4294967295u)));
@@ -127,7 +152,9 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(w, "on_destroyScreenFocus"));
         QVERIFY(w->curtains->isEmpty());
         QVERIFY(QMetaObject::invokeMethod(w, "on_destroyScreenFocus")); // empty: nothing
-        QCOMPARE(QApplication::topLevelWidgets().size(), 1);
+        QCOMPARE(visibleTopLevels(), 1);
+        // Curtains are shown and hidden, not made anew each time.
+        QCOMPARE(QApplication::topLevelWidgets().size(), 4);
         close(w);
     }
 
@@ -165,7 +192,7 @@ private slots:
         // feature on, the running engine curtains the second.
         Window_Main *w =
             open({rect(-100000, -100000, 100000, 100000), rect(200000, 0, 201919, 1079)});
-        QCursor::setPos(10, 10);
+        platform->warp(10, 10);
         w->ui->btnScreenFocus->click();
         QTRY_COMPARE(curtainGeometry(w), (QList<QRect>{QRect(200000, 0, 1920, 1080)}));
         w->ui->btnScreenFocus->click();
@@ -173,6 +200,80 @@ private slots:
         // Switched on again, on the same screen: the curtains return at once.
         w->ui->btnScreenFocus->click();
         QTRY_COMPARE(w->curtains->size(), 1);
+        w->ui->btnScreenFocus->click();
+        close(w);
+    }
+
+    void desktopChangesWhileRunning()
+    {
+        Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
+        platform->moveDevice(500, 500);
+        auto &flags = engineState.screens.editable().wrapFlags;
+        flags[1].wrapTop = true; // DUMMY1
+        engineState.allowRightWrap = true;
+        w->ui->btnEasyMove->click();
+        w->ui->btnScreenFocus->click();
+        QTRY_COMPARE(w->curtains->size(), 1);
+
+        // DUMMY1 goes, DUMMY2 comes in its place and a burst settles into
+        // one rebuild.
+        auto screens = monitors({rect(0, 0, 1919, 1079), rect(1920, 0, 3519, 899)});
+        screens[1].name = "DUMMY2";
+        platform->setScreens(screens);
+        QTest::ignoreMessage(QtDebugMsg, "Screens: DUMMY0 1920x1080+0+0, DUMMY2 1600x900+1920+0");
+        replug(screens);
+        QTest::qWait(2 * Window_Main::screenSettleMs);
+        const ScreenTable &t = engineState.screenTable();
+        QCOMPARE(t.desktopRight, 3519);
+        QVERIFY(!t.wrapFlags[1].wrapTop); // a new monitor starts with its switches off
+        QVERIFY(engineState.allowRightWrap);
+        // The engine acts on the new edge.
+        platform->moveDevice(3519, 300);
+        QTRY_COMPARE(platform->cursor, QPoint(1, 300));
+        // Curtains over the new layout only, never over the cursor's screen.
+        QTRY_COMPARE(curtainGeometry(w), (QList<QRect>{QRect(1920, 0, 1600, 900)}));
+
+        // Back to the first pair: DUMMY1 has its top wrap again.
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
+        replug(monitors({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)}));
+        QVERIFY(engineState.screenTable().wrapFlags[1].wrapTop);
+
+        // Equal heights: Easy Move goes and is off; one screen: Screen Focus
+        // goes too, and with it every curtain.
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
+        replug(monitors({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)}));
+        QVERIFY(w->ui->btnEasyMove->isHidden());
+        QVERIFY(!engineState.easyMoveOn && !w->ui->btnEasyMove->isChecked());
+        QVERIFY(engineState.screenFocusOn);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
+        replug(monitors({rect(0, 0, 1919, 1079)}));
+        QVERIFY(w->ui->btnScreenFocus->isHidden());
+        QVERIFY(!engineState.screenFocusOn);
+        QVERIFY(w->curtains->isEmpty());
+        QCOMPARE(visibleTopLevels(), 1);
+        close(w);
+    }
+
+    void manyRebuildsWhileTheEngineRuns()
+    {
+        // Tables replaced under a busy engine (the thread checker watches),
+        // the old ones freed, the curtains following.
+        Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
+        w->ui->btnScreenFocus->click();
+        int step = 0;
+        QTimer mouse;
+        connect(&mouse, &QTimer::timeout, [&] { platform->moveDevice(1900 + step++ % 40, 100); });
+        mouse.start(1);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
+        for (int k = 1; k <= 12; ++k) {
+            std::vector<ScreenRect> r{rect(0, 0, 1919, 1079)};
+            for (int i = 1; i <= 1 + k % 3; ++i)
+                r.push_back(rect(1920 * i, 0, 1920 * i + 1279, 1023));
+            replug(monitors(r));
+            QTRY_COMPARE(w->curtains->size(), int(r.size()) - 1);
+        }
+        mouse.stop();
+        QTRY_COMPARE(engineState.screens.retiredCount(), std::size_t(0));
         w->ui->btnScreenFocus->click();
         close(w);
     }

@@ -26,7 +26,7 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
         Window_Main w;
         w.show();
-        const int right = engineState.desktopRight;
+        const int right = engineState.screenTable().desktopRight;
         QVERIFY(right > 100);
         QCursor::setPos(300, 200);
         QTRY_COMPARE(engineState.cursorX.load(), 300); // the engine samples

@@ -4,6 +4,7 @@
 #include "ui_window_main.h"
 #include "window_main.h"
 #include "windowcanvas.h"
+#include "x11platform.h"
 
 #include <QToolBar>
 #include <QtTest>
@@ -258,13 +259,13 @@ private slots:
 
     void cursorControlNeedsX11()
     {
-        QVERIFY(SessionCheck::cursorControlAvailable("xcb", "x11"));
-        QVERIFY(SessionCheck::cursorControlAvailable("xcb", ""));
-        QVERIFY(SessionCheck::cursorControlAvailable("windows", ""));
-        QVERIFY(!SessionCheck::cursorControlAvailable("wayland", "wayland"));
-        QVERIFY(!SessionCheck::cursorControlAvailable("wayland-egl", ""));
-        QVERIFY(!SessionCheck::cursorControlAvailable("xcb", "wayland")); // XWayland
-        QVERIFY(!SessionCheck::cursorControlAvailable("xcb", "Wayland"));
+        QVERIFY(X11Platform::cursorControlAvailable("xcb", "x11"));
+        QVERIFY(X11Platform::cursorControlAvailable("xcb", ""));
+        QVERIFY(X11Platform::cursorControlAvailable("windows", ""));
+        QVERIFY(!X11Platform::cursorControlAvailable("wayland", "wayland"));
+        QVERIFY(!X11Platform::cursorControlAvailable("wayland-egl", ""));
+        QVERIFY(!X11Platform::cursorControlAvailable("xcb", "wayland")); // XWayland
+        QVERIFY(!X11Platform::cursorControlAvailable("xcb", "Wayland"));
     }
 
     void destructorSavesAndStopsTheThreads()

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform.h"
+
+// A window system in memory, for tests: screens that change on request, a
+// cursor that moves as a device or as another program moves it, and a log
+// of every cursor move Pellmar asks for.
+class FakePlatform : public Platform
+{
+    Q_OBJECT
+
+public:
+    explicit FakePlatform(std::vector<PlatformScreen> screens = {}, QObject *parent = nullptr);
+    ~FakePlatform() override;
+
+    QPoint cursorPos() override;
+    void setCursorPos(int x, int y) override;
+    std::vector<PlatformScreen> screens() override { return screenList; }
+    bool cursorControlAvailable() override { return controlAvailable; }
+    bool watchDeviceMotion(std::function<void()> listener) override;
+
+    // Replaces the screens and reports the change, as a hot-plug does.
+    void setScreens(std::vector<PlatformScreen> list);
+    // The pointer device moves the cursor there.
+    void moveDevice(int x, int y);
+    // Another program puts the cursor there: no device motion.
+    void warp(int x, int y) { cursor = QPoint(x, y); }
+
+    bool reportsMotion = true;
+    bool controlAvailable = true;
+    std::vector<PlatformScreen> screenList;
+    QPoint cursor;
+    std::vector<QPoint> moves; // every setCursorPos, in order
+    int cursorReads = 0;
+
+private:
+    std::function<void()> motionListener;
+};
