@@ -175,6 +175,28 @@ class Desktop:
                              capture_output=True, text=True).stdout
         return [tuple(map(int, m)) for m in re.findall(r" (\d+)/\d+x(\d+)/\d+\+(-?\d+)\+(-?\d+)", out)]
 
+    def xrandr(self, *args):
+        """One xrandr request, then a full query: until then programs that
+        ask for the current resources (Qt does) may not see the change."""
+        subprocess.run(["xrandr", *map(str, args)], env=self.env, check=True, timeout=30,
+                       capture_output=True)
+        subprocess.run(["xrandr", "--query"], env=self.env, check=True, timeout=30,
+                       capture_output=True)
+
+    def plug(self, output, size, x, y):
+        """Turns a dummy output on as a monitor of `size` ("WxH") at (x, y),
+        as plugging one in or resizing it does."""
+        w, h = map(int, size.split("x"))
+        line = [(w + 160) * (h + 30) * 60 / 1e6, w, w + 48, w + 80, w + 160, h, h + 3, h + 10,
+                h + 30, "+hsync", "-vsync"]
+        for args in (["--newmode", "pm" + size, *line], ["--addmode", output, "pm" + size]):
+            subprocess.run(["xrandr", *map(str, args)], env=self.env, timeout=30,
+                           capture_output=True)  # fails harmlessly if already there
+        self.xrandr("--output", output, "--mode", "pm" + size, "--pos", f"{x}x{y}")
+
+    def unplug(self, output):
+        self.xrandr("--output", output, "--off")
+
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self.env, check=True, timeout=30)
 

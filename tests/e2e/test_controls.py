@@ -2,6 +2,7 @@
 Easy Move across height mismatches, and the Screen Focus curtains."""
 import subprocess
 import time
+import signal
 import unittest
 
 from desktop import DesktopTestCase, canvas_markers, desktop_for, pellmar_for, wait_for
@@ -130,19 +131,40 @@ class ScreenFocus(unittest.TestCase):
         self.assertEqual(wait_for(lambda: app.curtains() == []), True, app.curtains())
         self.assertEqual(app.stop(), 0)
 
-    def test_a_curtain_lets_the_pointer_through(self):
-        # Stacked screens share their columns, so the lower one is taken for
-        # the upper one and curtained while the pointer is on it.
-        desk, app = self.start("1920x1080+0+0 1920x1080+0+1080")
-        app.keys("Tab", "Tab", "space")  # Min, Max, Screen Focus (no Easy Move)
-        desk.move(500, 1500)
-        self.assertEqual(wait_for(lambda: app.curtains() == [(1920, 1080, 0, 1080)]), True,
-                         app.curtains())
-        curtain = next(w for w in app.windows() if int(w) != int(app.window))
-        under = desk.xdotool("getmouselocation").split("window:")[1].strip()
+    def test_laptop_under_a_monitor(self):
+        # The common docked layout: a 1920x1080 laptop under a 2560x1440
+        # monitor. The screen under the pointer is found by its row too.
+        desk, app = self.start("2560x1440+0+0 1920x1080+0+1440")
+        app.keys("Tab", "Tab", "Tab", "space")  # Min, Max, Easy Move, Screen Focus
+        desk.move(500, 2000)
+        on_monitor = [(2560, 1440, 0, 0)]
+        self.assertEqual(wait_for(lambda: app.curtains() == on_monitor), True, app.curtains())
+        # The curtain lets the pointer through: with Pellmar held still, a
+        # pointer moved under the curtain is over the desktop, not over it.
+        curtain = next(w for w, g in app.windows().items() if g[:2] == (2560, 1440))
+        app.proc.send_signal(signal.SIGSTOP)
+        try:
+            desk.move(500, 500)
+            under = desk.xdotool("getmouselocation").split("window:")[1].strip()
+        finally:
+            app.proc.send_signal(signal.SIGCONT)
         self.assertNotEqual(int(under), int(curtain))
+        self.assertEqual(wait_for(lambda: app.curtains() == [(1920, 1080, 0, 1440)]), True,
+                         app.curtains())
         self.assertEqual(app.stop(), 0)
 
+    def test_laptop_under_a_monitor_wraps_at_the_real_edges(self):
+        desk = desktop_for(self, "2560x1440+0+0 1920x1080+0+1440")
+        pellmar_for(self, desk, {"boolShowToolTip": False, "allowRightWrap": True,
+                                 "allowLeftWrap": True})
+        desk.move(1919, 700)  # the middle of the monitor
+        self.assertTrue(desk.stays((1919, 700)))
+        desk.move(2559, 700)
+        self.assertEqual(desk.wait_pointer((1, 700)), (1, 700))
+        # From the laptop's left edge onto the monitor's right edge, clamped
+        # to its bottom row.
+        desk.move(0, 2000)
+        self.assertEqual(desk.wait_pointer((2558, 1439)), (2558, 1439))
 
 if __name__ == "__main__":
     unittest.main()
