@@ -47,9 +47,15 @@ Window_Main::Window_Main(QWidget *parent, Platform *givenPlatform)
         applyScreenChange();
     });
     // Where the device's motion is reported, the engine sleeps until it
-    // moves; the listener runs for every motion event and only rings.
-    engineState.doorbell.setAvailable(
-        platform->watchDeviceMotion([] { engineState.requestSample(); }));
+    // moves. The GUI thread is awake for the motion event anyway, so it
+    // takes the sample itself when the engine is ready for one, and
+    // otherwise asks the engine to.
+    engineState.doorbell.setAvailable(platform->watchDeviceMotion([this] {
+        if (engineState.claimSample())
+            on_updateMouse();
+        else
+            engineState.requestSample();
+    }));
 
     engine->start();
 }

@@ -31,8 +31,11 @@ void LogicCtrl::setClock(Clock c)
 void LogicCtrl::run()
 {
     lastFocusScreen = -1;
-    // Samples stored for an earlier engine in this process are not ours.
-    requestsSent = samplesSeen = state.samplesStored.load(std::memory_order_acquire);
+    // Samples stored for an earlier engine in this process are not ours, and
+    // a request it left unanswered is forgotten.
+    samplesSeen = state.samplesStored.load(std::memory_order_acquire);
+    state.samplesRequested.store(samplesSeen, std::memory_order_release);
+    state.samplesConsumed.store(samplesSeen, std::memory_order_release);
     requestedOnce = false;
     while (state.threadsRunning)
         pause(pass());
@@ -52,16 +55,17 @@ unsigned long LogicCtrl::pass()
     // The table the steps read stays valid until the pass has ended.
     state.screens.enterPass();
     const std::uint32_t stored = state.samplesStored.load(std::memory_order_acquire);
+    const bool inFlight = state.samplesRequested.load(std::memory_order_acquire) != stored;
     const qint64 now = clock();
-    const unsigned long us =
-        state.doorbell.available() ? eventPass(stored, now) : pollPass(stored, now);
+    const unsigned long us = state.doorbell.available() ? eventPass(inFlight, stored, now)
+                                                        : pollPass(inFlight, stored, now);
     state.screens.leavePass();
     return us;
 }
 
-unsigned long LogicCtrl::pollPass(std::uint32_t stored, qint64 now)
+unsigned long LogicCtrl::pollPass(bool inFlight, std::uint32_t stored, qint64 now)
 {
-    if (stored != requestsSent) {
+    if (inFlight) {
         // The GUI thread has not answered yet. It usually does within a
         // pass or two; if it is busy for longer, look less often.
         return ++unansweredPasses < 50 ? activePauseUs : stalledPauseUs;
@@ -69,7 +73,8 @@ unsigned long LogicCtrl::pollPass(std::uint32_t stored, qint64 now)
     unansweredPasses = 0;
 
     if (stored != samplesSeen) {
-        stepsOnSample(now);
+        if (stepsOnSample(now))
+            return activePauseUs; // the follow-up request is out
         if (idlePauseUs > activePauseUs)
             return idlePauseUs; // the cursor stands still: ask again later
     }
@@ -79,20 +84,21 @@ unsigned long LogicCtrl::pollPass(std::uint32_t stored, qint64 now)
     return activePauseUs;
 }
 
-unsigned long LogicCtrl::eventPass(std::uint32_t stored, qint64 now)
+unsigned long LogicCtrl::eventPass(bool inFlight, std::uint32_t stored, qint64 now)
 {
     // Waiting for the answer, which rings; a motion meanwhile stays wanted.
-    if (stored != requestsSent)
+    if (inFlight)
         return warpCheckMs * 1000;
 
+    // Usually the GUI thread has taken this sample itself, on device motion.
+    if (stored != samplesSeen)
+        stepsOnSample(now);
     bool want = !requestedOnce || now - lastRequestAt >= warpCheckMs;
-    // A move was asked for: look where the cursor went, as a warp makes no
-    // device motion.
-    if (stored != samplesSeen && stepsOnSample(now))
-        want = true;
     if (state.sampleWanted.exchange(false, std::memory_order_acq_rel))
         want = true;
     refreshLabelsIfDue(now);
+    // A failed claim means a sample is already on its way, taken after
+    // whatever asked for this one.
     if (want)
         requestSample(now);
 
@@ -102,39 +108,60 @@ unsigned long LogicCtrl::eventPass(std::uint32_t stored, qint64 now)
     return static_cast<unsigned long>(std::max<qint64>(wait, 1)) * 1000;
 }
 
-bool LogicCtrl::stepsOnSample(qint64)
+bool LogicCtrl::stepsOnSample(qint64 now)
 {
     // A new sample, complete, and quiet: the GUI thread writes the next one
-    // only in answer to the next request.
+    // only once this one is let go of.
     samplesSeen = state.samplesStored.load(std::memory_order_acquire);
     const int x = state.cursorX;
     const int y = state.cursorY;
+    if (state.velocityUpdater && x != lastX)
+        state.velocityUpdater->cursorMoved();
     takeSample(x, y);
-    labelsDue = true;
     const bool wrapped = wrapEdges(x, y);
     const bool moved = easyMove(x, y);
     updateScreenFocus(x, y);
-    return wrapped || moved;
+    const bool asked = wrapped || moved;
+    if (asked) {
+        // Look where the cursor went (a warp makes no device motion), and
+        // hold the slot before letting go: no sample may be taken between
+        // the moves and this request, which is queued behind them.
+        state.samplesRequested.store(samplesSeen + 1, std::memory_order_release);
+        // Its answer comes after every motion so far.
+        state.sampleWanted.store(false, std::memory_order_relaxed);
+        lastRequestAt = now;
+        emit updateMouse();
+    }
+    state.samplesConsumed.store(samplesSeen, std::memory_order_release);
+    return asked;
 }
 
-void LogicCtrl::requestSample(qint64 now)
+bool LogicCtrl::requestSample(qint64 now)
 {
-    ++requestsSent;
+    if (!state.claimSample())
+        return false;
     requestedOnce = true;
     lastRequestAt = now;
     emit updateMouse();
+    return true;
 }
 
 void LogicCtrl::refreshLabelsIfDue(qint64 now)
 {
-    // The first refresh comes at once; later ones only for a new sample and
-    // at most once per interval. A sample that comes too soon is shown when
-    // the interval is up.
+    // The first refresh comes at once; later ones only when what they show
+    // has changed, and at most once per interval. A change that comes too
+    // soon is shown when the interval is up.
+    const int x = state.cursorX, y = state.cursorY, v = speed();
+    if (x != shownX || y != shownY || v != shownSpeed)
+        labelsDue = true;
     if (labelsShown && (!labelsDue || now - lastLabelsAt < labelIntervalMs))
         return;
     labelsShown = true;
     labelsDue = false;
     lastLabelsAt = now;
+    shownX = x;
+    shownY = y;
+    shownSpeed = v;
     emit updateLabels();
 }
 

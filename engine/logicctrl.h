@@ -18,12 +18,12 @@
 // jump, and a stalled GUI thread finds one request waiting, not thousands.
 //
 // Where the platform reports pointer device motion (the doorbell is
-// available), the engine sleeps until something happens: a device motion
-// asks for one sample (motion that comes while a request is in flight is
-// answered by one more sample after it), the answer wakes it to run the
-// steps, and a slow check every warpCheckMs catches a pointer that another
-// program moved. Elsewhere it polls: a sample every 100 µs while the cursor
-// moves, less often once it stands still.
+// available), the engine sleeps until something happens: on a device
+// motion the GUI thread takes one sample (or, if the request slot is taken,
+// the engine asks for one more once it is free), the stored sample wakes
+// the engine to run the steps, and a slow check every warpCheckMs catches a
+// pointer that another program moved. Elsewhere it polls: a sample every
+// 100 µs while the cursor moves, less often once it stands still.
 class LogicCtrl : public QThread
 {
     Q_OBJECT
@@ -46,10 +46,10 @@ public:
     static constexpr unsigned long stalledPauseUs = 1000;
     // Event-driven: a pointer warped by another program makes no device
     // motion; a sample this often finds it.
-    static constexpr qint64 warpCheckMs = 100;
+    static constexpr qint64 warpCheckMs = 200;
     // The readout is refreshed at most this often: faster than anyone reads
     // it, and far fewer repaints while the cursor moves.
-    static constexpr qint64 labelIntervalMs = 25;
+    static constexpr qint64 labelIntervalMs = 40;
 
     // Milliseconds on a monotonic clock; tests step their own.
     using Clock = std::function<qint64()>;
@@ -80,11 +80,14 @@ protected:
     void run() override;
 
 private:
-    unsigned long pollPass(std::uint32_t stored, qint64 now);
-    unsigned long eventPass(std::uint32_t stored, qint64 now);
-    // Runs the steps on a new sample; returns whether a move was asked for.
+    unsigned long pollPass(bool inFlight, std::uint32_t stored, qint64 now);
+    unsigned long eventPass(bool inFlight, std::uint32_t stored, qint64 now);
+    // Runs the steps on a new sample, and lets go of it; returns whether a
+    // move was asked for (the follow-up request is then already made).
     bool stepsOnSample(qint64 now);
-    void requestSample(qint64 now);
+    // Claims the request slot and asks the GUI thread for a sample; false
+    // when the slot is taken.
+    bool requestSample(qint64 now);
     void refreshLabelsIfDue(qint64 now);
     bool emitMoves(const CursorMoves &moves);
     int speed() const;
@@ -92,8 +95,7 @@ private:
 
     EngineState &state;
     Clock clock;
-    std::uint32_t requestsSent = 0; // sample requests emitted so far
-    std::uint32_t samplesSeen = 0;  // samples the steps have run on
+    std::uint32_t samplesSeen = 0; // samples the steps have run on
     int lastX = 0;
     int lastY = 0;
     unsigned stillSamples = 0;
@@ -105,4 +107,8 @@ private:
     bool requestedOnce = false;
     bool labelsShown = false;
     bool labelsDue = false;
+    // What the readout last showed, so an unchanged one is not refreshed.
+    int shownX = 0;
+    int shownY = 0;
+    int shownSpeed = 0;
 };

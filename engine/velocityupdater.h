@@ -22,6 +22,15 @@ public:
 
     // Ends the current wait at once, so that a stop need not wait it out.
     Doorbell wakeUp;
+    // While x stands still the sampler sleeps, and the engine wakes it as x
+    // changes again; it looks every stillPauseMs all the same.
+    static constexpr int stillPauseMs = 1000;
+    // Engine thread: the stored x has changed.
+    void cursorMoved()
+    {
+        if (asleep.load(std::memory_order_seq_cst))
+            wakeUp.ring();
+    }
 
     // One sampling step. Until the GUI thread has stored a first sample there
     // is nothing to measure; the first real sample only seeds lastX, so the
@@ -34,4 +43,5 @@ protected:
 private:
     EngineState &state;
     bool seeded = false;
+    std::atomic<bool> asleep{false};
 };

@@ -17,7 +17,7 @@ ScreenRect rect(int l, int t, int r, int b)
 class FakeGui : public QObject
 {
 public:
-    FakeGui(LogicCtrl &logic, EngineState &state) : state(state)
+    FakeGui(LogicCtrl &logic, EngineState &shared) : state(shared)
     {
         connect(&logic, &LogicCtrl::updateMouse, this, [this] {
             log << "updateMouse";
