@@ -46,16 +46,9 @@ Window_Main::Window_Main(QWidget *parent, Platform *givenPlatform)
         buildScreenTable();
         applyScreenChange();
     });
-    // Where the device's motion is reported, the engine sleeps until it
-    // moves. The GUI thread is awake for the motion event anyway, so it
-    // takes the sample itself when the engine is ready for one, and
-    // otherwise asks the engine to.
-    engineState.doorbell.setAvailable(platform->watchDeviceMotion([this] {
-        if (engineState.claimSample())
-            on_updateMouse();
-        else
-            engineState.requestSample();
-    }));
+    // Where device motion is reported, the engine watches the pointer
+    // itself and sleeps until it moves.
+    engineState.pointerWatch = platform->pointerWatch();
 
     engine->start();
 }
@@ -74,7 +67,7 @@ Window_Main::~Window_Main()
     delete trayIconMenu;
     delete engine;
     engine = nullptr;
-    engineState.doorbell.setAvailable(false);
+    engineState.pointerWatch = nullptr;
     engineState.lblMouseX = engineState.lblMouseY = engineState.lblVelocity = nullptr;
 }
 
@@ -223,6 +216,19 @@ void Window_Main::closeEvent(QCloseEvent *event)
         event->ignore();
 }
 
+void Window_Main::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    engineState.readoutShown = true;
+    engineState.requestSample(); // a fresh readout at once
+}
+
+void Window_Main::hideEvent(QHideEvent *event)
+{
+    QMainWindow::hideEvent(event);
+    engineState.readoutShown = isVisible(); // not when only minimised
+}
+
 void Window_Main::iconActivated(QSystemTrayIcon::ActivationReason reason)
 {
     if (reason != QSystemTrayIcon::Trigger)
@@ -260,24 +266,13 @@ void Window_Main::on_exitItem_clicked()
     QCoreApplication::exit(0);
 }
 
-namespace {
-
-// A label is laid out and repainted only when its text really changes.
-void setChanged(QLabel *label, const QString &text)
-{
-    if (label->text() != text)
-        label->setText(text);
-}
-
-} // namespace
-
 void Window_Main::on_updateLabels()
 {
-    setChanged(engineState.lblMouseX, "Mouse X: " + QString::number(engineState.cursorX) + "px");
-    setChanged(engineState.lblMouseY, "Mouse Y: " + QString::number(engineState.cursorY) + "px");
-    setChanged(engineState.lblVelocity,
-               "Mouse Velocity: " + QString::number(engineState.velocityUpdater->deltaX) +
-                   "px/150ms");
+    // A label whose text is the same is not laid out or painted again.
+    engineState.lblMouseX->setText("Mouse X: " + QString::number(engineState.cursorX) + "px");
+    engineState.lblMouseY->setText("Mouse Y: " + QString::number(engineState.cursorY) + "px");
+    engineState.lblVelocity->setText(
+        "Mouse Velocity: " + QString::number(engineState.velocityUpdater->deltaX) + "px/150ms");
 }
 
 void Window_Main::on_updateMouse()
@@ -291,6 +286,8 @@ void Window_Main::on_updateMouse()
 void Window_Main::on_moveMouse(int mx, int my)
 {
     platform->setCursorPos(mx, my);
+    engineState.movesApplied.fetch_add(1, std::memory_order_release);
+    engineState.wakeEngine();
 }
 
 void Window_Main::on_btnMinVelocity_clicked()
@@ -328,7 +325,7 @@ void Window_Main::on_btnScreenFocus_clicked()
         on_destroyScreenFocus();
     else
         engineState.screenFocusArmings = engineState.screenFocusArmings + 1;
-    engineState.doorbell.ring(); // a dozing engine looks at once
+    engineState.requestSample(); // a sleeping engine looks at once
 }
 
 void Window_Main::on_generateNewScreenFocus(uint index)

@@ -51,6 +51,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // The readout is refreshed only while the window is shown.
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private slots:
     void on_btnMinVelocity_clicked();

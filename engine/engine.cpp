@@ -37,7 +37,7 @@ void Engine::stop()
     state.threadsRunning = false;
     // Neither thread need wait out its sleep.
     velocityUpdater->wakeUp.ring();
-    state.doorbell.ring();
+    state.wakeEngine();
     velocityUpdater->wait();
     logicCtrl->wait();
     state.threadsJoined();

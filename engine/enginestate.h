@@ -1,6 +1,6 @@
 #pragma once
 
-#include "doorbell.h"
+#include "pointerwatch.h"
 #include "relaxed.h"
 #include "screentableholder.h"
 
@@ -55,21 +55,37 @@ struct EngineState
 
     Relaxed<bool> threadsRunning{false};
 
-    // Wakes the engine: rung on pointer device motion, on every stored
-    // sample and when the GUI thread wants a fresh look. Where device motion
-    // is reported (available()), the engine sleeps on it between events;
-    // elsewhere it polls.
-    Doorbell doorbell;
-    // Set with a ring when a sample should be taken now: the device moved,
-    // or the desktop or a switch changed.
+    // Whether the window with the readout is shown: while it is hidden in
+    // the tray, nobody can read the readout, so it is not refreshed.
+    Relaxed<bool> readoutShown{true};
+
+    // Where the platform reports device motion, the engine watches the
+    // pointer itself and sleeps between events; elsewhere it polls through
+    // the GUI thread. Set before the engine starts.
+    PointerWatch *pointerWatch = nullptr;
+
+    // Any thread: ends the engine's current sleep, where it sleeps.
+    void wakeEngine()
+    {
+        if (pointerWatch)
+            pointerWatch->wake();
+    }
+
+    // Set when a sample should be taken now: the desktop or a switch
+    // changed.
     std::atomic<bool> sampleWanted{false};
 
     // Any thread: asks the engine for a fresh sample, now.
     void requestSample()
     {
         sampleWanted.store(true, std::memory_order_release);
-        doorbell.ring();
+        wakeEngine();
     }
+
+    // Cursor moves the GUI thread has made, counted so that an engine that
+    // reads the pointer itself never acts on a position from before the
+    // moves it asked for.
+    std::atomic<std::uint32_t> movesApplied{0};
 
     // The worker threads count themselves out as they end. QThread::wait()
     // is the real join; this release/acquire pair only lets a thread checker
@@ -78,13 +94,14 @@ struct EngineState
     void threadEnds() { threadsEnded.fetch_add(1, std::memory_order_release); }
     void threadsJoined() const { threadsEnded.load(std::memory_order_acquire); }
 
-    // The sample hand-over. There is one request slot: whoever wants a
-    // sample (the engine, or the GUI thread on device motion) claims it, and
-    // only the GUI thread stores the sample that answers it. A claim needs
-    // the engine to have read the last sample, so the GUI thread never
-    // writes a sample the engine is reading, and an engine that asked for
-    // moves claims the slot for its own follow-up request before it lets go
-    // of the sample, so no sample taken before those moves is acted on.
+    // The sample hand-over where the engine polls through the GUI thread.
+    // There is one request slot: the engine claims it, and only the GUI
+    // thread stores the sample that answers it. A claim needs the engine to
+    // have read the last sample, so the GUI thread never writes a sample the
+    // engine is reading, and an engine that asked for moves claims the slot
+    // for its follow-up request before it lets go of the sample, so no
+    // sample taken before those moves is acted on. Where the engine watches
+    // the pointer itself, it stores its samples with publishSample.
     //
     // How many samples the GUI thread has stored. Published with release:
     // the engine must see cursorX and cursorY at least as new as the count
@@ -118,11 +135,22 @@ struct EngineState
         // An answer to a request an earlier engine made and forgot counts as
         // claimed, so the slot is free again.
         std::uint32_t requested = samplesRequested.load(std::memory_order_acquire);
-        while (static_cast<std::int32_t>(requested - stored) < 0 &&
-               !samplesRequested.compare_exchange_weak(requested, stored,
-                                                       std::memory_order_acq_rel)) {
+        while (
+            static_cast<std::int32_t>(requested - stored) < 0 &&
+            !samplesRequested.compare_exchange_weak(requested, stored, std::memory_order_acq_rel)) {
         }
-        doorbell.ring(); // the engine waits for the answer by sleeping
+    }
+
+    // Engine thread, watching the pointer itself: publishes a sample for the
+    // readout and the velocity sampler.
+    void publishSample(int x, int y)
+    {
+        cursorX = x;
+        cursorY = y;
+        const std::uint32_t stored = samplesStored.load(std::memory_order_relaxed) + 1;
+        samplesStored.store(stored, std::memory_order_release);
+        samplesRequested.store(stored, std::memory_order_release);
+        samplesConsumed.store(stored, std::memory_order_release);
     }
 
     // GUI thread: publishes a table of the screens in the platform's order.

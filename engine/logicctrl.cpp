@@ -37,6 +37,8 @@ void LogicCtrl::run()
     state.samplesRequested.store(samplesSeen, std::memory_order_release);
     state.samplesConsumed.store(samplesSeen, std::memory_order_release);
     requestedOnce = false;
+    movesRequested = state.movesApplied.load(std::memory_order_acquire);
+    followUp = motionSeen = false;
     while (state.threadsRunning)
         pause(pass());
     state.threadEnds();
@@ -44,8 +46,10 @@ void LogicCtrl::run()
 
 void LogicCtrl::pause(unsigned long us)
 {
-    if (state.doorbell.available())
-        state.doorbell.doze(static_cast<int>((us + 999) / 1000));
+    if (state.pointerWatch)
+        motionSeen =
+            state.pointerWatch->waitForMotion(static_cast<int>((us + 999) / 1000), motionWakes) ||
+            motionSeen;
     else
         QThread::usleep(us);
 }
@@ -57,8 +61,7 @@ unsigned long LogicCtrl::pass()
     const std::uint32_t stored = state.samplesStored.load(std::memory_order_acquire);
     const bool inFlight = state.samplesRequested.load(std::memory_order_acquire) != stored;
     const qint64 now = clock();
-    const unsigned long us = state.doorbell.available() ? eventPass(inFlight, stored, now)
-                                                        : pollPass(inFlight, stored, now);
+    const unsigned long us = state.pointerWatch ? watchPass(now) : pollPass(inFlight, stored, now);
     state.screens.leavePass();
     return us;
 }
@@ -75,37 +78,68 @@ unsigned long LogicCtrl::pollPass(bool inFlight, std::uint32_t stored, qint64 no
     if (stored != samplesSeen) {
         if (stepsOnSample(now))
             return activePauseUs; // the follow-up request is out
-        if (idlePauseUs > activePauseUs)
+        if (idlePauseUs > activePauseUs && !plainLoop)
             return idlePauseUs; // the cursor stands still: ask again later
     }
     requestSample(now);
+    if (plainLoop) {
+        emit updateLabels();
+        return activePauseUs;
+    }
     // After the request: the readout shows the sample just answered.
     refreshLabelsIfDue(now);
     return activePauseUs;
 }
 
-unsigned long LogicCtrl::eventPass(bool inFlight, std::uint32_t stored, qint64 now)
+unsigned long LogicCtrl::watchPass(qint64 now)
 {
-    // Waiting for the answer, which rings; a motion meanwhile stays wanted.
-    if (inFlight)
+    // Moves asked for and not yet made: the GUI thread wakes the engine
+    // once it has made them. Motion meanwhile stays seen.
+    const std::uint32_t applied = state.movesApplied.load(std::memory_order_acquire);
+    if (static_cast<std::int32_t>(movesRequested - applied) > 0)
         return warpCheckMs * 1000;
+    if (static_cast<std::int32_t>(movesRequested - applied) < 0)
+        movesRequested = applied; // made for an earlier engine
 
-    // Usually the GUI thread has taken this sample itself, on device motion.
-    if (stored != samplesSeen)
-        stepsOnSample(now);
-    bool want = !requestedOnce || now - lastRequestAt >= warpCheckMs;
+    const qint64 sinceLast = sinceLastSample(now);
+    bool want =
+        (motionSeen && sinceLast >= motionIntervalMs) || followUp || sinceLast >= warpCheckMs;
     if (state.sampleWanted.exchange(false, std::memory_order_acq_rel))
         want = true;
+    int x = 0, y = 0;
+    if (want && state.pointerWatch->readPointer(x, y)) {
+        motionSeen = followUp = false;
+        requestedOnce = true;
+        lastRequestAt = now;
+        state.publishSample(x, y);
+        samplesSeen = state.samplesStored.load(std::memory_order_relaxed);
+        if (state.velocityUpdater && x != lastX)
+            state.velocityUpdater->cursorMoved();
+        takeSample(x, y);
+        const bool wrapped = wrapEdges(x, y);
+        const bool moved = easyMove(x, y);
+        // Look where the cursor went: a warp makes no device motion.
+        followUp = wrapped || moved;
+        updateScreenFocus(x, y);
+    }
     refreshLabelsIfDue(now);
-    // A failed claim means a sample is already on its way, taken after
-    // whatever asked for this one.
-    if (want)
-        requestSample(now);
 
+    if (followUp)
+        return warpCheckMs * 1000; // the GUI thread wakes the engine
     qint64 wait = lastRequestAt + warpCheckMs - now;
-    if (labelsDue)
+    if (labelsDue && state.readoutShown)
         wait = std::min(wait, lastLabelsAt + labelIntervalMs - now);
+    // Right after a sample, sleep out the interval deaf to motion; motion
+    // meanwhile is read once when it is up.
+    motionWakes = sinceLastSample(now) >= motionIntervalMs;
+    if (!motionWakes)
+        wait = std::min(wait, lastRequestAt + motionIntervalMs - now);
     return static_cast<unsigned long>(std::max<qint64>(wait, 1)) * 1000;
+}
+
+qint64 LogicCtrl::sinceLastSample(qint64 now) const
+{
+    return requestedOnce ? now - lastRequestAt : warpCheckMs;
 }
 
 bool LogicCtrl::stepsOnSample(qint64 now)
@@ -156,6 +190,8 @@ void LogicCtrl::refreshLabelsIfDue(qint64 now)
         labelsDue = true;
     if (labelsShown && (!labelsDue || now - lastLabelsAt < labelIntervalMs))
         return;
+    if (!state.readoutShown && !plainLoop)
+        return; // refreshed when the window is shown again
     labelsShown = true;
     labelsDue = false;
     lastLabelsAt = now;
@@ -188,6 +224,9 @@ int LogicCtrl::speed() const
 
 bool LogicCtrl::emitMoves(const CursorMoves &moves)
 {
+    // Counted before they are asked for, so the count of moves made can
+    // never run ahead of it.
+    movesRequested += static_cast<std::uint32_t>(moves.count);
     for (int k = 0; k < moves.count; ++k)
         emit moveMouse(moves.at[k].x, moves.at[k].y);
     return !moves.empty();

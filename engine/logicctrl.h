@@ -17,12 +17,14 @@
 // after the moves the steps asked for: a stale position can never repeat a
 // jump, and a stalled GUI thread finds one request waiting, not thousands.
 //
-// Where the platform reports pointer device motion (the doorbell is
-// available), the engine sleeps until something happens: on a device
-// motion the GUI thread takes one sample (or, if the request slot is taken,
-// the engine asks for one more once it is free), the stored sample wakes
-// the engine to run the steps, and a slow check every warpCheckMs catches a
-// pointer that another program moved. Elsewhere it polls: a sample every
+// Where the platform reports pointer device motion (a PointerWatch), the
+// engine sleeps until something happens and reads the pointer itself: one
+// sample per burst of device motion (motion within motionIntervalMs of a
+// sample is one more sample when that time is up), none while nothing
+// moves, and a slow look every warpCheckMs for a pointer that another
+// program moved. After
+// asking for moves it reads nothing until the GUI thread has made them,
+// which wakes it. Elsewhere it polls through the GUI thread: a sample every
 // 100 µs while the cursor moves, less often once it stands still.
 class LogicCtrl : public QThread
 {
@@ -47,9 +49,18 @@ public:
     // Event-driven: a pointer warped by another program makes no device
     // motion; a sample this often finds it.
     static constexpr qint64 warpCheckMs = 200;
+    // Watching: while the device keeps moving, the pointer is read at most
+    // this often, whatever the mouse's report rate. A motion after a pause
+    // is read at once.
+    static constexpr qint64 motionIntervalMs = 8;
     // The readout is refreshed at most this often: faster than anyone reads
     // it, and far fewer repaints while the cursor moves.
     static constexpr qint64 labelIntervalMs = 40;
+
+    // The plain loop: a sample request and a readout refresh every pass,
+    // 100 µs apart, whatever the cursor does. Costly; kept only as the
+    // benchmark's yardstick (PELLMAR_PLAIN_LOOP=1 in the environment).
+    bool plainLoop = false;
 
     // Milliseconds on a monotonic clock; tests step their own.
     using Clock = std::function<qint64()>;
@@ -59,8 +70,8 @@ public:
     // microseconds.
     unsigned long pass();
 
-    // Waits as long as a pass asked for; a ring of the doorbell ends the
-    // wait early where the engine is event-driven.
+    // Waits as long as a pass asked for; device motion or a wake-up ends
+    // the wait early where the engine watches the pointer.
     void pause(unsigned long us);
 
     // The cursor steps, each emitting what it asks for; they return whether
@@ -81,7 +92,7 @@ protected:
 
 private:
     unsigned long pollPass(bool inFlight, std::uint32_t stored, qint64 now);
-    unsigned long eventPass(bool inFlight, std::uint32_t stored, qint64 now);
+    unsigned long watchPass(qint64 now);
     // Runs the steps on a new sample, and lets go of it; returns whether a
     // move was asked for (the follow-up request is then already made).
     bool stepsOnSample(qint64 now);
@@ -89,6 +100,7 @@ private:
     // when the slot is taken.
     bool requestSample(qint64 now);
     void refreshLabelsIfDue(qint64 now);
+    qint64 sinceLastSample(qint64 now) const;
     bool emitMoves(const CursorMoves &moves);
     int speed() const;
     void takeSample(int x, int y);
@@ -105,6 +117,12 @@ private:
     qint64 lastRequestAt = 0;
     qint64 lastLabelsAt = 0;
     bool requestedOnce = false;
+    // Watching the pointer: motion seen by the last wait, moves asked for,
+    // and whether the position after them is still to be read.
+    bool motionSeen = false;
+    bool motionWakes = true; // whether the next wait ends on motion
+    std::uint32_t movesRequested = 0;
+    bool followUp = false;
     bool labelsShown = false;
     bool labelsDue = false;
     // What the readout last showed, so an unchanged one is not refreshed.

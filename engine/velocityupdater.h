@@ -1,5 +1,6 @@
 #pragma once
 
+#include "doorbell.h"
 #include "enginestate.h"
 
 #include <QThread>

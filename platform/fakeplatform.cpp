@@ -9,33 +9,17 @@ FakePlatform::~FakePlatform() = default;
 
 QPoint FakePlatform::cursorPos()
 {
-    ++cursorReads;
-    return cursor;
+    return pointer.position();
 }
 
 void FakePlatform::setCursorPos(int x, int y)
 {
     moves.push_back(QPoint(x, y));
-    cursor = QPoint(x, y);
-}
-
-bool FakePlatform::watchDeviceMotion(std::function<void()> listener)
-{
-    if (!reportsMotion)
-        return false;
-    motionListener = std::move(listener);
-    return true;
+    pointer.warp(x, y);
 }
 
 void FakePlatform::setScreens(std::vector<PlatformScreen> list)
 {
     screenList = std::move(list);
     emit screensChanged();
-}
-
-void FakePlatform::moveDevice(int x, int y)
-{
-    cursor = QPoint(x, y);
-    if (motionListener)
-        motionListener();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakepointer.h"
 #include "platform.h"
 
 // A window system in memory, for tests: screens that change on request, a
@@ -17,22 +18,19 @@ public:
     void setCursorPos(int x, int y) override;
     std::vector<PlatformScreen> screens() override { return screenList; }
     bool cursorControlAvailable() override { return controlAvailable; }
-    bool watchDeviceMotion(std::function<void()> listener) override;
+    PointerWatch *pointerWatch() override { return reportsMotion ? &pointer : nullptr; }
 
     // Replaces the screens and reports the change, as a hot-plug does.
     void setScreens(std::vector<PlatformScreen> list);
     // The pointer device moves the cursor there.
-    void moveDevice(int x, int y);
+    void moveDevice(int x, int y) { pointer.moveDevice(x, y); }
     // Another program puts the cursor there: no device motion.
-    void warp(int x, int y) { cursor = QPoint(x, y); }
+    void warp(int x, int y) { pointer.warp(x, y); }
+    QPoint cursor() { return pointer.position(); }
 
     bool reportsMotion = true;
     bool controlAvailable = true;
     std::vector<PlatformScreen> screenList;
-    QPoint cursor;
+    FakePointer pointer;
     std::vector<QPoint> moves; // every setCursorPos, in order
-    int cursorReads = 0;
-
-private:
-    std::function<void()> motionListener;
 };

@@ -4,8 +4,9 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
-#include <functional>
 #include <vector>
+
+class PointerWatch;
 
 // One monitor as the window system reports it: its output name, which
 // stays the same while the monitor is plugged in, moved or resized, and its
@@ -28,6 +29,8 @@ public:
     ~Platform() override;
 
     virtual QPoint cursorPos() = 0;
+    // Moves the cursor; done when it returns, also as the pointer watch
+    // sees it.
     virtual void setCursorPos(int x, int y) = 0;
 
     // The screens in the window system's order.
@@ -36,12 +39,11 @@ public:
     // False where no program may move the pointer (a Wayland session).
     virtual bool cursorControlAvailable() = 0;
 
-    // Calls `listener` on every motion of a pointer device, also while the
-    // pointer is pinned against the edge of the desktop. A pointer warped by
-    // a program makes no device motion. Returns false where the window
-    // system does not report device motion; the listener is then never
-    // called. The listener runs for each motion event: it must be cheap.
-    virtual bool watchDeviceMotion(std::function<void()> listener) = 0;
+    // The engine thread's own watch on pointer device motion and the
+    // pointer, owned by the platform; null where the window system does not
+    // report device motion, and the engine then polls through the GUI
+    // thread. A pointer warped by a program makes no device motion.
+    virtual PointerWatch *pointerWatch() = 0;
 
 signals:
     // A screen was added, removed, moved or resized, or the primary screen

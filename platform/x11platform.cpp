@@ -1,6 +1,6 @@
 #include "x11platform.h"
 
-#include "rawmotionwatcher.h"
+#include "x11pointerwatch.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -34,6 +34,10 @@ QPoint X11Platform::cursorPos()
 void X11Platform::setCursorPos(int x, int y)
 {
     QCursor::setPos(x, y);
+    // A round trip: once it is answered the server has made the move, so
+    // the engine's own connection cannot read the pointer from before it.
+    if (watch)
+        QCursor::pos();
 }
 
 std::vector<PlatformScreen> X11Platform::screens()
@@ -58,13 +62,16 @@ bool X11Platform::cursorControlAvailable()
     return cursorControlAvailable(QGuiApplication::platformName(), qgetenv("XDG_SESSION_TYPE"));
 }
 
-bool X11Platform::watchDeviceMotion(std::function<void()> listener)
+PointerWatch *X11Platform::pointerWatch()
 {
+    if (watchTried)
+        return watch.get();
+    watchTried = true;
     // The polling engine, as where the server reports no device motion:
     // for measuring what the event-driven engine saves.
-    if (qEnvironmentVariableIsSet("PELLMAR_NO_DEVICE_MOTION"))
-        return false;
-    if (!motion)
-        motion = std::make_unique<RawMotionWatcher>(std::move(listener));
-    return motion->start();
+    if (qEnvironmentVariableIsSet("PELLMAR_NO_DEVICE_MOTION") ||
+        qEnvironmentVariableIsSet("PELLMAR_PLAIN_LOOP") || QGuiApplication::platformName() != "xcb")
+        return nullptr;
+    watch = X11PointerWatch::open(qgetenv("DISPLAY"));
+    return watch.get();
 }

@@ -6,12 +6,13 @@
 #include <memory>
 
 class QScreen;
-class RawMotionWatcher;
+class X11PointerWatch;
 
 // The window system as an X11 desktop has it: the cursor and the screens
-// through Qt (which speaks RandR), device motion from XInput 2 raw events.
-// On Qt platforms other than xcb (offscreen tests, other systems) it still
-// gives the cursor and screens; device motion is then not reported.
+// through Qt (which speaks RandR), device motion from XInput 2 raw events on
+// a connection of the engine's own. On Qt platforms other than xcb
+// (offscreen tests, other systems) it still gives the cursor and screens;
+// device motion is then not reported.
 class X11Platform : public Platform
 {
     Q_OBJECT
@@ -24,7 +25,7 @@ public:
     void setCursorPos(int x, int y) override;
     std::vector<PlatformScreen> screens() override;
     bool cursorControlAvailable() override;
-    bool watchDeviceMotion(std::function<void()> listener) override;
+    PointerWatch *pointerWatch() override;
 
     // Under Wayland, XWayland included, X pointer warps reach only
     // XWayland's own windows, so no program can move the cursor.
@@ -33,5 +34,6 @@ public:
 private:
     void watchScreen(QScreen *screen);
 
-    std::unique_ptr<RawMotionWatcher> motion;
+    std::unique_ptr<X11PointerWatch> watch;
+    bool watchTried = false;
 };

@@ -1,5 +1,6 @@
 """Edge wrap on a real X server: two monitors, 1920x1080 left of 1280x1024."""
 import signal
+import time
 import unittest
 
 from desktop import DesktopTestCase, pellmar_for
@@ -56,6 +57,19 @@ class EdgeWrap(DesktopTestCase):
         self.assertEqual(app.stop(), 0)
         self.assertEqual(app.stored(), {"allowLeftWrap": "false", "allowRightWrap": "false",
                                         "boolShowToolTip": "true"})
+
+    def test_first_motion_after_long_stillness_and_a_warp_both_wrap(self):
+        # The engine sleeps while nothing moves: the first device motion onto
+        # the edge wakes it, and a pointer warped there by another program
+        # (no device motion) is found by its slow look.
+        app = self.start(allowRightWrap=True)
+        time.sleep(3)
+        self.desk.x.move(3199, 640)
+        self.assertEqual(self.desk.wait_pointer((1, 640)), (1, 640))
+        time.sleep(3)
+        self.desk.x.warp(3199, 660)
+        self.assertEqual(self.desk.wait_pointer((1, 660)), (1, 660))
+        self.assertEqual(app.stop(), 0)
 
     def test_every_push_against_the_edge_wraps(self):
         # No jump is lost or repeated: each push wraps once.

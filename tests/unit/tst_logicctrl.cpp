@@ -1,4 +1,5 @@
 #include "engine.h"
+#include "fakepointer.h"
 #include "logicctrl.h"
 #include "velocityupdater.h"
 
@@ -113,31 +114,41 @@ private slots:
 
     void readoutRefreshIsPaced()
     {
-        for (bool events : {false, true}) {
+        // A cursor that moves all the time, a sample every millisecond: the
+        // readout at most once per interval, polling or watching.
+        for (bool watching : {false, true}) {
             Rig rig({rect(0, 0, 1919, 1079)});
             auto &[s, logic, gui, now] = rig;
-            s.doorbell.setAvailable(events);
-            // A cursor that moves all the time, a sample every millisecond:
-            // the readout at most once per interval.
+            FakePointer pointer;
+            if (watching)
+                s.pointerWatch = &pointer;
             for (int k = 0; k < 200; ++k) {
-                s.requestSample();
+                pointer.moveDevice(k, 5);
+                logic.pause(0); // takes the motion in
                 gui.answer(k, 5);
                 logic.pass();
                 ++now;
             }
             const int refreshes = gui.log.count("updateLabels");
-            QVERIFY2(gui.log.count("updateMouse") >= 190, qPrintable(gui.log.join(' ')));
             QVERIFY2(refreshes >= 200 / LogicCtrl::labelIntervalMs &&
                          refreshes <= 200 / LogicCtrl::labelIntervalMs + 1,
                      qPrintable(QString::number(refreshes)));
+            if (watching) { // the last motions, read once the interval is up
+                now += LogicCtrl::motionIntervalMs;
+                logic.pass();
+            }
+            QCOMPARE(s.cursorX.load(), 199);
         }
         // The last sample of a burst is shown once the interval is up, even
-        // if nothing moves after it.
+        // if nothing moves after it, and an unchanged readout not at all.
         Rig rig({rect(0, 0, 1919, 1079)});
         auto &[s, logic, gui, now] = rig;
-        s.doorbell.setAvailable(true);
-        logic.pass(); // request and first refresh
-        gui.answer(10, 10);
+        FakePointer pointer;
+        s.pointerWatch = &pointer;
+        pointer.warp(10, 10);
+        logic.pass(); // first look and first refresh
+        pointer.moveDevice(20, 10);
+        logic.pause(0);
         now += 1;
         logic.pass(); // a new sample, too soon to show
         gui.log.clear();
@@ -147,77 +158,88 @@ private slots:
         now += LogicCtrl::labelIntervalMs;
         logic.pass();
         QCOMPARE(gui.log, QStringList{"updateLabels"});
+        now += LogicCtrl::warpCheckMs; // a look finds nothing new to show
+        logic.pass();
+        QCOMPARE(gui.log, QStringList{"updateLabels"});
     }
 
-    void eventDrivenSamplesOnlyOnMotion()
+    void watchingSamplesOnlyOnMotion()
     {
         Rig rig({rect(0, 0, 1919, 1079)});
         auto &[s, logic, gui, now] = rig;
-        s.doorbell.setAvailable(true);
+        FakePointer pointer;
+        s.pointerWatch = &pointer;
         s.allowRightWrap = true;
+        pointer.warp(500, 500);
         logic.pass(); // the first look, at start
-        QVERIFY(gui.answer(500, 500));
+        QCOMPARE(pointer.reads(), 1);
         // Nothing moves: however often the engine wakes within the warp
-        // check, no request.
+        // check, it reads nothing, and it never asks the GUI thread.
         for (int k = 0; k < 50; ++k) {
+            logic.pause(0);
             logic.pass();
             now += 1;
         }
-        QCOMPARE(gui.log.count("updateMouse"), 1);
+        QCOMPARE(pointer.reads(), 1);
+        QCOMPARE(gui.log.count("updateMouse"), 0);
 
-        // A burst of motion while a request is in flight: one request for
-        // the motion, one more after its answer, none after that.
-        s.requestSample();
+        // A burst of motion between two passes: one read.
+        for (int k = 0; k < 30; ++k)
+            pointer.moveDevice(600 + k, 500);
+        logic.pause(0);
         logic.pass();
-        QCOMPARE(gui.pending, 1);
-        for (int k = 0; k < 30; ++k) {
-            s.requestSample();
-            logic.pass();
-        }
-        QCOMPARE(gui.log.count("updateMouse"), 2);
-        QVERIFY(gui.answer(1919, 300)); // on the edge: the jump, and a look after it
+        QCOMPARE(pointer.reads(), 2);
+        QCOMPARE(s.cursorX.load(), 629);
+        // Motion right after a sample is read once the interval is up.
+        pointer.moveDevice(1919, 300);
+        logic.pause(0);
+        const unsigned long wait = logic.pass();
+        QCOMPARE(pointer.reads(), 2);
+        QVERIFY(wait <= LogicCtrl::motionIntervalMs * 1000);
+
+        // Onto the edge: one jump, then nothing is read until the GUI thread
+        // has made it, however the device moves meanwhile (a stalled GUI).
+        now += LogicCtrl::motionIntervalMs;
         logic.pass();
         QCOMPARE(gui.moves, (QVector<QPoint>{{1, 300}}));
-        QCOMPARE(gui.log.count("updateMouse"), 3);
-        QVERIFY(gui.answer(1, 300));
-        logic.pass();
-        QCOMPARE(gui.log.count("updateMouse"), 3);
-
-        // The stall: the GUI thread does not answer; motion asks for
-        // nothing more and repeats no jump.
-        s.requestSample();
-        logic.pass();
-        QVERIFY(gui.answer(1919, 400));
-        s.requestSample();
-        logic.pass(); // the jump, then a request the GUI will not answer
-        const int requests = gui.log.count("updateMouse");
-        for (int k = 0; k < 1000; ++k) {
-            s.requestSample();
-            now += 1;
+        for (int k = 0; k < 100; ++k) {
+            pointer.moveDevice(1919, 300);
+            logic.pause(0);
+            now += 10;
             logic.pass();
         }
-        QCOMPARE(gui.log.count("updateMouse"), requests);
-        QCOMPARE(gui.moves.size(), 2);
+        QCOMPARE(pointer.reads(), 3);
+        QCOMPARE(gui.moves.size(), 1);
+        // The GUI thread makes the move and wakes the engine: it looks at
+        // once where the cursor went, and the stale edge is never acted on.
+        pointer.warp(1, 300);
+        s.movesApplied.fetch_add(1);
+        pointer.wake();
+        logic.pause(0);
+        logic.pass();
+        QCOMPARE(pointer.reads(), 4);
+        QCOMPARE(s.cursorX.load(), 1);
+        QCOMPARE(gui.moves.size(), 1);
     }
 
-    void eventDrivenFindsAWarpedPointer()
+    void watchingFindsAWarpedPointer()
     {
         // A pointer put on the edge by another program makes no device
-        // motion: the slow check finds it, and only it samples.
+        // motion: the slow look finds it.
         Rig rig({rect(0, 0, 1919, 1079)});
         auto &[s, logic, gui, now] = rig;
-        s.doorbell.setAvailable(true);
+        FakePointer pointer;
+        s.pointerWatch = &pointer;
         s.allowRightWrap = true;
+        pointer.warp(500, 500);
         logic.pass();
-        QVERIFY(gui.answer(500, 500));
+        pointer.warp(1919, 50);
         const unsigned long wait = logic.pass();
         QVERIFY(wait >= 1000 && wait <= LogicCtrl::warpCheckMs * 1000);
         now += LogicCtrl::warpCheckMs - 1;
         logic.pass();
-        QCOMPARE(gui.pending, 0);
+        QVERIFY(gui.moves.isEmpty());
         now += 1;
-        logic.pass();
-        QVERIFY(gui.answer(1919, 50));
         logic.pass();
         QCOMPARE(gui.moves, (QVector<QPoint>{{1, 50}}));
         static_assert(LogicCtrl::warpCheckMs <= 250, "a warp must be caught within 250 ms");
@@ -392,20 +414,17 @@ private slots:
     {
         EngineState s;
         s.buildScreenTable({rect(0, 0, 1919, 1079)});
-        s.doorbell.setAvailable(true);
+        FakePointer pointer;
+        s.pointerWatch = &pointer;
         Engine engine(s);
         QCOMPARE(s.logicCtrl, engine.logic());
         QCOMPARE(s.velocityUpdater, engine.velocity());
         // A sampler that would sleep a minute: stop must wake it, not wait.
         engine.velocity()->pauseMs = 60000;
-        std::atomic<int> requests{0};
-        connect(
-            engine.logic(), &LogicCtrl::updateMouse, engine.logic(), [&] { ++requests; },
-            Qt::DirectConnection);
         for (int round = 1; round <= 2; ++round) {
             engine.start();
             QVERIFY(engine.running() && s.threadsRunning);
-            QTRY_VERIFY(requests.load() >= round);
+            QTRY_VERIFY(pointer.reads() >= round);
             QThread::msleep(20); // both asleep by now
             QElapsedTimer t;
             t.start();
@@ -413,7 +432,6 @@ private slots:
             QVERIFY2(t.elapsed() < 30000, qPrintable(QString::number(t.elapsed())));
             QVERIFY(engine.logic()->isFinished() && engine.velocity()->isFinished());
             QCOMPARE(s.threadsEnded.load(), 2 * round);
-            s.storeSample(0, 0); // answer the request, for the next round
         }
         engine.stop(); // stopped already: nothing
     }

@@ -229,7 +229,7 @@ private slots:
         QVERIFY(engineState.allowRightWrap);
         // The engine acts on the new edge.
         platform->moveDevice(3519, 300);
-        QTRY_COMPARE(platform->cursor, QPoint(1, 300));
+        QTRY_COMPARE(platform->cursor(), QPoint(1, 300));
         // Curtains over the new layout only, never over the cursor's screen.
         QTRY_COMPARE(curtainGeometry(w), (QList<QRect>{QRect(1920, 0, 1600, 900)}));
 

@@ -1,0 +1,3 @@
+#include "pointerwatch.h"
+
+PointerWatch::~PointerWatch() = default;

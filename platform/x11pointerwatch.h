@@ -1,0 +1,39 @@
+#pragma once
+
+#include "pointerwatch.h"
+
+#include <QByteArray>
+#include <cstdint>
+#include <memory>
+
+struct xcb_connection_t;
+
+// The engine thread's own view of an X server: a connection of its own on
+// which it hears XInput 2 raw motion from every pointer device (raw events
+// come even while the pointer is pinned against the desktop's edge, where
+// the engine must look) and queries the pointer. Nothing here touches Qt's
+// connection, so a moving mouse wakes only the engine, not the GUI thread.
+// A pointer warped by a program makes no raw motion; the engine looks now
+// and then for that.
+class X11PointerWatch : public PointerWatch
+{
+public:
+    // Null where there is no X server, or it lacks XInput 2 (or Pellmar was
+    // built without it).
+    static std::unique_ptr<X11PointerWatch> open(const QByteArray &display);
+    ~X11PointerWatch() override;
+
+    bool waitForMotion(int timeoutMs, bool motionWakes) override;
+    bool readPointer(int &x, int &y) override;
+    void wake() override;
+
+private:
+    X11PointerWatch() = default;
+    // Takes every event already received; returns whether one was motion.
+    bool drain();
+
+    xcb_connection_t *connection = nullptr;
+    std::uint32_t root = 0;
+    std::uint8_t inputOpcode = 0;
+    int wakeFd = -1;
+};
