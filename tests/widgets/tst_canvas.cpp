@@ -214,7 +214,7 @@ private slots:
         for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
                                QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
             const bool down = t != QEvent::MouseButtonRelease;
-            QMouseEvent e(t, p, Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton,
+            QMouseEvent e(t, p, p, Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton,
                           Qt::NoModifier);
             QCoreApplication::sendEvent(&c.widget, &e);
         }
@@ -293,8 +293,8 @@ private slots:
         WindowCanvas w;
         w.resize(561, 351);
         QCOMPARE(w.scaleDivisor, 0u);
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(8, 175), Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(8, 175), QPointF(8, 175),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QVERIFY(QCoreApplication::sendEvent(&w, &press)); // every event returns true
         QVERIFY(!engineState.allowLeftWrap);
     }

@@ -135,9 +135,10 @@ private slots:
         for (QLabel *l : labels)
             QCOMPARE(l->parentWidget(), w->statusBar());
         QVERIFY(labels[0]->x() < labels[1]->x() && labels[1]->x() < labels[2]->x());
-        // Left to right, sharing the bar; the longest start text may claim a
+        // Left to right, sharing the bar (to a pixel: Qt 6 hands the
+        // remainder out otherwise); the longest start text may claim a
         // little more than a third.
-        QCOMPARE(labels[0]->width(), labels[1]->width());
+        QVERIFY(qAbs(labels[0]->width() - labels[1]->width()) <= 1);
         QVERIFY(labels[2]->width() >= labels[0]->width());
         QVERIFY(labels[0]->width() > w->width() / 4);
 
