@@ -42,7 +42,7 @@ bool SingleInstance::claim()
     QLocalServer::removeServer(socketPath); // left over by a crash
     server->setSocketOptions(QLocalServer::UserAccessOption);
     if (server->listen(socketPath))
-        connect(server, SIGNAL(newConnection()), this, SLOT(onNewConnection()));
+        connect(server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
     return true;
 }
 
@@ -69,7 +69,7 @@ bool SingleInstance::askRunningInstance()
 void SingleInstance::onNewConnection()
 {
     while (QLocalSocket *socket = server->nextPendingConnection()) {
-        connect(socket, SIGNAL(disconnected()), socket, SLOT(deleteLater()));
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (socket->readAll().contains('\n'))
                 emit showRequested();

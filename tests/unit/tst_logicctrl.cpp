@@ -65,6 +65,19 @@ struct Rig
     qint64 now = 1000;
 };
 
+// The same, with the engine watching a fake pointer device itself, the
+// right screen edge wrapping and the pointer at (500, 500).
+struct WatchRig : Rig
+{
+    explicit WatchRig(const std::vector<ScreenRect> &screens) : Rig(screens)
+    {
+        s.pointerWatch = &pointer;
+        s.allowRightWrap = true;
+        pointer.warp(500, 500);
+    }
+    FakePointer pointer;
+};
+
 } // namespace
 
 class TestLogicCtrl : public QObject
@@ -165,12 +178,9 @@ private slots:
 
     void watchingSamplesOnlyOnMotion()
     {
-        Rig rig({rect(0, 0, 1919, 1079)});
-        auto &[s, logic, gui, now] = rig;
-        FakePointer pointer;
-        s.pointerWatch = &pointer;
-        s.allowRightWrap = true;
-        pointer.warp(500, 500);
+        WatchRig rig({rect(0, 0, 1919, 1079)});
+        auto &[s, logic, gui, now] = static_cast<Rig &>(rig);
+        FakePointer &pointer = rig.pointer;
         logic.pass(); // the first look, at start
         QCOMPARE(pointer.reads(), 1);
         // Nothing moves: however often the engine wakes within the warp
@@ -226,12 +236,9 @@ private slots:
     {
         // A pointer put on the edge by another program makes no device
         // motion: the slow look finds it.
-        Rig rig({rect(0, 0, 1919, 1079)});
-        auto &[s, logic, gui, now] = rig;
-        FakePointer pointer;
-        s.pointerWatch = &pointer;
-        s.allowRightWrap = true;
-        pointer.warp(500, 500);
+        WatchRig rig({rect(0, 0, 1919, 1079)});
+        auto &[s, logic, gui, now] = static_cast<Rig &>(rig);
+        FakePointer &pointer = rig.pointer;
         logic.pass();
         pointer.warp(1919, 50);
         const unsigned long wait = logic.pass();
