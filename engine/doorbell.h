@@ -1,6 +1,5 @@
 #pragma once
 
-
 #include <QSemaphore>
 #include <atomic>
 
@@ -10,11 +9,10 @@
 class Doorbell
 {
 public:
-
     // Any thread. Ends the current or next doze.
     void ring();
 
-    // Engine thread. Sleeps up to timeoutMs, less if rung since the last
+    // The sleeping thread. Sleeps up to timeoutMs, less if rung since the last
     // doze ended; returns whether it was rung.
     bool doze(int timeoutMs);
 
