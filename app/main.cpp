@@ -11,6 +11,15 @@
 
 int main(int argc, char *argv[])
 {
+    // The engine reads and moves the pointer in the X server's own pixels,
+    // so the screens must be in those pixels too: no scaling of the
+    // window system's coordinates.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+#else
+    QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+#endif
     QApplication app(argc, argv);
 #ifdef Q_OS_UNIX
     UnixSignalWatcher signalWatcher;

@@ -113,14 +113,17 @@ unsigned long LogicCtrl::watchPass(qint64 now)
         lastRequestAt = now;
         state.publishSample(x, y);
         samplesSeen = state.samplesStored.load(std::memory_order_relaxed);
-        if (state.velocityUpdater && x != lastX)
-            state.velocityUpdater->cursorMoved();
+        const bool xChanged = x != lastX;
         takeSample(x, y);
         const bool wrapped = wrapEdges(x, y);
         const bool moved = easyMove(x, y);
         // Look where the cursor went: a warp makes no device motion.
         followUp = wrapped || moved;
         updateScreenFocus(x, y);
+        // After the moves are on their way: waking the sampler must not
+        // delay them.
+        if (state.velocityUpdater && xChanged)
+            state.velocityUpdater->cursorMoved();
     }
     refreshLabelsIfDue(now);
 

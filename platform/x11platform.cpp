@@ -33,11 +33,12 @@ QPoint X11Platform::cursorPos()
 
 void X11Platform::setCursorPos(int x, int y)
 {
-    QCursor::setPos(x, y);
-    // A round trip: once it is answered the server has made the move, so
-    // the engine's own connection cannot read the pointer from before it.
+    // On the engine's own connection where there is one: its reads come
+    // after the move in that connection's order.
     if (watch)
-        QCursor::pos();
+        watch->warp(x, y);
+    else
+        QCursor::setPos(x, y);
 }
 
 std::vector<PlatformScreen> X11Platform::screens()

@@ -119,6 +119,18 @@ bool X11PointerWatch::readPointer(int &x, int &y)
 #endif
 }
 
+void X11PointerWatch::warp(int x, int y)
+{
+#ifdef PELLMAR_HAVE_XINPUT
+    xcb_warp_pointer(connection, XCB_NONE, root, 0, 0, 0, 0, static_cast<std::int16_t>(x),
+                     static_cast<std::int16_t>(y));
+    xcb_flush(connection);
+#else
+    Q_UNUSED(x);
+    Q_UNUSED(y);
+#endif
+}
+
 void X11PointerWatch::wake()
 {
 #ifdef PELLMAR_HAVE_XINPUT

@@ -27,6 +27,11 @@ public:
     bool readPointer(int &x, int &y) override;
     void wake() override;
 
+    // GUI thread: moves the pointer on this connection (xcb is safe to share
+    // between threads). The server takes one connection's requests in
+    // order, so every later read sees the move, and no round trip is needed.
+    void warp(int x, int y);
+
 private:
     X11PointerWatch() = default;
     // Takes every event already received; returns whether one was motion.
