@@ -4,6 +4,7 @@
 #include "window_main.h"
 
 #include <QApplication>
+#include <cstdio>
 
 #ifdef Q_OS_UNIX
 #include "unixsignalwatcher.h"
@@ -21,12 +22,25 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
 #endif
     QApplication app(argc, argv);
+    // Pellmar lives in the tray: only the user ends it (the window's close
+    // handling ends it where there is no tray).
+    app.setQuitOnLastWindowClosed(false);
 #ifdef Q_OS_UNIX
     UnixSignalWatcher signalWatcher;
 #endif
-    SingleInstance instance;
-    if (!instance.claim())
+    SingleInstance instance(qgetenv("DISPLAY"), qgetenv("XDG_RUNTIME_DIR"));
+    switch (instance.claim()) {
+    case SingleInstance::Claim::Run:
+        break;
+    case SingleInstance::Claim::AnotherRuns:
         return 0; // the running one shows its window instead
+    case SingleInstance::Claim::Unanswered:
+        std::fprintf(stderr,
+                     "Pellmar: another Pellmar holds %s but does not answer; if it hangs, end "
+                     "it and start again\n",
+                     qPrintable(instance.lockFile()));
+        return 1;
+    }
     Window_Main window;
     QObject::connect(&instance, &SingleInstance::showRequested, &window,
                      [&window] { window.bringToFront(); });

@@ -5,20 +5,43 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QStandardPaths>
+#include <QRegularExpression>
 #include <QThread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const char request[] = "show\n";
 }
 
-SingleInstance::SingleInstance(QObject *parent) : QObject(parent)
+QString SingleInstance::privateFolder(const QString &path, unsigned uid)
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (path.isEmpty())
+        return QString();
+    const QByteArray native = QFile::encodeName(path);
+    ::mkdir(native.constData(), 0700); // fails harmlessly if it is there
+    struct stat st;
+    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != uid ||
+        (st.st_mode & 077) != 0)
+        return QString();
+    return path;
+}
+
+SingleInstance::SingleInstance(const QByteArray &display, const QByteArray &runtimeDir,
+                               QObject *parent)
+    : QObject(parent)
+{
+    const unsigned uid = ::getuid();
+    QString dir = privateFolder(QFile::decodeName(runtimeDir), uid);
     if (dir.isEmpty())
-        dir = QDir::tempPath();
-    lockPath = dir + "/pellmar.lock";
-    socketPath = dir + "/pellmar.socket";
+        dir = privateFolder(QDir::tempPath() + "/pellmar-" + QString::number(uid), uid);
+    if (dir.isEmpty())
+        return; // no private folder: run without the guard rather than be blocked
+    QString name = QString::fromLocal8Bit(display.isEmpty() ? QByteArray("default") : display);
+    name.replace(QRegularExpression("[^A-Za-z0-9._-]"), "_");
+    lockPath = dir + "/pellmar-" + name + ".lock";
+    socketPath = dir + "/pellmar-" + name + ".socket";
 }
 
 SingleInstance::~SingleInstance()
@@ -27,23 +50,27 @@ SingleInstance::~SingleInstance()
     delete lock; // unlocks
 }
 
-bool SingleInstance::claim()
+SingleInstance::Claim SingleInstance::claim()
 {
+    if (lockPath.isEmpty()) {
+        qWarning("Pellmar: no private folder for the single-instance lock; running without it");
+        return Claim::Run;
+    }
     lock = new QLockFile(lockPath);
     // Stale only when its owner has died, however old it is.
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0)) {
         if (lock->error() == QLockFile::LockFailedError)
-            return !askRunningInstance();
+            return askRunningInstance() ? Claim::AnotherRuns : Claim::Unanswered;
         // The folder is not writable or the like: better run than refuse.
-        return true;
+        return Claim::Run;
     }
     server = new QLocalServer();
     QLocalServer::removeServer(socketPath); // left over by a crash
     server->setSocketOptions(QLocalServer::UserAccessOption);
     if (server->listen(socketPath))
         connect(server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
-    return true;
+    return Claim::Run;
 }
 
 bool SingleInstance::askRunningInstance()
@@ -62,8 +89,7 @@ bool SingleInstance::askRunningInstance()
         }
         QThread::msleep(100);
     }
-    // The lock's owner lives but does not answer; it is still the one running.
-    return true;
+    return false; // the lock's owner lives but does not answer
 }
 
 void SingleInstance::onNewConnection()

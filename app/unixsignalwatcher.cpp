@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,12 +11,19 @@
 namespace {
 int fds[2] = {-1, -1};
 
+// The signals that end Pellmar in order: logout (SIGTERM, or SIGHUP when the
+// terminal or session goes), Ctrl-C and Ctrl-\.
+const int endingSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+
 extern "C" void handleSignal(int)
 {
+    // The interrupted code may be about to read errno.
+    const int savedErrno = errno;
     const char byte = 1;
     // Nothing else is safe in a signal handler; a full socket just means an
     // exit is already on its way.
     [[maybe_unused]] const ssize_t n = ::write(fds[0], &byte, 1);
+    errno = savedErrno;
 }
 } // namespace
 
@@ -30,14 +38,14 @@ UnixSignalWatcher::UnixSignalWatcher(QObject *parent) : QObject(parent)
     action.sa_handler = handleSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (int sig : endingSignals)
+        ::sigaction(sig, &action, nullptr);
 }
 
 UnixSignalWatcher::~UnixSignalWatcher()
 {
-    ::signal(SIGTERM, SIG_DFL);
-    ::signal(SIGINT, SIG_DFL);
+    for (int sig : endingSignals)
+        ::signal(sig, SIG_DFL);
     for (int &fd : fds) {
         if (fd >= 0)
             ::close(fd);

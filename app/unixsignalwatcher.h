@@ -4,7 +4,8 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM and SIGINT (logout, Ctrl-C) into an orderly end of the event
+// Turns SIGTERM, SIGINT, SIGHUP and SIGQUIT (logout, Ctrl-C, a closed
+// terminal, Ctrl-\) into an orderly end of the event
 // loop with status 0, so the window's destructor saves the settings and
 // joins the threads as on a normal exit. The handler only writes a byte to a
 // socket; the event loop does the rest.

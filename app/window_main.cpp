@@ -7,6 +7,7 @@
 #include "logicctrl.h"
 #include "screendarkencurtain.h"
 #include "velocityupdater.h"
+#include "windowcanvas.h"
 #include "x11platform.h"
 
 #include <QCloseEvent>
@@ -35,6 +36,7 @@ Window_Main::Window_Main(QWidget *parent, Platform *givenPlatform)
 
     buildScreenTable();
     SettingsCtrl::loadSettings();
+    applyRememberedWraps(engineState.screens.editable());
     initControls();
     createTrayIcon();
 
@@ -51,6 +53,14 @@ Window_Main::Window_Main(QWidget *parent, Platform *givenPlatform)
     engineState.pointerWatch = platform->pointerWatch();
 
     engine->start();
+    controlsReady = true;
+}
+
+void Window_Main::choiceChanged()
+{
+    // While the controls take their loaded values nothing has changed.
+    if (controlsReady)
+        SettingsCtrl::saveChoices();
 }
 
 Window_Main::~Window_Main()
@@ -77,7 +87,8 @@ void Window_Main::buildScreenTable()
     const ScreenTable &old = engineState.screenTable();
     for (int i = 0; i < old.size(); ++i) {
         if (!old.names[i].isEmpty())
-            wrapsByMonitor[old.names[i]] = {old.wrapFlags[i].wrapTop, old.wrapFlags[i].wrapBottom};
+            engineState.wrapsByMonitor[old.names[i]] = {old.wrapFlags[i].wrapTop,
+                                                        old.wrapFlags[i].wrapBottom};
     }
 
     std::vector<ScreenRect> rects;
@@ -96,16 +107,23 @@ void Window_Main::buildScreenTable()
                     .arg(g.y() < 0 ? "" : "+")
                     .arg(g.y());
     }
+    // Complete before it is published: the engine never sees the switches
+    // off for a moment.
     auto table = std::make_unique<ScreenTable>(rects, names);
-    for (int i = 0; i < table->size(); ++i) {
-        const auto kept = wrapsByMonitor.constFind(table->names[i]);
-        if (kept == wrapsByMonitor.constEnd())
-            continue;
-        table->wrapFlags[i].wrapTop = kept->first;
-        table->wrapFlags[i].wrapBottom = kept->second;
-    }
+    applyRememberedWraps(*table);
     engineState.screens.publish(std::move(table));
     qDebug().noquote() << "Screens:" << seen.join(", ");
+}
+
+void Window_Main::applyRememberedWraps(ScreenTable &table)
+{
+    for (int i = 0; i < table.size(); ++i) {
+        const auto kept = engineState.wrapsByMonitor.constFind(table.names[i]);
+        if (kept == engineState.wrapsByMonitor.constEnd())
+            continue;
+        table.wrapFlags[i].wrapTop = kept->first;
+        table.wrapFlags[i].wrapBottom = kept->second;
+    }
 }
 
 void Window_Main::applyScreenChange()
@@ -160,9 +178,12 @@ void Window_Main::initControls()
     ui->spnMaxVelocity->setValue(engineState.maxVelocity);
     ui->spnMaxVelocity->setEnabled(engineState.maxVelocityOn);
     ui->btnScreenFocus->setChecked(engineState.screenFocusOn);
+    ui->sldOpacityAmount->setValue(engineState.curtainOpacityPercent);
     ui->sldOpacityAmount->setEnabled(engineState.screenFocusOn);
+    ui->btnEasyMove->setChecked(engineState.easyMoveOn);
 
     showControlsForLayout();
+    connect(ui->canvas, &WindowCanvas::wrapsChanged, this, &Window_Main::choiceChanged);
 
     LogicCtrl *logic = engineState.logicCtrl;
     QObject::connect(logic, SIGNAL(updateLabels()), this, SLOT(on_updateLabels()),
@@ -201,15 +222,23 @@ void Window_Main::createTrayIcon()
 
 void Window_Main::closeEvent(QCloseEvent *event)
 {
-    // Asked afresh: if the tray has gone away, closing ends the program.
-    if (!QSystemTrayIcon::isSystemTrayAvailable() || !trayIcon)
+    // Exit from the tray menu: the program ends, nothing is hidden or told.
+    if (exiting)
         return;
+    // Asked afresh: if the tray has gone away, closing ends the program. The
+    // application does not end by itself when its last window closes (a
+    // dismissed notice must not end a program hidden in the tray), so say so.
+    if (!QSystemTrayIcon::isSystemTrayAvailable() || !trayIcon) {
+        QCoreApplication::exit(0);
+        return;
+    }
     hide_showItem->setText("Show");
     if (engineState.boolShowToolTip) {
         trayIcon->showMessage("Still Running!",
                               "Pellmar is still running in the system tray. Click here to open.",
                               QSystemTrayIcon::Information, 5000);
         engineState.boolShowToolTip = false;
+        choiceChanged();
     }
     hide();
     if (event)
@@ -262,6 +291,7 @@ void Window_Main::on_hide_showItem_clicked()
 void Window_Main::on_exitItem_clicked()
 {
     qDebug() << "Closing...";
+    exiting = true;
     close();
     QCoreApplication::exit(0);
 }
@@ -294,27 +324,32 @@ void Window_Main::on_btnMinVelocity_clicked()
 {
     engineState.minVelocityOn = ui->btnMinVelocity->checkState() == Qt::Checked;
     ui->spnMinVelocity->setEnabled(engineState.minVelocityOn);
+    choiceChanged();
 }
 
 void Window_Main::on_spnMinVelocity_valueChanged(int arg1)
 {
     engineState.minVelocity = arg1;
+    choiceChanged();
 }
 
 void Window_Main::on_btnMaxVelocity_clicked()
 {
     engineState.maxVelocityOn = ui->btnMaxVelocity->checkState() == Qt::Checked;
     ui->spnMaxVelocity->setEnabled(engineState.maxVelocityOn);
+    choiceChanged();
 }
 
 void Window_Main::on_spnMaxVelocity_valueChanged(int arg1)
 {
     engineState.maxVelocity = arg1;
+    choiceChanged();
 }
 
 void Window_Main::on_btnEasyMove_clicked()
 {
     engineState.easyMoveOn = ui->btnEasyMove->checkState() == Qt::Checked;
+    choiceChanged();
 }
 
 void Window_Main::on_btnScreenFocus_clicked()
@@ -326,12 +361,15 @@ void Window_Main::on_btnScreenFocus_clicked()
     else
         engineState.screenFocusArmings = engineState.screenFocusArmings + 1;
     engineState.requestSample(); // a sleeping engine looks at once
+    choiceChanged();
 }
 
 void Window_Main::on_generateNewScreenFocus(uint index)
 {
+    // The GUI thread decides: a request queued before Screen Focus was
+    // switched off puts nothing up.
     const ScreenTable &table = engineState.screenTable();
-    if (!curtains || !table.multipleScreens)
+    if (!curtains || !table.multipleScreens || !engineState.screenFocusOn)
         return;
     const uint n = static_cast<uint>(table.size());
     if (curtainPool.size() != n)
@@ -368,4 +406,5 @@ void Window_Main::on_sldOpacityAmount_valueChanged(int value)
         if (curtain)
             curtain->setWindowOpacity(engineState.curtainOpacityPercent / 100.0);
     }
+    choiceChanged();
 }

@@ -13,6 +13,7 @@ class QAction;
 class QCloseEvent;
 class QMenu;
 class QTimer;
+class ScreenTable;
 class ScreenDarkenCurtain;
 class Ui_Window_Main;
 
@@ -78,18 +79,21 @@ private:
     // Reads the screens and publishes a new table; the wrap switches stay
     // with their monitors.
     void buildScreenTable();
+    // Each screen of the current table takes its monitor's wrap switches.
+    static void applyRememberedWraps(ScreenTable &table);
     // The panel, map, curtains and engine after the table has changed.
     void applyScreenChange();
     // Shows what the layout offers; switches off what it no longer does.
     void showControlsForLayout();
     void dropCurtains();
+    // Saves the choices at once, so that no kill loses one.
+    void choiceChanged();
 
     Platform *ownPlatform = nullptr;
     QTimer *screenSettle = nullptr;
+    bool controlsReady = false;
+    bool exiting = false; // Exit was chosen: closing is no hide
     // One curtain per screen of the current table, made when first needed
     // and then only shown and hidden.
     std::vector<ScreenDarkenCurtain *> curtainPool;
-    // Each monitor's top and bottom wrap switches, by output name, also for
-    // monitors unplugged for now.
-    QHash<QString, std::pair<bool, bool>> wrapsByMonitor;
 };

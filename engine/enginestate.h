@@ -4,8 +4,11 @@
 #include "relaxed.h"
 #include "screentableholder.h"
 
+#include <QHash>
+#include <QString>
 #include <atomic>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class LogicCtrl;
@@ -30,6 +33,10 @@ struct EngineState
     // The desktop's screens, their edges and the two screen facts.
     ScreenTableHolder screens;
     const ScreenTable &screenTable() const { return screens.current(); }
+    // GUI thread only: each monitor's top and bottom wrap switches by output
+    // name, also for monitors unplugged for now; a new table takes them from
+    // here, and the settings store keeps them.
+    QHash<QString, std::pair<bool, bool>> wrapsByMonitor;
 
     // Settings kept between runs.
     Relaxed<bool> allowLeftWrap{false};
@@ -41,7 +48,7 @@ struct EngineState
     Relaxed<int> cursorX{0};
     Relaxed<int> cursorY{0};
 
-    // Controls of the panel; they live for one run only.
+    // Controls of the panel, kept between runs too.
     Relaxed<int> curtainOpacityPercent{50};
     Relaxed<bool> screenFocusOn{false};
     // Counts the times Screen Focus was switched on, so the engine notices

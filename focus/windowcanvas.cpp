@@ -108,7 +108,7 @@ bool WindowCanvas::event(QEvent *e)
         if (laidOutFor == engineState.screens.generation()) {
             // Screens stacked at the desktop's edge each carry its marker;
             // one press flips that wrap once.
-            bool leftFlipped = false, rightFlipped = false;
+            bool leftFlipped = false, rightFlipped = false, flipped = false;
             for (const ScreenShape &s : shapes()) {
                 for (const Marker &m : s.markers) {
                     if (!m.polygon.containsPoint(p, Qt::OddEvenFill))
@@ -118,8 +118,11 @@ bool WindowCanvas::event(QEvent *e)
                     if (m.edge == Edge::Right && std::exchange(rightFlipped, true))
                         continue;
                     flip(m);
+                    flipped = true;
                 }
             }
+            if (flipped)
+                emit wrapsChanged();
         }
         repaint();
     }

@@ -39,6 +39,10 @@ public:
     static bool isOn(const Marker &marker);
     static void flip(const Marker &marker);
 
+signals:
+    // A press has flipped one or more wraps.
+    void wrapsChanged();
+
 protected:
     bool event(QEvent *e) override;
     void paintEvent(QPaintEvent *e) override;

@@ -71,36 +71,85 @@ private slots:
         QCOMPARE(engineState.allowRightWrap.load(), right);
     }
 
-    void saveWritesAllThreeKeysEveryTime()
+    void saveWritesEveryKeyEveryTime()
     {
         setState(true, false, false); // all defaults, nothing changed
+        engineState.easyMoveOn = true;
+        engineState.maxVelocity = 120;
+        engineState.curtainOpacityPercent = 70;
+        engineState.wrapsByMonitor["DP-1"] = {true, false};
         QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
         SettingsCtrl::saveSettings();
         QSettings stored(file(), QSettings::IniFormat);
-        QCOMPARE(stored.allKeys().size(), 3);
+        // The three first keys where they always were; the rest in a group.
+        QCOMPARE(stored.childKeys(),
+                 (QStringList{"allowLeftWrap", "allowRightWrap", "boolShowToolTip"}));
         QCOMPARE(stored.value("boolShowToolTip").toString(), QString("true"));
         QCOMPARE(stored.value("allowLeftWrap").toString(), QString("false"));
-        QCOMPARE(stored.value("allowRightWrap").toString(), QString("false"));
+        QCOMPARE(stored.value("Choices/easyMove").toString(), QString("true"));
+        QCOMPARE(stored.value("Choices/maxVelocity").toInt(), 120);
+        QCOMPARE(stored.value("Choices/screenFocusDarkness").toInt(), 70);
+        QCOMPARE(stored.value("Choices/Monitors/DP-1/wrapTop").toString(), QString("true"));
+
+        // And back: every choice, and the monitor's switches.
+        engineState.easyMoveOn = false;
+        engineState.maxVelocity = 0;
+        engineState.curtainOpacityPercent = 50;
+        engineState.wrapsByMonitor.clear();
+        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
+        SettingsCtrl::loadSettings();
+        QVERIFY(engineState.easyMoveOn);
+        QCOMPARE(engineState.maxVelocity.load(), 120);
+        QCOMPARE(engineState.curtainOpacityPercent.load(), 70);
+        QCOMPARE(engineState.wrapsByMonitor.value("DP-1"), std::make_pair(true, false));
+        engineState.easyMoveOn = false;
+        engineState.maxVelocity = 0;
+        engineState.curtainOpacityPercent = 50;
+        engineState.wrapsByMonitor.clear();
     }
 
-    void missingKeysAndOddValues()
+    void oldFileStartsAsBefore()
     {
-        // Only one key present, and not a boolean word: Qt's conversion of a
-        // string to bool reads "0", "false" and "" as false, anything else true.
-        writeFile("[General]\nallowRightWrap=yes\n");
-        setState(false, true, false);
+        // Only the three old keys: everything else at its start value.
+        writeFile("[General]\nallowLeftWrap=true\nallowRightWrap=false\nboolShowToolTip=false\n");
+        engineState.screenFocusOn = true;
+        engineState.curtainOpacityPercent = 80;
         QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
         SettingsCtrl::loadSettings();
-        QVERIFY(engineState.boolShowToolTip); // missing: default true
-        QVERIFY(!engineState.allowLeftWrap);  // missing: default false
-        QVERIFY(engineState.allowRightWrap);
+        QVERIFY(engineState.allowLeftWrap && !engineState.boolShowToolTip);
+        QVERIFY(!engineState.screenFocusOn && !engineState.easyMoveOn);
+        QCOMPARE(engineState.curtainOpacityPercent.load(), 50);
+        QVERIFY(engineState.wrapsByMonitor.isEmpty());
+    }
 
-        writeFile("[General]\nallowLeftWrap=0\nallowRightWrap=FALSE\nboolShowToolTip=1\n");
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        SettingsCtrl::loadSettings();
-        QVERIFY(!engineState.allowLeftWrap);
-        QVERIFY(!engineState.allowRightWrap);
-        QVERIFY(engineState.boolShowToolTip);
+    void settingsWords_data()
+    {
+        QTest::addColumn<QByteArray>("word");
+        QTest::addColumn<int>("read"); // 1 true, 0 false, -1 the default with a log line
+        for (const char *w : {"true", "TRUE", "Yes", "on", "1", " On "})
+            QTest::newRow(w) << QByteArray(w) << 1;
+        for (const char *w : {"false", "No", "OFF", "0"})
+            QTest::newRow(w) << QByteArray(w) << 0;
+        for (const char *w : {"maybe", "2", "", "enabled"})
+            QTest::newRow(w) << QByteArray(w) << -1;
+    }
+
+    void settingsWords()
+    {
+        QFETCH(QByteArray, word);
+        QFETCH(int, read);
+        for (bool fallback : {false, true}) {
+            if (read < 0)
+                QTest::ignoreMessage(QtWarningMsg,
+                                     QRegularExpression("^Settings: Choices/easyMove is not"));
+            QCOMPARE(
+                SettingsCtrl::readBool("Choices/easyMove", QString::fromLatin1(word), fallback),
+                read < 0 ? fallback : read == 1);
+        }
+        // Numbers: in range, or the default and a log line.
+        QCOMPARE(SettingsCtrl::readInt("n", "42", 5, 0, 100), 42);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Settings: n is not a number"));
+        QCOMPARE(SettingsCtrl::readInt("n", "142", 5, 0, 100), 5);
     }
 
     void otherKeysInTheFileAreKept()

@@ -1,3 +1,4 @@
+#include "engine.h"
 #include "enginestate.h"
 #include "fakeplatform.h"
 #include "screendarkencurtain.h"
@@ -123,6 +124,9 @@ private slots:
     {
         Window_Main *w =
             open({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023), rect(3200, 0, 5119, 1079)});
+        // The engine kept out, Screen Focus on: the curtains as asked for.
+        w->engine->stop();
+        engineState.screenFocusOn = true;
         QVERIFY(QMetaObject::invokeMethod(w, "on_generateNewScreenFocus", Q_ARG(uint, 1)));
         QCOMPARE(curtainGeometry(w),
                  (QList<QRect>{QRect(0, 0, 1920, 1080), QRect(3200, 0, 1920, 1080)}));
@@ -155,6 +159,10 @@ private slots:
         QCOMPARE(visibleTopLevels(), 1);
         // Curtains are shown and hidden, not made anew each time.
         QCOMPARE(QApplication::topLevelWidgets().size(), 4);
+        // A request queued before Screen Focus went off puts nothing up.
+        engineState.screenFocusOn = false;
+        QVERIFY(QMetaObject::invokeMethod(w, "on_generateNewScreenFocus", Q_ARG(uint, 1)));
+        QCOMPARE(visibleTopLevels(), 1);
         close(w);
     }
 
@@ -166,11 +174,11 @@ private slots:
         QCOMPARE(engineState.curtainOpacityPercent.load(), 30);
         QVERIFY(w->curtains->isEmpty());
 
+        w->engine->stop(); // the engine kept out: the test asks for curtains
         w->ui->btnScreenFocus->click();
         QVERIFY(engineState.screenFocusOn);
         QVERIFY(slider->isEnabled());
-        QVERIFY(w->curtains->isEmpty());   // the engine puts them up, not the switch
-        engineState.screenFocusOn = false; // keep the running engine out of it
+        QVERIFY(w->curtains->isEmpty()); // the engine puts them up, not the switch
         QVERIFY(QMetaObject::invokeMethod(w, "on_generateNewScreenFocus", Q_ARG(uint, 0)));
         QVERIFY(qAbs(w->curtains->first()->windowOpacity() - 0.3) < 0.005);
         slider->setValue(100);
