@@ -152,6 +152,9 @@ void Window_Main::showControlsForLayout()
     ui->line_4->setVisible(table.multipleScreens);
     ui->btnScreenFocus->setVisible(table.multipleScreens);
     ui->sldOpacityAmount->setVisible(table.multipleScreens);
+    // Without a compositor a window is either there or not: the darkness
+    // cannot apply. Said beside the control, asked afresh each time.
+    ui->lblNoCompositor->setVisible(table.multipleScreens && !platform->compositorRunning());
     if (table.multipleScreens && !curtains)
         curtains = new QList<ScreenDarkenCurtain *>();
     if (!table.multipleScreens && engineState.screenFocusOn) {
@@ -248,6 +251,7 @@ void Window_Main::closeEvent(QCloseEvent *event)
 void Window_Main::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
+    showControlsForLayout(); // a compositor may have come or gone
     engineState.readoutShown = true;
     engineState.requestSample(); // a fresh readout at once
 }
@@ -383,8 +387,10 @@ void Window_Main::on_generateNewScreenFocus(uint index)
     for (uint s = 0; s < n; ++s) {
         if (s == index)
             continue;
-        if (!curtainPool[s])
+        if (!curtainPool[s]) {
             curtainPool[s] = new ScreenDarkenCurtain(s);
+            platform->markAsOverlay(curtainPool[s]->winId());
+        }
         curtainPool[s]->show();
         curtains->append(curtainPool[s]);
     }

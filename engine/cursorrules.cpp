@@ -31,12 +31,17 @@ bool speedAllowsJump(const EngineState &state, int speed)
 
 CursorMoves wrapEdges(const EngineState &state, int x, int y, int speed)
 {
+    return wrapEdges(state, x, y, speedAllowsJump(state, speed));
+}
+
+CursorMoves wrapEdges(const EngineState &state, int x, int y, bool jumpAllowed)
+{
     CursorMoves moves;
     const ScreenTable &table = state.screenTable();
     if (table.rects.empty())
         return moves;
 
-    if (speedAllowsJump(state, speed)) {
+    if (jumpAllowed) {
         if (x == table.desktopRight && state.allowRightWrap) {
             const CursorMove to = acrossTheDesktop(table, true, y);
             moves.add(to.x, to.y);
@@ -80,12 +85,28 @@ bool inUnderhang(int y, const ScreenRect &current, const ScreenRect &neighbour)
 
 CursorMoves easyMove(const EngineState &state, int x, int y, int speed)
 {
+    return easyMove(state, x, y, speedAllowsJump(state, speed));
+}
+
+bool atGatedEdge(const EngineState &state, int x, int y)
+{
+    const ScreenTable &table = state.screenTable();
+    if (table.rects.empty())
+        return false;
+    if ((x == table.desktopRight && state.allowRightWrap) ||
+        (x == table.desktopLeft && state.allowLeftWrap))
+        return true;
+    return !easyMove(state, x, y, true).empty();
+}
+
+CursorMoves easyMove(const EngineState &state, int x, int y, bool jumpAllowed)
+{
     CursorMoves moves;
     const ScreenTable &table = state.screenTable();
     if (!table.screenHeightsDiffer || !state.easyMoveOn)
         return moves;
     const int i = table.screenIndexAt(x, y);
-    if (i < 0 || !speedAllowsJump(state, speed))
+    if (i < 0 || !jumpAllowed)
         return moves;
     const ScreenRect &c = table.rects[i];
 

@@ -33,6 +33,9 @@ namespace CursorRules {
 // vertical. speed is the horizontal speed readout, for the velocity
 // thresholds.
 CursorMoves wrapEdges(const EngineState &state, int x, int y, int speed);
+// The same, with the thresholds' verdict given: whether a gated jump (the
+// horizontal wrap, Easy Move) may happen.
+CursorMoves wrapEdges(const EngineState &state, int x, int y, bool jumpAllowed);
 
 // True when y lies in the part of `current` that reaches below a strictly
 // shorter neighbour whose top is level with its own.
@@ -46,6 +49,11 @@ bool inUnderhang(int y, const ScreenRect &current, const ScreenRect &neighbour);
 // the shorter neighbour has no rows, is carried onto the neighbour's nearest
 // row.
 CursorMoves easyMove(const EngineState &state, int x, int y, int speed);
+CursorMoves easyMove(const EngineState &state, int x, int y, bool jumpAllowed);
+
+// Whether (x, y) lies where a jump the thresholds gate would happen if they
+// let it: a switched-on desktop edge, or a place Easy Move carries from.
+bool atGatedEdge(const EngineState &state, int x, int y);
 
 // Whether the velocity thresholds that are switched on let a jump happen at
 // this speed (pixels per 150 ms). With both off, every speed does.

@@ -114,7 +114,7 @@ unsigned long LogicCtrl::watchPass(qint64 now)
         state.publishSample(x, y);
         samplesSeen = state.samplesStored.load(std::memory_order_relaxed);
         const bool xChanged = x != lastX;
-        takeSample(x, y);
+        takeSample(x, y, now);
         const bool wrapped = wrapEdges(x, y);
         const bool moved = easyMove(x, y);
         // Look where the cursor went: a warp makes no device motion.
@@ -154,7 +154,7 @@ bool LogicCtrl::stepsOnSample(qint64 now)
     const int y = state.cursorY;
     if (state.velocityUpdater && x != lastX)
         state.velocityUpdater->cursorMoved();
-    takeSample(x, y);
+    takeSample(x, y, now);
     const bool wrapped = wrapEdges(x, y);
     const bool moved = easyMove(x, y);
     updateScreenFocus(x, y);
@@ -204,8 +204,10 @@ void LogicCtrl::refreshLabelsIfDue(qint64 now)
     emit updateLabels();
 }
 
-void LogicCtrl::takeSample(int x, int y)
+void LogicCtrl::takeSample(int x, int y, qint64 now)
 {
+    gate.record(now, x);
+    jumpAllowed = gate.allows(state, CursorRules::atGatedEdge(state, x, y), now);
     if (samplesSeen > 1 && x == lastX && y == lastY) {
         // Standing still: lengthen the polling pause step by step to its
         // bound.
@@ -237,12 +239,12 @@ bool LogicCtrl::emitMoves(const CursorMoves &moves)
 
 bool LogicCtrl::wrapEdges(int x, int y)
 {
-    return emitMoves(CursorRules::wrapEdges(state, x, y, speed()));
+    return emitMoves(CursorRules::wrapEdges(state, x, y, jumpAllowed));
 }
 
 bool LogicCtrl::easyMove(int x, int y)
 {
-    return emitMoves(CursorRules::easyMove(state, x, y, speed()));
+    return emitMoves(CursorRules::easyMove(state, x, y, jumpAllowed));
 }
 
 void LogicCtrl::updateScreenFocus(int x, int y)

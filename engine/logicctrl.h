@@ -1,5 +1,6 @@
 #pragma once
 
+#include "arrivalgate.h"
 #include "cursorrules.h"
 
 #include <QThread>
@@ -75,7 +76,8 @@ public:
     void pause(unsigned long us);
 
     // The cursor steps, each emitting what it asks for; they return whether
-    // they asked for a move.
+    // they asked for a move. The thresholds' verdict for the sample comes
+    // from the arrival gate.
     bool wrapEdges(int x, int y);
     bool easyMove(int x, int y);
     void updateScreenFocus(int x, int y);
@@ -103,7 +105,9 @@ private:
     qint64 sinceLastSample(qint64 now) const;
     bool emitMoves(const CursorMoves &moves);
     int speed() const;
-    void takeSample(int x, int y);
+    void takeSample(int x, int y, qint64 now);
+    bool jumpAllowed = true; // the arrival gate's verdict on this sample
+    ArrivalGate gate;
 
     EngineState &state;
     Clock clock;

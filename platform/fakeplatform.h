@@ -19,6 +19,8 @@ public:
     std::vector<PlatformScreen> screens() override { return screenList; }
     bool cursorControlAvailable() override { return controlAvailable; }
     PointerWatch *pointerWatch() override { return reportsMotion ? &pointer : nullptr; }
+    bool compositorRunning() override { return compositor; }
+    void markAsOverlay(WId window) override { overlays.push_back(window); }
 
     // Replaces the screens and reports the change, as a hot-plug does.
     void setScreens(std::vector<PlatformScreen> list);
@@ -30,6 +32,8 @@ public:
 
     bool reportsMotion = true;
     bool controlAvailable = true;
+    bool compositor = true;
+    std::vector<WId> overlays; // every window marked as an overlay
     std::vector<PlatformScreen> screenList;
     FakePointer pointer;
     std::vector<QPoint> moves; // every setCursorPos, in order

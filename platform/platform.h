@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QtGui/qwindowdefs.h>
 #include <vector>
 
 class PointerWatch;
@@ -38,6 +39,13 @@ public:
 
     // False where no program may move the pointer (a Wayland session).
     virtual bool cursorControlAvailable() = 0;
+
+    // Whether a compositor runs, so that windows can be partly transparent.
+    virtual bool compositorRunning() = 0;
+
+    // Marks a top-level window, created but not yet shown, as an overlay of
+    // the desktop: no entry in task lists or pagers.
+    virtual void markAsOverlay(WId window) = 0;
 
     // The engine thread's own watch on pointer device motion and the
     // pointer, owned by the platform; null where the window system does not

@@ -26,6 +26,8 @@ public:
     std::vector<PlatformScreen> screens() override;
     bool cursorControlAvailable() override;
     PointerWatch *pointerWatch() override;
+    bool compositorRunning() override;
+    void markAsOverlay(WId window) override;
 
     // Under Wayland, XWayland included, X pointer warps reach only
     // XWayland's own windows, so no program can move the cursor.

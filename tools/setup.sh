@@ -15,12 +15,13 @@ build=${PELLMAR_BUILD_DIR:-build}
 
 packages=(
     # build
-    g++ make cmake pkg-config qtbase5-dev qtbase5-dev-tools libxcb-xinput-dev clang-format
+    g++ make cmake pkg-config qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxcb-xinput-dev
+    clang-format
     # the Qt 6 build (CI builds and tests it too)
     qt6-base-dev qt6-base-dev-tools libgl-dev
     # the virtual desktop and the end-to-end tests
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xdotool trayer
-    imagemagick python3 fonts-dejavu-core xcompmgr
+    imagemagick python3 fonts-dejavu-core xcompmgr openbox tint2 picom
     # packaging checks
     dpkg-dev file desktop-file-utils appstream
 )

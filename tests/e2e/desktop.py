@@ -111,6 +111,7 @@ class Desktop:
         self.display = out.stdout.strip().splitlines()[-1]
         self.env = dict(os.environ, DISPLAY=self.display)
         self.tray = None
+        self.extras = []
         self.x = XClient(self.display)
 
     def start_tray(self):
@@ -120,6 +121,24 @@ class Desktop:
                                      env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         assert wait_for(lambda: self.x.selection_owner(b"_NET_SYSTEM_TRAY_S0"), 10), \
             "trayer did not take the system tray"
+
+    def start_desktop(self, compositor=True):
+        """A real desktop on this display: a window manager (openbox), a panel
+        with a tray and a task list (tint2) and, if asked, a compositor
+        (picom). Each is ended by its own id when the desktop closes."""
+        commands = [["openbox"], ["tint2"]]
+        if compositor:
+            commands.append(["picom", "--backend", "xrender"])
+        for command in commands:
+            proc = subprocess.Popen(command, env=self.env, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+            self.extras.append(proc)
+        assert wait_for(lambda: self.x.selection_owner(b"WM_S0"), 10), "openbox did not start"
+        assert wait_for(lambda: self.x.selection_owner(b"_NET_SYSTEM_TRAY_S0"), 10), \
+            "tint2 did not take the tray"
+        if compositor:
+            assert wait_for(lambda: self.x.selection_owner(b"_NET_WM_CM_S0"), 10), \
+                "picom did not start"
 
     def stop_tray(self):
         if self.tray and self.tray.poll() is None:
@@ -137,6 +156,14 @@ class Desktop:
 
     def close(self):
         self.stop_tray()
+        for proc in self.extras:
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
         self.x.close()
         subprocess.run([VIRTUAL_DESKTOP, "stop", self.dir], check=False, timeout=30)
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -271,13 +298,16 @@ class Pellmar:
         with open(self.log_path) as f:
             return f.read()
 
-    def stored(self):
-        """The settings file as a dict of strings."""
-        values = {}
+    def stored(self, section="General"):
+        """One section of the settings file as a dict of strings."""
+        values, current = {}, None
         with open(self.settings_file) as f:
             for line in f:
-                if "=" in line:
-                    k, v = line.strip().split("=", 1)
+                line = line.strip()
+                if line.startswith("[") and line.endswith("]"):
+                    current = line[1:-1]
+                elif "=" in line and current == section:
+                    k, v = line.split("=", 1)
                     values[k] = v
         return values
 

@@ -131,6 +131,28 @@ class ScreenFocus(unittest.TestCase):
         self.assertEqual(wait_for(lambda: app.curtains() == []), True, app.curtains())
         self.assertEqual(app.stop(), 0)
 
+    def test_curtains_are_overlays_under_a_real_desktop(self):
+        # openbox, tint2 and picom: the curtains keep out of the task list
+        # and the pager, lie exactly over their screens, and the screen
+        # under the pointer stays bright.
+        desk = desktop_for(self, "1920x1080+0+0 1280x1024+1920+0")
+        desk.start_desktop()
+        app = pellmar_for(self, desk, {"boolShowToolTip": False})
+        app.keys("Tab", "Tab", "Tab", "space")  # Min, Max, Easy Move, Screen Focus
+        desk.move(700, 400)
+        self.assertEqual(wait_for(lambda: app.curtains() == [(1280, 1024, 1920, 0)]), True,
+                         app.curtains())
+        curtain = next(w for w, g in app.windows().items() if g[:2] == (1280, 1024))
+        state = subprocess.run(["xprop", "-id", str(curtain), "_NET_WM_STATE"], env=desk.env,
+                               capture_output=True, text=True).stdout
+        for atom in ("_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"):
+            self.assertIn(atom, state)
+        self.assertAlmostEqual(app.opacity(curtain), 0.5, places=2)
+        desk.move(2500, 400)
+        self.assertEqual(wait_for(lambda: app.curtains() == [(1920, 1080, 0, 0)]), True,
+                         app.curtains())
+        self.assertEqual(app.stop(), 0)
+
     def test_laptop_under_a_monitor(self):
         # The common docked layout: a 1920x1080 laptop under a 2560x1440
         # monitor. The screen under the pointer is found by its row too.

@@ -54,11 +54,30 @@ class WithTray(DesktopTestCase):
         w, h, x, y = menu[0]
         # "Hide", a separator, "Exit": the last item is at the menu's bottom.
         self.desk.click(x + w // 2, y + h - 8)
+        # Exit is no hide: no "Still Running!" notice as the program ends,
+        # and the notice is still due for the first real hide.
+        gone = time.monotonic() + 10
+        while app.proc.poll() is None and time.monotonic() < gone:
+            self.assertEqual([g for g in self.notices(app) if g[0] > 100], [])
+            time.sleep(0.02)
         self.assertEqual(app.proc.wait(10), 0)
         self.assertIn("Closing...", app.output())
-        # The notice was still due: it showed as the window went, so it is
-        # not due again.
-        self.assertEqual(app.stored()["boolShowToolTip"], "false")
+        self.assertEqual(app.stored()["boolShowToolTip"], "true")
+
+    def test_dismissing_a_notice_while_hidden_keeps_it_running(self):
+        app = self.start(settings={"boolShowToolTip": False},
+                         extra_env={"XDG_SESSION_TYPE": "wayland"})
+        self.desk.x.request_close(app.window)
+        self.assertTrue(wait_for(lambda: not app.main_window_visible()))
+        box = wait_for(lambda: [w for w, g in app.windows().items()
+                                if int(w) != int(app.window) and g[0] > 100])
+        self.assertTrue(box, "no session notice")
+        self.desk.x.request_close(box[0])
+        self.assertTrue(wait_for(lambda: not [w for w, g in app.windows().items()
+                                              if int(w) != int(app.window) and g[0] > 100]))
+        time.sleep(0.5)
+        self.assertIsNone(app.proc.poll(), "dismissing the notice ended the program")
+        self.assertEqual(app.stop(), 0)
 
     def test_a_second_start_shows_the_first_and_ends(self):
         first = self.start(settings={"boolShowToolTip": False})
@@ -89,6 +108,14 @@ class WithoutTray(unittest.TestCase):
         self.assertEqual(app.proc.wait(10), 0)
         self.assertEqual(app.stored(), {"allowLeftWrap": "true", "allowRightWrap": "false",
                                         "boolShowToolTip": "true"})
+
+    def test_hangup_ends_in_order(self):
+        desk = desktop_for(self)
+        app = pellmar_for(self, desk, {"allowLeftWrap": True})
+        self.assertEqual(app.stop(signal.SIGHUP), 0)
+        self.assertIn("Settings: Saving Settings...", app.output())
+        app = pellmar_for(self, desk, config_dir=app.config)
+        self.assertEqual(app.stop(signal.SIGQUIT), 0)
 
     def test_a_wayland_session_is_told_once_and_the_rest_runs(self):
         desk = desktop_for(self)

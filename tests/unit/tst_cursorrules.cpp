@@ -1,3 +1,4 @@
+#include "arrivalgate.h"
 #include "cursorrules.h"
 
 #include <QtTest>
@@ -198,6 +199,49 @@ private slots:
         s.maxVelocityOn = false;
         QVERIFY(CursorRules::speedAllowsJump(s, 0));
         QVERIFY(CursorRules::speedAllowsJump(s, 100000));
+    }
+
+    void thresholdsDecideOnArrival()
+    {
+        // Max Velocity 100: a flick that reaches the edge at 400 px per
+        // 150 ms is refused, and stays refused while the cursor sits there,
+        // however slow the readout falls; leaving the edge re-arms.
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079)});
+        s.allowRightWrap = true;
+        s.maxVelocityOn = true;
+        s.maxVelocity = 100;
+        ArrivalGate gate;
+        auto step = [&](qint64 t, int x) {
+            gate.record(t, x);
+            return gate.allows(s, CursorRules::atGatedEdge(s, x, 500), t);
+        };
+        QVERIFY(step(0, 1500));    // far from the edge: nothing to decide
+        QVERIFY(step(1000, 1520)); // at rest for a second
+        QVERIFY(step(1010, 1700));
+        QCOMPARE(gate.speed(1010), 200); // from where x was 150 ms before
+        QVERIFY(!step(1020, 1919));      // 399 px within the window: too fast
+        for (qint64 t = 1040; t < 3000; t += 40)
+            QVERIFY(!step(t, 1919)); // pinned: the speed is 0 by now, still refused
+        QVERIFY(step(3000, 1900));   // off the edge
+        QVERIFY(step(3100, 1919));   // back slowly: a new arrival, allowed
+
+        // Min Velocity 40: a slow arrival is refused until the cursor leaves.
+        s.maxVelocityOn = false;
+        s.minVelocityOn = true;
+        s.minVelocity = 40;
+        ArrivalGate slow;
+        slow.record(0, 1900);
+        QVERIFY(!slow.allows(s, true, 500));
+        slow.record(600, 1919);
+        QVERIFY(!slow.allows(s, true, 600)); // fast now, but it arrived slowly
+        QVERIFY(slow.allows(s, false, 700));
+
+        // Only the desktop edges and Easy Move are gated, not vertical wraps.
+        QVERIFY(CursorRules::atGatedEdge(s, 1919, 500));
+        QVERIFY(!CursorRules::atGatedEdge(s, 0, 500)); // left wrap off
+        s.screens.editable().wrapFlags[0].wrapTop = true;
+        QVERIFY(!CursorRules::atGatedEdge(s, 700, 0));
     }
 
     // ---- easy move ----

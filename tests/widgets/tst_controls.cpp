@@ -1,8 +1,10 @@
 #include "engine.h"
 #include "enginestate.h"
 #include "fakeplatform.h"
+#include "logicctrl.h"
 #include "screendarkencurtain.h"
 #include "ui_window_main.h"
+#include "velocityupdater.h"
 #include "window_main.h"
 
 #include <QtTest>
@@ -260,6 +262,49 @@ private slots:
         QVERIFY(w->curtains->isEmpty());
         QCOMPARE(visibleTopLevels(), 1);
         close(w);
+    }
+
+    void thresholdsDecideOnArrivalWithTheEngineRunning()
+    {
+        // Max Velocity 100: a flick onto the edge stays on it, also once the
+        // speed has long fallen; leaving and coming back slowly jumps.
+        Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
+        engineState.allowRightWrap = true;
+        w->ui->btnMaxVelocity->click();
+        w->ui->spnMaxVelocity->setValue(100);
+        platform->moveDevice(2000, 500);
+        QTRY_COMPARE(engineState.cursorX.load(), 2000);
+        QTest::qWait(200);
+        platform->moveDevice(3199, 500);
+        QTRY_COMPARE(engineState.cursorX.load(), 3199);
+        QTest::qWait(2 * VelocityUpdater::intervalMs + LogicCtrl::warpCheckMs);
+        QCOMPARE(platform->cursor(), QPoint(3199, 500));
+        QVERIFY(platform->moves.empty());
+        for (int x = 3150; x <= 3199; x += 7) {
+            platform->moveDevice(x, 500);
+            QTest::qWait(60);
+        }
+        platform->moveDevice(3199, 500);
+        QTRY_COMPARE(platform->cursor(), QPoint(1, 500));
+        w->ui->btnMaxVelocity->click();
+        engineState.allowRightWrap = false;
+        close(w);
+    }
+
+    void noCompositorIsSaidBesideTheDarkness()
+    {
+        for (bool compositor : {true, false}) {
+            platform = nullptr;
+            auto *fake =
+                new FakePlatform(monitors({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)}));
+            fake->compositor = compositor;
+            platform = fake;
+            QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
+            auto *w = new Window_Main(nullptr, platform);
+            w->show();
+            QCOMPARE(w->ui->lblNoCompositor->isVisible(), !compositor);
+            close(w);
+        }
     }
 
     void manyRebuildsWhileTheEngineRuns()

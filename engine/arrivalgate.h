@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QtGlobal>
+#include <array>
+
+struct EngineState;
+
+// The velocity thresholds decide once per arrival at an edge where a jump
+// may happen: the speed at which the cursor reached the edge lets it jump
+// or not, a refused arrival stays refused while the cursor stays on that
+// edge, and leaving the edge re-arms. The speed is the engine's own: the
+// distance x covered in the last 150 ms, from its samples, so a quick flick
+// from rest reads as fast at once (the readout's sampler may be a whole
+// interval behind).
+class ArrivalGate
+{
+public:
+    static constexpr qint64 windowMs = 150;
+
+    // Every sample the engine takes.
+    void record(qint64 nowMs, int x);
+    // Pixels of x covered over the last windowMs.
+    int speed(qint64 nowMs) const;
+
+    // Whether a jump may happen for the sample just recorded; `onEdge` says
+    // whether it lies where a gated jump would happen.
+    bool allows(const EngineState &state, bool onEdge, qint64 nowMs);
+
+private:
+    struct Sample
+    {
+        qint64 at;
+        int x;
+    };
+    // One entry per millisecond at most: enough for a whole window even
+    // when polling every 100 µs.
+    std::array<Sample, 256> ring{};
+    int newest = -1;
+    int count = 0;
+    bool decided = false;
+    bool allowed = true;
+};

@@ -1,0 +1,49 @@
+"""Choices survive a kill: each is saved as it is made, and a restart
+brings every one back, on the map, in the panel and in what Pellmar does."""
+import signal
+import time
+import unittest
+
+from desktop import canvas_markers, desktop_for, pellmar_for, wait_for
+from test_controls import GREEN, RED, pixel
+
+
+class KeptChoices(unittest.TestCase):
+    screens = [(1920, 1200, 0, 0), (1280, 1024, 1920, 0)]
+
+    def test_every_choice_survives_a_kill(self):
+        desk = desktop_for(self, "1920x1200+0+0 1280x1024+1920+0")
+        app = pellmar_for(self, desk, {"boolShowToolTip": False})
+        marks = canvas_markers(self.screens)
+        app.click_canvas(marks[(1, "right")])
+        app.click_canvas(marks[(0, "top")])
+        app.keys("Tab", "Tab", "space", "Tab", "space")  # Easy Move, Screen Focus
+        time.sleep(0.3)
+        app.proc.send_signal(signal.SIGKILL)  # as when the X server goes at logout
+        app.proc.wait()
+        app.log.close()
+        choices = app.stored("Choices")
+        self.assertEqual((choices["easyMove"], choices["screenFocus"]), ("true", "true"))
+        self.assertEqual(choices["Monitors\\DUMMY0\\wrapTop"], "true")
+        self.assertEqual(app.stored()["allowRightWrap"], "true")
+
+        again = pellmar_for(self, desk, config_dir=app.config)
+        ox, oy = again.window_origin()
+        for key, colour in (((1, "right"), GREEN), ((0, "top"), GREEN), ((1, "top"), RED)):
+            at = marks[key]
+            self.assertEqual(pixel(desk, ox + 10 + at[0], oy + 10 + at[1]), colour, key)
+        # Screen Focus is back on: the other screen is curtained.
+        self.assertTrue(wait_for(lambda: again.curtains() == [(1280, 1024, 1920, 0)]),
+                        again.curtains())
+        # And the wraps and Easy Move act.
+        desk.move(3199, 500)
+        self.assertEqual(desk.wait_pointer((1, 500)), (1, 500))
+        desk.move(700, 0)
+        self.assertEqual(desk.wait_pointer((700, 1198)), (700, 1198))
+        desk.move(1919, 1100)
+        self.assertEqual(desk.wait_pointer((1921, 1023)), (1921, 1023))
+        self.assertEqual(again.stop(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
