@@ -311,15 +311,17 @@ void Window_Main::on_updateLabels()
 
 void Window_Main::on_updateMouse()
 {
-    // One read: x and y of the same moment.
-    const QPoint p = platform->cursorPos();
-    engineState.storeSample(p.x(), p.y());
+    // One read: position, keys and buttons of the same moment.
+    const PointerReading r = platform->pointerReading();
+    engineState.storeSample(r.x, r.y, r.keys, r.buttonHeld);
     engineState.screens.reclaim();
 }
 
 void Window_Main::on_moveMouse(int mx, int my)
 {
-    platform->setCursorPos(mx, my);
+    // Paused meanwhile: a move asked for before stays undone.
+    if (!engineState.paused)
+        platform->setCursorPos(mx, my);
     engineState.movesApplied.fetch_add(1, std::memory_order_release);
     engineState.wakeEngine();
 }
@@ -373,7 +375,7 @@ void Window_Main::on_generateNewScreenFocus(uint index)
     // The GUI thread decides: a request queued before Screen Focus was
     // switched off puts nothing up.
     const ScreenTable &table = engineState.screenTable();
-    if (!curtains || !table.multipleScreens || !engineState.screenFocusOn)
+    if (!curtains || !table.multipleScreens || !engineState.screenFocusOn || engineState.paused)
         return;
     const uint n = static_cast<uint>(table.size());
     if (curtainPool.size() != n)

@@ -33,15 +33,20 @@ int ArrivalGate::speed(qint64 nowMs) const
     return std::abs(ring[newest].x - ring[then].x);
 }
 
-bool ArrivalGate::allows(const EngineState &state, bool onEdge, qint64 nowMs)
+bool ArrivalGate::allows(const EngineState &state, bool onEdge, qint64 nowMs, double pushed,
+                         int pushNeeded)
 {
     if (!onEdge) {
         decided = false;
         return true;
     }
     if (!decided) {
+        // The motion that brought the cursor here is no push beyond it.
         decided = true;
         allowed = CursorRules::speedAllowsJump(state, speed(nowMs));
+        push = 0;
+    } else if (pushed > 0) {
+        push += pushed;
     }
-    return allowed;
+    return allowed && push >= pushNeeded;
 }

@@ -11,7 +11,8 @@ struct EngineState;
 // edge, and leaving the edge re-arms. The speed is the engine's own: the
 // distance x covered in the last 150 ms, from its samples, so a quick flick
 // from rest reads as fast at once (the readout's sampler may be a whole
-// interval behind).
+// interval behind). With a push-through distance, the device must also have
+// pushed that far beyond the edge since the arrival.
 class ArrivalGate
 {
 public:
@@ -23,8 +24,11 @@ public:
     int speed(qint64 nowMs) const;
 
     // Whether a jump may happen for the sample just recorded; `onEdge` says
-    // whether it lies where a gated jump would happen.
-    bool allows(const EngineState &state, bool onEdge, qint64 nowMs);
+    // whether it lies where a gated jump would happen, `pushed` how far the
+    // device moved beyond the edge since the last sample, and `pushNeeded`
+    // how far it must have in all (0: arrival alone decides).
+    bool allows(const EngineState &state, bool onEdge, qint64 nowMs, double pushed = 0,
+                int pushNeeded = 0);
 
 private:
     struct Sample
@@ -39,4 +43,5 @@ private:
     int count = 0;
     bool decided = false;
     bool allowed = true;
+    double push = 0;
 };

@@ -99,6 +99,22 @@ bool atGatedEdge(const EngineState &state, int x, int y)
     return !easyMove(state, x, y, true).empty();
 }
 
+bool heldBack(const EngineState &state, unsigned keys, bool buttonHeld)
+{
+    const unsigned bypass = state.bypassModifier;
+    return state.paused || (bypass != 0 && (keys & bypass) != 0) ||
+           (buttonHeld && !state.wrapWhileButtonHeld);
+}
+
+int edgeDirection(const EngineState &state, int x, int y)
+{
+    const ScreenTable &table = state.screenTable();
+    const int i = table.screenIndexAt(x, y);
+    if (i < 0)
+        return 0;
+    return x == table.rects[i].right ? 1 : x == table.rects[i].left ? -1 : 0;
+}
+
 CursorMoves easyMove(const EngineState &state, int x, int y, bool jumpAllowed)
 {
     CursorMoves moves;

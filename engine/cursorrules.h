@@ -55,6 +55,15 @@ CursorMoves easyMove(const EngineState &state, int x, int y, bool jumpAllowed);
 // let it: a switched-on desktop edge, or a place Easy Move carries from.
 bool atGatedEdge(const EngineState &state, int x, int y);
 
+// Whether every wrap and Easy Move is held back: Pellmar paused, the
+// bypass key held, or a button held (dragging) unless jumps are wanted then
+// too.
+bool heldBack(const EngineState &state, unsigned keys, bool buttonHeld);
+
+// The way beyond the side edge the cursor stands on: +1 at a screen's right
+// edge, -1 at its left edge, 0 elsewhere. Device motion that way pushes.
+int edgeDirection(const EngineState &state, int x, int y);
+
 // Whether the velocity thresholds that are switched on let a jump happen at
 // this speed (pixels per 150 ms). With both off, every speed does.
 bool speedAllowsJump(const EngineState &state, int speed);

@@ -43,10 +43,13 @@ struct EngineState
     Relaxed<bool> allowRightWrap{false};
     Relaxed<bool> boolShowToolTip{false};
 
-    // The last cursor sample. Written only by the GUI thread, in answer to
-    // an engine request; see samplesStored.
+    // The last cursor sample, with the keys and buttons held then. Written
+    // by the GUI thread in answer to an engine request (see samplesStored),
+    // or by the engine where it reads the pointer itself.
     Relaxed<int> cursorX{0};
     Relaxed<int> cursorY{0};
+    Relaxed<unsigned> cursorKeys{0};
+    Relaxed<bool> cursorButtonHeld{false};
 
     // Controls of the panel, kept between runs too.
     Relaxed<int> curtainOpacityPercent{50};
@@ -59,6 +62,16 @@ struct EngineState
     Relaxed<int> minVelocity{0};
     Relaxed<bool> maxVelocityOn{false};
     Relaxed<int> maxVelocity{0};
+
+    // Control at the edge. While the bypass key (a ModifierKey bit, 0 for
+    // none) is held, or a mouse button unless wrapWhileButtonHeld, no gated
+    // jump happens; with pushThrough above 0 one happens only once the
+    // device has pushed that far beyond the edge. While paused nothing
+    // moves the cursor and no curtain is up.
+    Relaxed<unsigned> bypassModifier{0};
+    Relaxed<bool> wrapWhileButtonHeld{false};
+    Relaxed<int> pushThrough{0};
+    Relaxed<bool> paused{false};
 
     Relaxed<bool> threadsRunning{false};
 
@@ -133,10 +146,12 @@ struct EngineState
     }
 
     // Stores one cursor sample (GUI thread), in answer to a claim.
-    void storeSample(int x, int y)
+    void storeSample(int x, int y, unsigned keys = 0, bool buttonHeld = false)
     {
         cursorX = x;
         cursorY = y;
+        cursorKeys = keys;
+        cursorButtonHeld = buttonHeld;
         const std::uint32_t stored = samplesStored.load(std::memory_order_relaxed) + 1;
         samplesStored.store(stored, std::memory_order_release);
         // An answer to a request an earlier engine made and forgot counts as
@@ -150,10 +165,12 @@ struct EngineState
 
     // Engine thread, watching the pointer itself: publishes a sample for the
     // readout and the velocity sampler.
-    void publishSample(int x, int y)
+    void publishSample(const PointerReading &r)
     {
-        cursorX = x;
-        cursorY = y;
+        cursorX = r.x;
+        cursorY = r.y;
+        cursorKeys = r.keys;
+        cursorButtonHeld = r.buttonHeld;
         const std::uint32_t stored = samplesStored.load(std::memory_order_relaxed) + 1;
         samplesStored.store(stored, std::memory_order_release);
         samplesRequested.store(stored, std::memory_order_release);

@@ -106,15 +106,18 @@ unsigned long LogicCtrl::watchPass(qint64 now)
         (motionSeen && sinceLast >= motionIntervalMs) || followUp || sinceLast >= warpCheckMs;
     if (state.sampleWanted.exchange(false, std::memory_order_acq_rel))
         want = true;
-    int x = 0, y = 0;
-    if (want && state.pointerWatch->readPointer(x, y)) {
+    PointerReading r;
+    if (want && state.pointerWatch->readPointer(r)) {
         motionSeen = followUp = false;
         requestedOnce = true;
         lastRequestAt = now;
-        state.publishSample(x, y);
+        state.publishSample(r);
         samplesSeen = state.samplesStored.load(std::memory_order_relaxed);
+        const int x = r.x, y = r.y;
         const bool xChanged = x != lastX;
-        takeSample(x, y, now);
+        double dx = 0, dy = 0;
+        state.pointerWatch->takeDeviceMotion(dx, dy);
+        takeSample(x, y, now, r.keys, r.buttonHeld, dx);
         const bool wrapped = wrapEdges(x, y);
         const bool moved = easyMove(x, y);
         // Look where the cursor went: a warp makes no device motion.
@@ -154,7 +157,7 @@ bool LogicCtrl::stepsOnSample(qint64 now)
     const int y = state.cursorY;
     if (state.velocityUpdater && x != lastX)
         state.velocityUpdater->cursorMoved();
-    takeSample(x, y, now);
+    takeSample(x, y, now, state.cursorKeys, state.cursorButtonHeld);
     const bool wrapped = wrapEdges(x, y);
     const bool moved = easyMove(x, y);
     updateScreenFocus(x, y);
@@ -204,10 +207,15 @@ void LogicCtrl::refreshLabelsIfDue(qint64 now)
     emit updateLabels();
 }
 
-void LogicCtrl::takeSample(int x, int y, qint64 now)
+void LogicCtrl::takeSample(int x, int y, qint64 now, unsigned keys, bool buttonHeld, double pushX)
 {
     gate.record(now, x);
-    jumpAllowed = gate.allows(state, CursorRules::atGatedEdge(state, x, y), now);
+    // Pushing counts only where the engine hears the device itself.
+    const int pushNeeded = state.pointerWatch ? state.pushThrough.load() : 0;
+    const double pushed = pushX * CursorRules::edgeDirection(state, x, y);
+    jumpAllowed =
+        gate.allows(state, CursorRules::atGatedEdge(state, x, y), now, pushed, pushNeeded);
+    held = CursorRules::heldBack(state, keys, buttonHeld);
     if (samplesSeen > 1 && x == lastX && y == lastY) {
         // Standing still: lengthen the polling pause step by step to its
         // bound.
@@ -239,11 +247,15 @@ bool LogicCtrl::emitMoves(const CursorMoves &moves)
 
 bool LogicCtrl::wrapEdges(int x, int y)
 {
+    if (held)
+        return false;
     return emitMoves(CursorRules::wrapEdges(state, x, y, jumpAllowed));
 }
 
 bool LogicCtrl::easyMove(int x, int y)
 {
+    if (held)
+        return false;
     return emitMoves(CursorRules::easyMove(state, x, y, jumpAllowed));
 }
 
@@ -255,7 +267,7 @@ void LogicCtrl::updateScreenFocus(int x, int y)
     // Switched off, or off and on again (or the desktop changed): forget the
     // focused screen, so that the curtains go up at the next sample,
     // wherever the cursor is.
-    if (!state.screenFocusOn) {
+    if (!state.screenFocusOn || state.paused) {
         lastFocusScreen = -1;
         return;
     }

@@ -105,8 +105,12 @@ private:
     qint64 sinceLastSample(qint64 now) const;
     bool emitMoves(const CursorMoves &moves);
     int speed() const;
-    void takeSample(int x, int y, qint64 now);
+    // Bookkeeping for every sample: the pause, the arrival gate and what is
+    // held decide jumpAllowed. `pushed` is device motion since the last one.
+    void takeSample(int x, int y, qint64 now, unsigned keys = 0, bool buttonHeld = false,
+                    double pushX = 0);
     bool jumpAllowed = true; // the arrival gate's verdict on this sample
+    bool held = false;       // paused, bypass key or dragging: no move at all
     ArrivalGate gate;
 
     EngineState &state;

@@ -1,5 +1,23 @@
 #pragma once
 
+// The modifier keys the engine tells apart, as bits.
+enum ModifierKey : unsigned
+{
+    ShiftKey = 1,
+    ControlKey = 2,
+    AltKey = 4,
+    MetaKey = 8
+};
+
+// The pointer as read at one moment: where it is, and what is held.
+struct PointerReading
+{
+    int x = 0;
+    int y = 0;
+    unsigned keys = 0;       // ModifierKey bits
+    bool buttonHeld = false; // any mouse button
+};
+
 // The pointer as the engine thread itself watches it, where the window
 // system allows a second thread its own view: it sleeps until a pointer
 // device moves, and reads the pointer's position. This spares the GUI thread
@@ -15,8 +33,13 @@ public:
     // since the last call.
     virtual bool waitForMotion(int timeoutMs, bool motionWakes) = 0;
 
-    // Reads the pointer's position; false if it cannot be read.
-    virtual bool readPointer(int &x, int &y) = 0;
+    // Reads the pointer; false if it cannot be read.
+    virtual bool readPointer(PointerReading &reading) = 0;
+
+    // How far the pointer device has moved since the last call, in its own
+    // units, whether or not the pointer could follow (against the edge of
+    // the desktop it cannot).
+    virtual void takeDeviceMotion(double &dx, double &dy) = 0;
 
     // Any thread: ends the current wait, or the next one if none runs.
     virtual void wake() = 0;

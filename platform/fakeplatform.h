@@ -15,6 +15,12 @@ public:
     ~FakePlatform() override;
 
     QPoint cursorPos() override;
+    PointerReading pointerReading() override
+    {
+        PointerReading r;
+        pointer.readPointer(r);
+        return r;
+    }
     void setCursorPos(int x, int y) override;
     std::vector<PlatformScreen> screens() override { return screenList; }
     bool cursorControlAvailable() override { return controlAvailable; }

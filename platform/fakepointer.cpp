@@ -4,33 +4,61 @@
 
 bool FakePointer::waitForMotion(int timeoutMs, bool motionWakes)
 {
-    std::unique_lock<std::mutex> hold(lock);
-    changed.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+    std::unique_lock<std::mutex> guard(lock);
+    changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
                      [&] { return (motionWakes && moved) || woken; });
     const bool was = moved;
     moved = woken = false;
     return was;
 }
 
-bool FakePointer::readPointer(int &x, int &y)
+bool FakePointer::readPointer(PointerReading &reading)
 {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<std::mutex> guard(lock);
     ++readCount;
-    x = at.x();
-    y = at.y();
+    reading.x = at.x();
+    reading.y = at.y();
+    reading.keys = keysHeld;
+    reading.buttonHeld = buttonHeld;
     return true;
+}
+
+void FakePointer::takeDeviceMotion(double &dx, double &dy)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    dx = motionX;
+    dy = motionY;
+    motionX = motionY = 0;
+}
+
+void FakePointer::pushDevice(double dx, double dy)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    motionX += dx;
+    motionY += dy;
+    moved = true;
+    changed.notify_all();
+}
+
+void FakePointer::hold(unsigned keys, bool button)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    keysHeld = keys;
+    buttonHeld = button;
 }
 
 void FakePointer::wake()
 {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<std::mutex> guard(lock);
     woken = true;
     changed.notify_all();
 }
 
 void FakePointer::moveDevice(int x, int y)
 {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<std::mutex> guard(lock);
+    motionX += x - at.x();
+    motionY += y - at.y();
     at = QPoint(x, y);
     moved = true;
     changed.notify_all();
@@ -38,18 +66,18 @@ void FakePointer::moveDevice(int x, int y)
 
 void FakePointer::warp(int x, int y)
 {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<std::mutex> guard(lock);
     at = QPoint(x, y);
 }
 
 QPoint FakePointer::position()
 {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<std::mutex> guard(lock);
     return at;
 }
 
 int FakePointer::reads()
 {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<std::mutex> guard(lock);
     return readCount;
 }

@@ -14,13 +14,18 @@ class FakePointer : public PointerWatch
 {
 public:
     bool waitForMotion(int timeoutMs, bool motionWakes) override;
-    bool readPointer(int &x, int &y) override;
+    bool readPointer(PointerReading &reading) override;
+    void takeDeviceMotion(double &dx, double &dy) override;
     void wake() override;
 
     // The device moves the pointer there.
     void moveDevice(int x, int y);
     // A program puts it there: no device motion.
     void warp(int x, int y);
+    // The device moves by (dx, dy) while the pointer stays (pinned).
+    void pushDevice(double dx, double dy);
+    // The modifier keys (ModifierKey bits) and whether a button is held.
+    void hold(unsigned keys, bool button);
     QPoint position();
     // How often the engine has read the pointer.
     int reads();
@@ -32,4 +37,7 @@ private:
     bool moved = false;
     bool woken = false;
     int readCount = 0;
+    unsigned keysHeld = 0;
+    bool buttonHeld = false;
+    double motionX = 0, motionY = 0;
 };

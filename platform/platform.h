@@ -7,7 +7,7 @@
 #include <QtGui/qwindowdefs.h>
 #include <vector>
 
-class PointerWatch;
+#include "pointerwatch.h"
 
 // One monitor as the window system reports it: its output name, which
 // stays the same while the monitor is plugged in, moved or resized, and its
@@ -30,6 +30,9 @@ public:
     ~Platform() override;
 
     virtual QPoint cursorPos() = 0;
+    // The cursor with the modifier keys and buttons held, where the window
+    // system tells them (else none).
+    virtual PointerReading pointerReading() = 0;
     // Moves the cursor; done when it returns, also as the pointer watch
     // sees it.
     virtual void setCursorPos(int x, int y) = 0;

@@ -73,6 +73,28 @@ QPoint X11Platform::cursorPos()
     return QCursor::pos();
 }
 
+PointerReading X11Platform::pointerReading()
+{
+#ifdef PELLMAR_HAVE_XCB
+    if (xcb_connection_t *c = qtConnection()) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        xcb_query_pointer_reply_t *reply =
+            xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr);
+        if (reply) {
+            const PointerReading r =
+                X11PointerWatch::fromX(reply->root_x, reply->root_y, reply->mask);
+            std::free(reply);
+            return r;
+        }
+    }
+#endif
+    const QPoint p = QCursor::pos();
+    PointerReading r;
+    r.x = p.x();
+    r.y = p.y();
+    return r;
+}
+
 void X11Platform::setCursorPos(int x, int y)
 {
     // On the engine's own connection where there is one: its reads come

@@ -22,6 +22,7 @@ public:
     ~X11Platform() override;
 
     QPoint cursorPos() override;
+    PointerReading pointerReading() override;
     void setCursorPos(int x, int y) override;
     std::vector<PlatformScreen> screens() override;
     bool cursorControlAvailable() override;

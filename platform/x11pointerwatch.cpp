@@ -67,8 +67,23 @@ bool X11PointerWatch::drain()
     while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
         if ((event->response_type & 0x7f) == XCB_GE_GENERIC) {
             auto *generic = reinterpret_cast<xcb_ge_generic_event_t *>(event);
-            if (generic->extension == inputOpcode && generic->event_type == XCB_INPUT_RAW_MOTION)
+            if (generic->extension == inputOpcode && generic->event_type == XCB_INPUT_RAW_MOTION) {
                 moved = true;
+                // The unaccelerated values of the axes in the mask, in
+                // order; axes 0 and 1 are x and y.
+                auto *raw = reinterpret_cast<xcb_input_raw_motion_event_t *>(event);
+                const std::uint32_t *mask = xcb_input_raw_button_press_valuator_mask(raw);
+                const int axes = 32 * xcb_input_raw_button_press_valuator_mask_length(raw);
+                const xcb_input_fp3232_t *values = xcb_input_raw_button_press_axisvalues_raw(raw);
+                int k = 0; // the value of the next axis in the mask
+                for (int axis = 0; axis < 2 && axis < axes; ++axis) {
+                    if (!(mask[0] & (1u << axis)))
+                        continue;
+                    const double v = values[k].integral + values[k].frac / 4294967296.0;
+                    (axis == 0 ? motionX : motionY) += v;
+                    ++k;
+                }
+            }
         }
         std::free(event);
     }
@@ -101,22 +116,48 @@ bool X11PointerWatch::waitForMotion(int timeoutMs, bool motionWakes)
 #endif
 }
 
-bool X11PointerWatch::readPointer(int &x, int &y)
+bool X11PointerWatch::readPointer(PointerReading &reading)
 {
 #ifdef PELLMAR_HAVE_XINPUT
     xcb_query_pointer_reply_t *reply =
         xcb_query_pointer_reply(connection, xcb_query_pointer(connection, root), nullptr);
     if (!reply)
         return false;
-    x = reply->root_x;
-    y = reply->root_y;
+    reading = fromX(reply->root_x, reply->root_y, reply->mask);
     std::free(reply);
     return true;
 #else
-    Q_UNUSED(x);
-    Q_UNUSED(y);
+    Q_UNUSED(reading);
     return false;
 #endif
+}
+
+PointerReading X11PointerWatch::fromX(int x, int y, unsigned mask)
+{
+    // The core protocol's key and button bits; Mod1 is Alt and Mod4 the
+    // Super ("Windows") key on every common keyboard map.
+    PointerReading r;
+    r.x = x;
+    r.y = y;
+    const struct
+    {
+        unsigned bit;
+        ModifierKey key;
+    } keys[] = {{0x1, ShiftKey}, {0x4, ControlKey}, {0x8, AltKey}, {0x40, MetaKey}};
+    for (const auto &k : keys) {
+        if (mask & k.bit)
+            r.keys |= k.key;
+    }
+    r.buttonHeld = (mask & 0x1f00) != 0; // buttons 1 to 5
+    return r;
+}
+
+void X11PointerWatch::takeDeviceMotion(double &dx, double &dy)
+{
+    drain();
+    dx = motionX;
+    dy = motionY;
+    motionX = motionY = 0;
 }
 
 void X11PointerWatch::warp(int x, int y)

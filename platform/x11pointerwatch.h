@@ -24,13 +24,17 @@ public:
     ~X11PointerWatch() override;
 
     bool waitForMotion(int timeoutMs, bool motionWakes) override;
-    bool readPointer(int &x, int &y) override;
+    bool readPointer(PointerReading &reading) override;
+    void takeDeviceMotion(double &dx, double &dy) override;
     void wake() override;
 
     // GUI thread: moves the pointer on this connection (xcb is safe to share
     // between threads). The server takes one connection's requests in
     // order, so every later read sees the move, and no round trip is needed.
     void warp(int x, int y);
+
+    // A reading from a QueryPointer reply's position and state mask.
+    static PointerReading fromX(int x, int y, unsigned mask);
 
 private:
     X11PointerWatch() = default;
@@ -41,4 +45,6 @@ private:
     std::uint32_t root = 0;
     std::uint8_t inputOpcode = 0;
     int wakeFd = -1;
+    double motionX = 0; // raw device motion summed since it was last taken
+    double motionY = 0;
 };

@@ -244,6 +244,58 @@ private slots:
         QVERIFY(!CursorRules::atGatedEdge(s, 700, 0));
     }
 
+    void heldBack_data()
+    {
+        QTest::addColumn<unsigned>("bypass");
+        QTest::addColumn<bool>("whileButton");
+        QTest::addColumn<bool>("paused");
+        QTest::addColumn<unsigned>("keys");
+        QTest::addColumn<bool>("button");
+        QTest::addColumn<bool>("held");
+        const unsigned none = 0, shift = ShiftKey, ctrl = ControlKey;
+        QTest::newRow("nothing held") << none << false << false << none << false << false;
+        QTest::newRow("no bypass key set") << none << false << false << shift << false << false;
+        QTest::newRow("bypass key held")
+            << shift << false << false << (shift | ctrl) << false << true;
+        QTest::newRow("another key held") << shift << false << false << ctrl << false << false;
+        QTest::newRow("dragging") << none << false << false << none << true << true;
+        QTest::newRow("dragging, wanted") << none << true << false << none << true << false;
+        QTest::newRow("paused") << none << true << true << none << false << true;
+    }
+
+    void heldBack()
+    {
+        QFETCH(unsigned, bypass);
+        QFETCH(bool, whileButton);
+        QFETCH(bool, paused);
+        QFETCH(unsigned, keys);
+        QFETCH(bool, button);
+        EngineState s;
+        s.bypassModifier = bypass;
+        s.wrapWhileButtonHeld = whileButton;
+        s.paused = paused;
+        QTEST(CursorRules::heldBack(s, keys, button), "held");
+    }
+
+    void pushThroughCountsOnlyBeyondTheEdge()
+    {
+        EngineState s;
+        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
+        QCOMPARE(CursorRules::edgeDirection(s, 3199, 5), 1);
+        QCOMPARE(CursorRules::edgeDirection(s, 0, 5), -1);
+        QCOMPARE(CursorRules::edgeDirection(s, 1919, 5), 1); // the inner edges too
+        QCOMPARE(CursorRules::edgeDirection(s, 700, 5), 0);
+        ArrivalGate gate;
+        // Arrival: the motion that got there does not count.
+        QVERIFY(!gate.allows(s, true, 0, 90, 100));
+        QVERIFY(!gate.allows(s, true, 10, 60, 100));
+        QVERIFY(!gate.allows(s, true, 20, -40, 100)); // pulling back adds nothing
+        QVERIFY(gate.allows(s, true, 30, 40, 100));
+        QVERIFY(gate.allows(s, false, 40, 0, 100)); // off the edge: afresh
+        QVERIFY(!gate.allows(s, true, 50, 500, 100));
+        QVERIFY(gate.allows(s, true, 60, 0, 0)); // no push asked for: arrival decides
+    }
+
     // ---- easy move ----
 
     void overhangTest()

@@ -232,6 +232,60 @@ private slots:
         QCOMPARE(gui.moves.size(), 1);
     }
 
+    void heldKeysButtonsAndPushWhileWatching()
+    {
+        WatchRig rig({rect(0, 0, 1919, 1079)});
+        auto &[s, logic, gui, now] = static_cast<Rig &>(rig);
+        FakePointer &pointer = rig.pointer;
+        s.screens.editable().wrapFlags[0].wrapTop = true;
+        s.bypassModifier = AltKey;
+        auto sample = [&] {
+            now += LogicCtrl::motionIntervalMs;
+            logic.pause(0);
+            logic.pass();
+        };
+        auto settle = [&] { // the GUI thread makes the moves asked for
+            s.movesApplied.store(gui.moves.size());
+            pointer.warp(500, 500);
+            sample();
+        };
+        // Alt held, or a button: no wrap at all, vertical ones neither.
+        for (auto [keys, button] : {std::pair<unsigned, bool>{AltKey, false}, {0, true}}) {
+            pointer.hold(keys, button);
+            pointer.moveDevice(1919, 300);
+            sample();
+            pointer.moveDevice(700, 0);
+            sample();
+            QVERIFY(gui.moves.isEmpty());
+        }
+        pointer.hold(0, false);
+        pointer.moveDevice(700, 0);
+        sample();
+        QCOMPARE(gui.moves, (QVector<QPoint>{{700, 1078}}));
+        settle();
+
+        // Push through 100: pinned on the edge, the device must push on.
+        s.pushThrough = 100;
+        pointer.moveDevice(1919, 300);
+        sample();
+        for (int k = 0; k < 3; ++k) {
+            pointer.pushDevice(30, 0);
+            sample();
+        }
+        QCOMPARE(gui.moves.size(), 1);
+        pointer.pushDevice(30, 0);
+        sample();
+        QCOMPARE(gui.moves.last(), QPoint(1, 300));
+        settle();
+
+        // Paused: nothing moves.
+        s.paused = true;
+        s.pushThrough = 0;
+        pointer.moveDevice(1919, 300);
+        sample();
+        QCOMPARE(gui.moves.size(), 2);
+    }
+
     void watchingFindsAWarpedPointer()
     {
         // A pointer put on the edge by another program makes no device
