@@ -2,9 +2,11 @@
 #include "ui_window_main.h"
 
 #include "SettingsCtrl.h"
+#include "autostart.h"
 #include "engine.h"
 #include "enginestate.h"
 #include "logicctrl.h"
+#include "preferencesdialog.h"
 #include "screendarkencurtain.h"
 #include "velocityupdater.h"
 #include "windowcanvas.h"
@@ -217,10 +219,93 @@ void Window_Main::createTrayIcon()
     connect(hide_showItem, SIGNAL(triggered()), this, SLOT(on_hide_showItem_clicked()));
     exitItem = new QAction("Exit", this);
     connect(exitItem, SIGNAL(triggered()), this, SLOT(on_exitItem_clicked()));
+    pauseItem = new QAction("Pause", this);
+    pauseItem->setCheckable(true);
+    connect(pauseItem, &QAction::triggered, this, &Window_Main::setPaused);
+    startAtLoginItem = new QAction("Start at Login", this);
+    startAtLoginItem->setCheckable(true);
+    connect(startAtLoginItem, &QAction::triggered, this, &Window_Main::setStartAtLogin);
+    preferencesItem = new QAction("Preferences…", this);
+    connect(preferencesItem, &QAction::triggered, this, &Window_Main::showPreferences);
+    trayIconMenu->addAction(pauseItem);
+    trayIconMenu->addAction(startAtLoginItem);
+    trayIconMenu->addAction(preferencesItem);
+    trayIconMenu->addSeparator();
     trayIconMenu->addAction(hide_showItem);
     trayIconMenu->addSeparator();
     trayIconMenu->addAction(exitItem);
     trayIcon->setContextMenu(trayIconMenu);
+    showPauseAndAutostart();
+}
+
+void Window_Main::setPaused(bool on)
+{
+    engineState.paused = on;
+    if (on) {
+        on_destroyScreenFocus();
+    } else {
+        // The curtains come back over the screen under the cursor.
+        engineState.screenFocusArmings = engineState.screenFocusArmings + 1;
+        engineState.requestSample();
+    }
+    showPauseAndAutostart();
+    choiceChanged();
+}
+
+void Window_Main::setStartAtLogin(bool on)
+{
+    Autostart autostart = Autostart::forThisUser();
+    if (!autostart.setOn(on))
+        qWarning().noquote() << "Pellmar: could not" << (on ? "write" : "remove")
+                             << autostart.file();
+    showPauseAndAutostart();
+}
+
+void Window_Main::showPauseAndAutostart()
+{
+    const bool paused = engineState.paused;
+    const bool atLogin = Autostart::forThisUser().isOn();
+    if (trayIcon) {
+        const QIcon icon(":/gfx/icon.png");
+        trayIcon->setIcon(paused ? QIcon(icon.pixmap(16, 16, QIcon::Disabled)) : icon);
+        trayIcon->setToolTip(paused ? "Pellmar is paused: click here to open it"
+                                    : "Click here to open Pellmar");
+        pauseItem->setChecked(paused);
+        startAtLoginItem->setChecked(atLogin);
+    }
+    if (preferences)
+        preferences->refresh(paused, atLogin);
+}
+
+void Window_Main::showPreferences()
+{
+    if (!preferences) {
+        preferences = new PreferencesDialog(engineState.pointerWatch != nullptr, this);
+        connect(preferences, &PreferencesDialog::changed, this, &Window_Main::choiceChanged);
+        connect(preferences, &PreferencesDialog::pauseToggled, this, &Window_Main::setPaused);
+        connect(preferences, &PreferencesDialog::startAtLoginToggled, this,
+                &Window_Main::setStartAtLogin);
+    }
+    showPauseAndAutostart();
+    preferences->show();
+    preferences->raise();
+    preferences->activateWindow();
+}
+
+void Window_Main::on_btnPreferences_clicked()
+{
+    showPreferences();
+}
+
+bool Window_Main::obey(const QString &verb)
+{
+    if (verb == "pause" || verb == "resume" || verb == "toggle")
+        setPaused(verb == "toggle" ? !engineState.paused : verb == "pause");
+    else if (verb == "show")
+        bringToFront();
+    else
+        return false;
+    return true;
 }
 
 void Window_Main::closeEvent(QCloseEvent *event)

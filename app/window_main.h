@@ -9,6 +9,7 @@
 
 class Engine;
 class Platform;
+class PreferencesDialog;
 class QAction;
 class QCloseEvent;
 class QMenu;
@@ -39,11 +40,25 @@ public:
     // what a second start of the program asks for.
     void bringToFront();
 
+    // Pausing: nothing moves the cursor and the curtains are down; the tray
+    // icon and its tooltip say so. Kept across runs.
+    void setPaused(bool on);
+    // Start at login, by an XDG autostart entry.
+    void setStartAtLogin(bool on);
+    void showPreferences();
+    // A verb from another start of pellmar: "pause", "resume", "toggle" or
+    // "show"; returns whether it is one.
+    bool obey(const QString &verb);
+
     Ui_Window_Main *ui;
     QSystemTrayIcon *trayIcon = nullptr;
     QMenu *trayIconMenu = nullptr;
     QAction *hide_showItem = nullptr;
     QAction *exitItem = nullptr;
+    QAction *pauseItem = nullptr;
+    QAction *startAtLoginItem = nullptr;
+    QAction *preferencesItem = nullptr;
+    PreferencesDialog *preferences = nullptr;
     // The curtains now up, in ascending screen order. Exists from the first
     // time there is more than one screen.
     QList<ScreenDarkenCurtain *> *curtains = nullptr;
@@ -72,6 +87,7 @@ private slots:
     void on_generateNewScreenFocus(uint index);
     void on_destroyScreenFocus();
     void on_sldOpacityAmount_valueChanged(int value);
+    void on_btnPreferences_clicked();
 
 private:
     void initControls();
@@ -88,6 +104,9 @@ private:
     void dropCurtains();
     // Saves the choices at once, so that no kill loses one.
     void choiceChanged();
+    // The tray icon, its tooltip and the menu's and dialog's checks as the
+    // pause and the autostart entry now are.
+    void showPauseAndAutostart();
 
     Platform *ownPlatform = nullptr;
     QTimer *screenSettle = nullptr;

@@ -7,8 +7,9 @@
 // per-user settings store (organisation "Brenvik", application "Pellmar"),
 // through one table of keys that loading and saving both walk. The first
 // three keys stay at the top level as they always were, so older files
-// read as before; the rest live in the group "Choices", each monitor's top
-// and bottom wraps under "Choices/Monitors/<output name>".
+// read as before; the rest live in the group "Choices" (each monitor's top
+// and bottom wraps under "Choices/Monitors/<output name>"), and the control
+// at the edge in "Cursor".
 //
 // loadSettings() runs once as the main window is built; saveSettings() as
 // it is destroyed; saveChoices() whenever a choice changes, so that a kill

@@ -78,6 +78,8 @@ private slots:
         engineState.maxVelocity = 120;
         engineState.curtainOpacityPercent = 70;
         engineState.wrapsByMonitor["DP-1"] = {true, false};
+        engineState.bypassModifier = AltKey;
+        engineState.pushThrough = 80;
         QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
         SettingsCtrl::saveSettings();
         QSettings stored(file(), QSettings::IniFormat);
@@ -90,15 +92,21 @@ private slots:
         QCOMPARE(stored.value("Choices/maxVelocity").toInt(), 120);
         QCOMPARE(stored.value("Choices/screenFocusDarkness").toInt(), 70);
         QCOMPARE(stored.value("Choices/Monitors/DP-1/wrapTop").toString(), QString("true"));
+        QCOMPARE(stored.value("Cursor/bypassModifier").toString(), QString("alt"));
+        QCOMPARE(stored.value("Cursor/wrapWhileButtonHeld").toString(), QString("false"));
 
         // And back: every choice, and the monitor's switches.
         engineState.easyMoveOn = false;
         engineState.maxVelocity = 0;
         engineState.curtainOpacityPercent = 50;
         engineState.wrapsByMonitor.clear();
+        engineState.bypassModifier = 0;
+        engineState.pushThrough = 0;
         QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
         SettingsCtrl::loadSettings();
         QVERIFY(engineState.easyMoveOn);
+        QCOMPARE(engineState.bypassModifier.load(), unsigned(AltKey));
+        QCOMPARE(engineState.pushThrough.load(), 80);
         QCOMPARE(engineState.maxVelocity.load(), 120);
         QCOMPARE(engineState.curtainOpacityPercent.load(), 70);
         QCOMPARE(engineState.wrapsByMonitor.value("DP-1"), std::make_pair(true, false));
@@ -106,6 +114,17 @@ private slots:
         engineState.maxVelocity = 0;
         engineState.curtainOpacityPercent = 50;
         engineState.wrapsByMonitor.clear();
+        engineState.bypassModifier = 0;
+        engineState.pushThrough = 0;
+
+        // A word the key does not take: the default, and a line naming it.
+        writeFile("[Cursor]\nbypassModifier=hyper\npushThrough=900\n");
+        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Settings: Cursor/bypassModifier"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Settings: Cursor/pushThrough"));
+        SettingsCtrl::loadSettings();
+        QCOMPARE(engineState.bypassModifier.load(), 0u);
+        QCOMPARE(engineState.pushThrough.load(), 0);
     }
 
     void oldFileStartsAsBefore()

@@ -7,6 +7,10 @@
 #include "velocityupdater.h"
 #include "window_main.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QSpinBox>
 #include <QtTest>
 
 namespace {
@@ -289,6 +293,61 @@ private slots:
         w->ui->btnMaxVelocity->click();
         engineState.allowRightWrap = false;
         close(w);
+    }
+
+    void preferencesPauseAndStartAtLogin()
+    {
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        const QString entry = config.path() + "/autostart/com.brenvik.Pellmar.desktop";
+        Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        platform->moveDevice(100, 100);
+        w->ui->btnScreenFocus->click();
+        QTRY_COMPARE(w->curtains->size(), 1);
+
+        // Opened from the main window; every change applies and is saved.
+        w->ui->btnPreferences->click();
+        auto *dialog = w->findChild<QDialog *>("PreferencesDialog");
+        QVERIFY(dialog && dialog->isVisible());
+        dialog->findChild<QComboBox *>("cmbBypass")->setCurrentIndex(3);
+        QCOMPARE(engineState.bypassModifier.load(), unsigned(AltKey));
+        QSettings stored(dir.path() + "/Brenvik/Pellmar.conf", QSettings::IniFormat);
+        QCOMPARE(stored.value("Cursor/bypassModifier").toString(), QString("alt"));
+        // The fake reports device motion: push through is offered.
+        QVERIFY(dialog->findChild<QSpinBox *>("spnPushThrough")->isEnabled());
+
+        // Pause: the curtains go, nothing moves, and it is kept.
+        dialog->findChild<QCheckBox *>("chkPause")->click();
+        QVERIFY(engineState.paused);
+        QVERIFY(w->curtains->isEmpty());
+        engineState.allowRightWrap = true;
+        platform->moveDevice(3839, 500);
+        QTest::qWait(3 * LogicCtrl::warpCheckMs);
+        QCOMPARE(platform->cursor(), QPoint(3839, 500));
+        stored.sync();
+        QCOMPARE(stored.value("Choices/paused").toString(), QString("true"));
+        QVERIFY(w->obey("toggle")); // as `pellmar --toggle` asks
+        QVERIFY(!engineState.paused);
+        QTRY_COMPARE(platform->cursor(), QPoint(1, 500));
+        QVERIFY(!w->obey("dance"));
+
+        // Start at login writes and removes the autostart entry.
+        dialog->findChild<QCheckBox *>("chkStartAtLogin")->click();
+        QVERIFY(QFile::exists(entry));
+        QFile f(entry);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        QVERIFY(text.startsWith("[Desktop Entry]\n"));
+        QVERIFY(
+            text.contains("Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n"));
+        dialog->findChild<QCheckBox *>("chkStartAtLogin")->click();
+        QVERIFY(!QFile::exists(entry));
+
+        dialog->findChild<QComboBox *>("cmbBypass")->setCurrentIndex(0);
+        engineState.allowRightWrap = false;
+        w->ui->btnScreenFocus->click();
+        close(w);
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
     void noCompositorIsSaidBesideTheDarkness()

@@ -178,7 +178,8 @@ private slots:
                                    "on_btnScreenFocus_clicked()",
                                    "on_generateNewScreenFocus(uint)",
                                    "on_destroyScreenFocus()",
-                                   "on_sldOpacityAmount_valueChanged(int)"};
+                                   "on_sldOpacityAmount_valueChanged(int)",
+                                   "on_btnPreferences_clicked()"};
         const QMetaObject *mo = w->metaObject();
         QStringList found;
         for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {
@@ -320,7 +321,7 @@ private slots:
         QCOMPARE(stored.value("allowLeftWrap").toString(), QString("true"));
         // The three first keys at the top level, every other choice apart.
         QCOMPARE(stored.childKeys().size(), 3);
-        QCOMPARE(stored.childGroups(), QStringList{"Choices"});
+        QCOMPARE(stored.childGroups(), (QStringList{"Choices", "Cursor"}));
         engineState.allowLeftWrap = false;
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
         // cleanup() expects a window to delete.

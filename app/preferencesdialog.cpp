@@ -1,0 +1,65 @@
+#include "preferencesdialog.h"
+#include "ui_preferencesdialog.h"
+
+#include "enginestate.h"
+
+namespace {
+// The combo box's entries, in order.
+const unsigned bypassKeys[] = {0, ShiftKey, ControlKey, AltKey, MetaKey};
+} // namespace
+
+PreferencesDialog::PreferencesDialog(bool pushAvailable, QWidget *parent)
+    : QDialog(parent), ui(new Ui::PreferencesDialog)
+{
+    ui->setupUi(this);
+    ui->spnPushThrough->setEnabled(pushAvailable);
+    ui->lblPushUnavailable->setVisible(!pushAvailable);
+    connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::hide);
+    connect(ui->cmbBypass, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
+        if (refreshing || i < 0)
+            return;
+        engineState.bypassModifier = bypassKeys[i];
+        emit changed();
+    });
+    connect(ui->spnPushThrough, qOverload<int>(&QSpinBox::valueChanged), this, [this](int px) {
+        if (refreshing)
+            return;
+        engineState.pushThrough = px;
+        emit changed();
+    });
+    connect(ui->chkWrapWhileButton, &QCheckBox::toggled, this, [this](bool on) {
+        if (refreshing)
+            return;
+        engineState.wrapWhileButtonHeld = on;
+        emit changed();
+    });
+    connect(ui->chkPause, &QCheckBox::toggled, this, [this](bool on) {
+        if (!refreshing)
+            emit pauseToggled(on);
+    });
+    connect(ui->chkStartAtLogin, &QCheckBox::toggled, this, [this](bool on) {
+        if (!refreshing)
+            emit startAtLoginToggled(on);
+    });
+}
+
+PreferencesDialog::~PreferencesDialog()
+{
+    delete ui;
+}
+
+void PreferencesDialog::refresh(bool paused, bool startAtLogin)
+{
+    refreshing = true;
+    int index = 0;
+    for (int i = 0; i < int(std::size(bypassKeys)); ++i) {
+        if (bypassKeys[i] == engineState.bypassModifier)
+            index = i;
+    }
+    ui->cmbBypass->setCurrentIndex(index);
+    ui->spnPushThrough->setValue(engineState.pushThrough);
+    ui->chkWrapWhileButton->setChecked(engineState.wrapWhileButtonHeld);
+    ui->chkPause->setChecked(paused);
+    ui->chkStartAtLogin->setChecked(startAtLogin);
+    refreshing = false;
+}
