@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "platform.h"
 #include "sessioncheck.h"
 #include "singleinstance.h"
@@ -10,11 +11,33 @@
 #include "unixsignalwatcher.h"
 #endif
 
+namespace {
+
+// A verb, help or the version: no window, so no display is needed.
+int answerWithoutWindow(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const CommandLine::Request request =
+        CommandLine::parse(CommandLine::withoutQtOptions(app.arguments()));
+    if (request.kind != CommandLine::Request::Verb)
+        return CommandLine::answer(request);
+    SingleInstance instance(qgetenv("DISPLAY"), qgetenv("XDG_RUNTIME_DIR"));
+    if (instance.tell(request.verb))
+        return 0;
+    std::fputs("Pellmar is not running\n", stderr);
+    return 1;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
-    // The engine reads and moves the pointer in the X server's own pixels,
-    // so the screens must be in those pixels too: no scaling of the
-    // window system's coordinates.
+    if (CommandLine::needsNoWindow(argc, argv))
+        return answerWithoutWindow(argc, argv);
+
+        // The engine reads and moves the pointer in the X server's own pixels,
+        // so the screens must be in those pixels too: no scaling of the
+        // window system's coordinates.
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
@@ -22,6 +45,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
 #endif
     QApplication app(argc, argv);
+    // Qt has taken its own options out; anything left is unknown.
+    const CommandLine::Request request = CommandLine::parse(app.arguments());
+    if (request.kind != CommandLine::Request::Run)
+        return CommandLine::answer(request);
     // Pellmar lives in the tray: only the user ends it (the window's close
     // handling ends it where there is no tray).
     app.setQuitOnLastWindowClosed(false);
@@ -42,8 +69,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     Window_Main window;
-    QObject::connect(&instance, &SingleInstance::showRequested, &window,
-                     [&window] { window.bringToFront(); });
+    QObject::connect(&instance, &SingleInstance::verbReceived, &window,
+                     [&window](const QString &verb) { window.obey(verb); });
     window.show();
     SessionCheck::warnIfNoCursorControl(&window, window.platform->cursorControlAvailable());
     const int result = app.exec();

@@ -11,10 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-const char request[] = "show\n";
-}
-
 QString SingleInstance::privateFolder(const QString &path, unsigned uid)
 {
     if (path.isEmpty())
@@ -75,21 +71,32 @@ SingleInstance::Claim SingleInstance::claim()
 
 bool SingleInstance::askRunningInstance()
 {
-    // The running one may still be starting up; give it a moment.
+    // The running one may still be starting up: give it a moment.
+    return send("show\n", 3000); // false: the lock's owner lives but does not answer
+}
+
+bool SingleInstance::tell(const QString &verb)
+{
+    return !socketPath.isEmpty() && send(verb.toUtf8() + '\n', 0);
+}
+
+bool SingleInstance::send(const QByteArray &line, int waitMs)
+{
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 3000) {
+    do {
         QLocalSocket socket;
         socket.connectToServer(socketPath);
         if (socket.waitForConnected(500)) {
-            socket.write(request);
+            socket.write(line);
             socket.waitForBytesWritten(1000);
             socket.disconnectFromServer();
             return true;
         }
-        QThread::msleep(100);
-    }
-    return false; // the lock's owner lives but does not answer
+        if (waitMs > 0)
+            QThread::msleep(100);
+    } while (waited.elapsed() < waitMs);
+    return false;
 }
 
 void SingleInstance::onNewConnection()
@@ -97,8 +104,8 @@ void SingleInstance::onNewConnection()
     while (QLocalSocket *socket = server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (socket->readAll().contains('\n'))
-                emit showRequested();
+            while (socket->canReadLine())
+                emit verbReceived(QString::fromUtf8(socket->readLine()).trimmed());
         });
     }
 }

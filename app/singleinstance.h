@@ -38,14 +38,20 @@ public:
     // may enter; made so when it does not exist yet. Empty otherwise.
     static QString privateFolder(const QString &path, unsigned uid);
 
+    // Hands a verb ("show", "pause", ...) to the Pellmar running on this
+    // display; false when none answers.
+    bool tell(const QString &verb);
+
 signals:
-    void showRequested();
+    // A verb from another start of pellmar.
+    void verbReceived(const QString &verb);
 
 private slots:
     void onNewConnection();
 
 private:
     bool askRunningInstance();
+    bool send(const QByteArray &line, int waitMs);
 
     QString lockPath;
     QString socketPath;

@@ -1,6 +1,7 @@
 #include "x11pointerwatch.h"
 
 #ifdef PELLMAR_HAVE_XINPUT
+#include <cmath>
 #include <cstdlib>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -80,7 +81,10 @@ bool X11PointerWatch::drain()
                     if (!(mask[0] & (1u << axis)))
                         continue;
                     const double v = values[k].integral + values[k].frac / 4294967296.0;
-                    (axis == 0 ? motionX : motionY) += v;
+                    // A device that reports where it is rather than how far it
+                    // moved (XTest's absolute motion, a tablet) is no push.
+                    if (std::abs(v) < maxDelta)
+                        (axis == 0 ? motionX : motionY) += v;
                     ++k;
                 }
             }

@@ -33,6 +33,9 @@ public:
     // order, so every later read sees the move, and no round trip is needed.
     void warp(int x, int y);
 
+    // Raw motion values at least this large are positions, not steps.
+    static constexpr double maxDelta = 1000;
+
     // A reading from a QueryPointer reply's position and state mask.
     static PointerReading fromX(int x, int y, unsigned mask);
 

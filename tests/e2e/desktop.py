@@ -57,6 +57,16 @@ class XClient:
         x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
         self.xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
                                                    ctypes.c_int, ctypes.c_ulong]
+        self.xtst.XTestFakeRelativeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int,
+                                                           ctypes.c_int, ctypes.c_ulong]
+        self.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                                ctypes.c_ulong]
+        self.xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                                   ctypes.c_ulong]
+        x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        x.XKeysymToKeycode.restype = ctypes.c_ubyte
+        x.XStringToKeysym.argtypes = [ctypes.c_char_p]
+        x.XStringToKeysym.restype = ctypes.c_ulong
         self.dpy = x.XOpenDisplay(display.encode())
         if not self.dpy:
             raise RuntimeError("cannot open display " + display)
@@ -70,6 +80,21 @@ class XClient:
     def move(self, x, y):
         """Device-like motion (XTest), as a mouse or an input-sharing tool makes."""
         self.xtst.XTestFakeMotionEvent(self.dpy, -1, x, y, 0)
+        self.x11.XSync(self.dpy, 0)
+
+    def push(self, dx, dy):
+        """The device moves by (dx, dy), as a mouse does, pinned or not."""
+        self.xtst.XTestFakeRelativeMotionEvent(self.dpy, dx, dy, 0)
+        self.x11.XSync(self.dpy, 0)
+
+    def key(self, name, down):
+        """Presses or releases a key, by its keysym name ("Alt_L")."""
+        code = self.x11.XKeysymToKeycode(self.dpy, self.x11.XStringToKeysym(name.encode()))
+        self.xtst.XTestFakeKeyEvent(self.dpy, code, 1 if down else 0, 0)
+        self.x11.XSync(self.dpy, 0)
+
+    def button(self, number, down):
+        self.xtst.XTestFakeButtonEvent(self.dpy, number, 1 if down else 0, 0)
         self.x11.XSync(self.dpy, 0)
 
     def warp(self, x, y):

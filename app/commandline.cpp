@@ -1,0 +1,130 @@
+#include "commandline.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char *const verbs[] = {"pause", "resume", "toggle", "show"};
+
+void describe(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(
+        "Pellmar: cursor wrap, Easy Move and Screen Focus for several monitors.\n"
+        "With a verb, tells the Pellmar running on this display and ends.");
+    parser.addOption({"pause", "Pause the running Pellmar: it leaves the cursor alone."});
+    parser.addOption({"resume", "Let the running Pellmar act again."});
+    parser.addOption({"toggle", "Pause or resume the running Pellmar."});
+    parser.addOption({"show", "Show the running Pellmar's window."});
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+} // namespace
+
+CommandLine::Request CommandLine::parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    describe(parser);
+    Request r;
+    if (!parser.parse(arguments)) {
+        r.kind = Request::Bad;
+        r.error = parser.errorText();
+        return r;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        r.kind = Request::Bad;
+        r.error = "Unexpected argument: " + parser.positionalArguments().first();
+        return r;
+    }
+    if (parser.isSet("help")) {
+        r.kind = Request::Help;
+        return r;
+    }
+    if (parser.isSet("version")) {
+        r.kind = Request::Version;
+        return r;
+    }
+    for (const char *verb : verbs) {
+        if (!parser.isSet(verb))
+            continue;
+        if (r.kind == Request::Verb) {
+            r.kind = Request::Bad;
+            r.error = "One verb at a time.";
+            return r;
+        }
+        r.kind = Request::Verb;
+        r.verb = verb;
+    }
+    return r;
+}
+
+QStringList CommandLine::withoutQtOptions(const QStringList &arguments)
+{
+    // Qt's options that take a value, as QGuiApplication and QApplication
+    // read them; their other options are single words.
+    static const QStringList withValue{
+        "platform",    "platformpluginpath", "platformtheme", "plugin",     "qwindowgeometry",
+        "qwindowicon", "qwindowtitle",       "display",       "name",       "title",
+        "visual",      "geometry",           "style",         "stylesheet", "session"};
+    static const QStringList words{"reverse", "widgetcount", "nograb",
+                                   "dograb",  "sync",        "testability"};
+    QStringList out;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        const QString name = a.startsWith("--")  ? a.mid(2)
+                             : a.startsWith('-') ? a.mid(1)
+                                                 : QString();
+        if (i > 0 && withValue.contains(name)) {
+            ++i; // and its value
+            continue;
+        }
+        if (i > 0 && words.contains(name))
+            continue;
+        out << a;
+    }
+    return out;
+}
+
+bool CommandLine::needsNoWindow(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char *a = argv[i];
+        for (const char *verb : verbs) {
+            if (std::strncmp(a, "--", 2) == 0 && std::strcmp(a + 2, verb) == 0)
+                return true;
+        }
+        for (const char *other : {"--help", "-h", "--version", "-v", "-?", "--help-all"}) {
+            if (std::strcmp(a, other) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+QString CommandLine::usage()
+{
+    QCommandLineParser parser;
+    describe(parser);
+    return parser.helpText();
+}
+
+int CommandLine::answer(const Request &request)
+{
+    switch (request.kind) {
+    case Request::Help:
+        std::fputs(qPrintable(usage()), stdout);
+        return 0;
+    case Request::Version:
+        std::fputs("Pellmar 1.0\n", stdout);
+        return 0;
+    case Request::Bad:
+        std::fprintf(stderr, "%s\n\n%s", qPrintable(request.error), qPrintable(usage()));
+        return 2;
+    case Request::Run:
+    case Request::Verb:
+        break;
+    }
+    return 0;
+}

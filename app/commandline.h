@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QStringList>
+
+// pellmar's own options: the verbs --pause, --resume, --toggle and --show,
+// which tell the running Pellmar of this display and end (status 0, or 1
+// with "Pellmar is not running" when none runs), and --help and --version.
+// An unknown option prints the usage and ends with 2. Qt's own options
+// (-display, -platform, ...) are Qt's: the application takes them out of
+// the arguments before the rest are looked at.
+class CommandLine
+{
+public:
+    CommandLine() = delete;
+
+    // What the arguments ask for.
+    struct Request
+    {
+        enum Kind
+        {
+            Run,     // start Pellmar
+            Verb,    // tell the running one `verb`
+            Help,    // print the usage
+            Version, // print the version
+            Bad      // an unknown option or argument: `error`
+        } kind = Run;
+        QString verb;
+        QString error;
+    };
+
+    static Request parse(const QStringList &arguments);
+    // The arguments without Qt's own options (and their values), for when
+    // no Qt application takes them out first.
+    static QStringList withoutQtOptions(const QStringList &arguments);
+    // Whether these raw arguments ask for no window at all (a verb, help or
+    // version), so no display need be opened.
+    static bool needsNoWindow(int argc, char **argv);
+    static QString usage();
+    // Prints what the request asks for and returns the exit status, for any
+    // request but Run and Verb.
+    static int answer(const Request &request);
+};
