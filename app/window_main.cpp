@@ -114,7 +114,17 @@ void Window_Main::buildScreenTable()
     auto table = std::make_unique<ScreenTable>(rects, names);
     applyRememberedWraps(*table);
     engineState.screens.publish(std::move(table));
+    reclaimScreenTables();
     qDebug().noquote() << "Screens:" << seen.join(", ");
+}
+
+void Window_Main::reclaimScreenTables()
+{
+    // A table the engine may still hold is freed once it has let go: look
+    // again shortly, as long as one is left.
+    engineState.screens.reclaim();
+    if (engineState.screens.retiredCount() > 0)
+        QTimer::singleShot(50, this, &Window_Main::reclaimScreenTables);
 }
 
 void Window_Main::applyRememberedWraps(ScreenTable &table)
@@ -399,7 +409,6 @@ void Window_Main::on_updateMouse()
     // One read: position, keys and buttons of the same moment.
     const PointerReading r = platform->pointerReading();
     engineState.storeSample(r.x, r.y, r.keys, r.buttonHeld);
-    engineState.screens.reclaim();
 }
 
 void Window_Main::on_moveMouse(int mx, int my)

@@ -97,6 +97,7 @@ private:
     void buildScreenTable();
     // Each screen of the current table takes its monitor's wrap switches.
     static void applyRememberedWraps(ScreenTable &table);
+    void reclaimScreenTables();
     // The panel, map, curtains and engine after the table has changed.
     void applyScreenChange();
     // Shows what the layout offers; switches off what it no longer does.

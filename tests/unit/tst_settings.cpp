@@ -20,6 +20,17 @@ class TestSettings : public QObject
         f.write(content);
     }
 
+    // The choices this test changes, back at their start values.
+    static void resetChoices()
+    {
+        engineState.easyMoveOn = false;
+        engineState.maxVelocity = 0;
+        engineState.curtainOpacityPercent = 50;
+        engineState.wrapsByMonitor.clear();
+        engineState.bypassModifier = 0;
+        engineState.pushThrough = 0;
+    }
+
     void setState(bool tip, bool left, bool right)
     {
         engineState.boolShowToolTip = tip;
@@ -96,12 +107,7 @@ private slots:
         QCOMPARE(stored.value("Cursor/wrapWhileButtonHeld").toString(), QString("false"));
 
         // And back: every choice, and the monitor's switches.
-        engineState.easyMoveOn = false;
-        engineState.maxVelocity = 0;
-        engineState.curtainOpacityPercent = 50;
-        engineState.wrapsByMonitor.clear();
-        engineState.bypassModifier = 0;
-        engineState.pushThrough = 0;
+        resetChoices();
         QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
         SettingsCtrl::loadSettings();
         QVERIFY(engineState.easyMoveOn);
@@ -110,12 +116,7 @@ private slots:
         QCOMPARE(engineState.maxVelocity.load(), 120);
         QCOMPARE(engineState.curtainOpacityPercent.load(), 70);
         QCOMPARE(engineState.wrapsByMonitor.value("DP-1"), std::make_pair(true, false));
-        engineState.easyMoveOn = false;
-        engineState.maxVelocity = 0;
-        engineState.curtainOpacityPercent = 50;
-        engineState.wrapsByMonitor.clear();
-        engineState.bypassModifier = 0;
-        engineState.pushThrough = 0;
+        resetChoices();
 
         // A word the key does not take: the default, and a line naming it.
         writeFile("[Cursor]\nbypassModifier=hyper\npushThrough=900\n");
