@@ -49,7 +49,7 @@ public:
     static constexpr unsigned long stalledPauseUs = 1000;
     // Event-driven: a pointer warped by another program makes no device
     // motion; a sample this often finds it.
-    static constexpr qint64 warpCheckMs = 200;
+    static constexpr qint64 warpCheckMs = 240;
     // Watching: while the device keeps moving, the pointer is read at most
     // this often, whatever the mouse's report rate. A motion after a pause
     // is read at once.

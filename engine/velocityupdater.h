@@ -25,7 +25,7 @@ public:
     Doorbell wakeUp;
     // While x stands still the sampler sleeps, and the engine wakes it as x
     // changes again; it looks every stillPauseMs all the same.
-    static constexpr int stillPauseMs = 1000;
+    static constexpr int stillPauseMs = 5000;
     // Engine thread: the stored x has changed.
     void cursorMoved()
     {

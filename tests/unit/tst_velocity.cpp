@@ -54,6 +54,7 @@ private slots:
         v.start();
         QTest::qWait(2 * VelocityUpdater::intervalMs + 100); // seeded at 100 by now
         s.storeSample(400, 0);
+        v.cursorMoved(); // as the engine does: a sleeping sampler wakes
         // The speed shows 300 for one interval, then 0 again: watch for it.
         int seen = 0;
         QElapsedTimer t;
@@ -64,6 +65,7 @@ private slots:
         }
         QCOMPARE(seen, 300);
         s.threadsRunning = false;
+        v.wakeUp.ring(); // as the engine's owner does on stop
         QVERIFY(v.wait(2000));
         s.threadsJoined();
     }
