@@ -60,7 +60,7 @@ X11Platform::X11Platform(QObject *parent) : Platform(parent)
         watchScreen(screen);
 }
 
-// Out of line, where RawMotionWatcher is a complete type.
+// Out of line, where X11PointerWatch is a complete type.
 X11Platform::~X11Platform() = default;
 
 void X11Platform::watchScreen(QScreen *screen)
