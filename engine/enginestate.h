@@ -114,67 +114,23 @@ struct EngineState
     void threadEnds() { threadsEnded.fetch_add(1, std::memory_order_release); }
     void threadsJoined() const { threadsEnded.load(std::memory_order_acquire); }
 
-    // The sample hand-over where the engine polls through the GUI thread.
-    // There is one request slot: the engine claims it, and only the GUI
-    // thread stores the sample that answers it. A claim needs the engine to
-    // have read the last sample, so the GUI thread never writes a sample the
-    // engine is reading, and an engine that asked for moves claims the slot
-    // for its follow-up request before it lets go of the sample, so no
-    // sample taken before those moves is acted on. Where the engine watches
-    // the pointer itself, it stores its samples with publishSample.
-    //
-    // How many samples the GUI thread has stored. Published with release:
-    // the engine must see cursorX and cursorY at least as new as the count
-    // it reads, or its gate on fresh samples would let a stale position
-    // through.
+    // How many samples have been stored: by the GUI thread, one per engine
+    // request, where the engine polls through it; by the engine itself where
+    // it reads the pointer. Published with release: the engine must see
+    // cursorX and cursorY at least as new as the count it reads, or its gate
+    // on fresh samples would let a stale position through.
     std::atomic<std::uint32_t> samplesStored{0};
-    // How many samples were claimed; one more than samplesStored while a
-    // request is in flight.
-    std::atomic<std::uint32_t> samplesRequested{0};
-    // The count of the last sample the engine has read (engine thread).
-    std::atomic<std::uint32_t> samplesConsumed{0};
 
-    // Any thread: takes the request slot; false while a request is in flight
-    // or the engine has not read the last sample yet.
-    bool claimSample()
-    {
-        std::uint32_t stored = samplesStored.load(std::memory_order_acquire);
-        if (samplesConsumed.load(std::memory_order_acquire) != stored)
-            return false;
-        return samplesRequested.compare_exchange_strong(stored, stored + 1,
-                                                        std::memory_order_acq_rel);
-    }
-
-    // Stores one cursor sample (GUI thread), in answer to a claim.
+    // Stores one cursor sample: on the GUI thread in answer to a request, or
+    // on the engine thread where it reads the pointer itself.
     void storeSample(int x, int y, unsigned keys = 0, bool buttonHeld = false)
     {
         cursorX = x;
         cursorY = y;
         cursorKeys = keys;
         cursorButtonHeld = buttonHeld;
-        const std::uint32_t stored = samplesStored.load(std::memory_order_relaxed) + 1;
-        samplesStored.store(stored, std::memory_order_release);
-        // An answer to a request an earlier engine made and forgot counts as
-        // claimed, so the slot is free again.
-        std::uint32_t requested = samplesRequested.load(std::memory_order_acquire);
-        while (
-            static_cast<std::int32_t>(requested - stored) < 0 &&
-            !samplesRequested.compare_exchange_weak(requested, stored, std::memory_order_acq_rel)) {
-        }
-    }
-
-    // Engine thread, watching the pointer itself: publishes a sample for the
-    // readout and the velocity sampler.
-    void publishSample(const PointerReading &r)
-    {
-        cursorX = r.x;
-        cursorY = r.y;
-        cursorKeys = r.keys;
-        cursorButtonHeld = r.buttonHeld;
-        const std::uint32_t stored = samplesStored.load(std::memory_order_relaxed) + 1;
-        samplesStored.store(stored, std::memory_order_release);
-        samplesRequested.store(stored, std::memory_order_release);
-        samplesConsumed.store(stored, std::memory_order_release);
+        samplesStored.store(samplesStored.load(std::memory_order_relaxed) + 1,
+                            std::memory_order_release);
     }
 
     // GUI thread: publishes a table of the screens in the platform's order.

@@ -33,9 +33,7 @@ void LogicCtrl::run()
     lastFocusScreen = -1;
     // Samples stored for an earlier engine in this process are not ours, and
     // a request it left unanswered is forgotten.
-    samplesSeen = state.samplesStored.load(std::memory_order_acquire);
-    state.samplesRequested.store(samplesSeen, std::memory_order_release);
-    state.samplesConsumed.store(samplesSeen, std::memory_order_release);
+    requestsSent = samplesSeen = state.samplesStored.load(std::memory_order_acquire);
     requestedOnce = false;
     movesRequested = state.movesApplied.load(std::memory_order_acquire);
     followUp = motionSeen = false;
@@ -58,17 +56,19 @@ unsigned long LogicCtrl::pass()
 {
     // The table the steps read stays valid until the pass has ended.
     state.screens.enterPass();
-    const std::uint32_t stored = state.samplesStored.load(std::memory_order_acquire);
-    const bool inFlight = state.samplesRequested.load(std::memory_order_acquire) != stored;
     const qint64 now = clock();
-    const unsigned long us = state.pointerWatch ? watchPass(now) : pollPass(inFlight, stored, now);
+    const unsigned long us = state.pointerWatch ? watchPass(now) : pollPass(now);
     state.screens.leavePass();
     return us;
 }
 
-unsigned long LogicCtrl::pollPass(bool inFlight, std::uint32_t stored, qint64 now)
+unsigned long LogicCtrl::pollPass(qint64 now)
 {
-    if (inFlight) {
+    const std::uint32_t stored = state.samplesStored.load(std::memory_order_acquire);
+    // An answer to a request of an earlier run of this engine counts too.
+    if (static_cast<std::int32_t>(stored - requestsSent) > 0)
+        requestsSent = stored;
+    if (stored != requestsSent) {
         // The GUI thread has not answered yet. It usually does within a
         // pass or two; if it is busy for longer, look less often.
         return ++unansweredPasses < 50 ? activePauseUs : stalledPauseUs;
@@ -111,7 +111,7 @@ unsigned long LogicCtrl::watchPass(qint64 now)
         motionSeen = followUp = false;
         requestedOnce = true;
         lastRequestAt = now;
-        state.publishSample(r);
+        state.storeSample(r.x, r.y, r.keys, r.buttonHeld);
         samplesSeen = state.samplesStored.load(std::memory_order_relaxed);
         const int x = r.x, y = r.y;
         const bool xChanged = x != lastX;
@@ -151,7 +151,7 @@ qint64 LogicCtrl::sinceLastSample(qint64 now) const
 bool LogicCtrl::stepsOnSample(qint64 now)
 {
     // A new sample, complete, and quiet: the GUI thread writes the next one
-    // only once this one is let go of.
+    // only in answer to the next request.
     samplesSeen = state.samplesStored.load(std::memory_order_acquire);
     const int x = state.cursorX;
     const int y = state.cursorY;
@@ -163,27 +163,19 @@ bool LogicCtrl::stepsOnSample(qint64 now)
     updateScreenFocus(x, y);
     const bool asked = wrapped || moved;
     if (asked) {
-        // Look where the cursor went (a warp makes no device motion), and
-        // hold the slot before letting go: no sample may be taken between
-        // the moves and this request, which is queued behind them.
-        state.samplesRequested.store(samplesSeen + 1, std::memory_order_release);
-        // Its answer comes after every motion so far.
-        state.sampleWanted.store(false, std::memory_order_relaxed);
-        lastRequestAt = now;
-        emit updateMouse();
+        // Look where the cursor went: the request is queued behind the
+        // moves, so its answer is taken after them.
+        requestSample(now);
     }
-    state.samplesConsumed.store(samplesSeen, std::memory_order_release);
     return asked;
 }
 
-bool LogicCtrl::requestSample(qint64 now)
+void LogicCtrl::requestSample(qint64 now)
 {
-    if (!state.claimSample())
-        return false;
+    ++requestsSent;
     requestedOnce = true;
     lastRequestAt = now;
     emit updateMouse();
-    return true;
 }
 
 void LogicCtrl::refreshLabelsIfDue(qint64 now)
@@ -212,7 +204,7 @@ void LogicCtrl::takeSample(int x, int y, qint64 now, unsigned keys, bool buttonH
     gate.record(now, x);
     // Pushing counts only where the engine hears the device itself.
     const int pushNeeded = state.pointerWatch ? state.pushThrough.load() : 0;
-    const double pushed = pushX * CursorRules::edgeDirection(state, x, y);
+    const double pushed = pushNeeded > 0 ? pushX * CursorRules::edgeDirection(state, x, y) : 0;
     jumpAllowed =
         gate.allows(state, CursorRules::atGatedEdge(state, x, y), now, pushed, pushNeeded);
     held = CursorRules::heldBack(state, keys, buttonHeld);

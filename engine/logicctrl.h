@@ -93,14 +93,13 @@ protected:
     void run() override;
 
 private:
-    unsigned long pollPass(bool inFlight, std::uint32_t stored, qint64 now);
+    unsigned long pollPass(qint64 now);
     unsigned long watchPass(qint64 now);
-    // Runs the steps on a new sample, and lets go of it; returns whether a
-    // move was asked for (the follow-up request is then already made).
+    // Runs the steps on a new sample; returns whether a move was asked for
+    // (the follow-up request is then already made).
     bool stepsOnSample(qint64 now);
-    // Claims the request slot and asks the GUI thread for a sample; false
-    // when the slot is taken.
-    bool requestSample(qint64 now);
+    // Asks the GUI thread for a sample.
+    void requestSample(qint64 now);
     void refreshLabelsIfDue(qint64 now);
     qint64 sinceLastSample(qint64 now) const;
     bool emitMoves(const CursorMoves &moves);
@@ -115,7 +114,8 @@ private:
 
     EngineState &state;
     Clock clock;
-    std::uint32_t samplesSeen = 0; // samples the steps have run on
+    std::uint32_t requestsSent = 0; // sample requests emitted so far
+    std::uint32_t samplesSeen = 0;  // samples the steps have run on
     int lastX = 0;
     int lastY = 0;
     unsigned stillSamples = 0;
