@@ -146,10 +146,7 @@ void Window_Main::applyScreenChange()
     dropCurtains();
     showControlsForLayout();
     ui->canvas->update();
-    // The engine forgets the focused screen and takes a fresh sample, so
-    // the curtains come back over the new layout at once.
-    engineState.screenFocusArmings = engineState.screenFocusArmings + 1;
-    engineState.requestSample();
+    refocus(); // the curtains come back over the new layout at once
 }
 
 void Window_Main::showControlsForLayout()
@@ -173,6 +170,14 @@ void Window_Main::showControlsForLayout()
         ui->btnScreenFocus->setChecked(false);
         on_btnScreenFocus_clicked();
     }
+}
+
+void Window_Main::refocus()
+{
+    // The engine forgets the screen it last focused and looks at once, also
+    // out of a sleep, so the curtains go up wherever the cursor is.
+    engineState.screenFocusArmings = engineState.screenFocusArmings + 1;
+    engineState.requestSample();
 }
 
 void Window_Main::dropCurtains()
@@ -254,9 +259,7 @@ void Window_Main::setPaused(bool on)
     if (on) {
         on_destroyScreenFocus();
     } else {
-        // The curtains come back over the screen under the cursor.
-        engineState.screenFocusArmings = engineState.screenFocusArmings + 1;
-        engineState.requestSample();
+        refocus(); // the curtains come back over the screen under the cursor
     }
     showPauseAndAutostart();
     choiceChanged();
@@ -458,9 +461,7 @@ void Window_Main::on_btnScreenFocus_clicked()
     ui->sldOpacityAmount->setEnabled(engineState.screenFocusOn);
     if (!engineState.screenFocusOn)
         on_destroyScreenFocus();
-    else
-        engineState.screenFocusArmings = engineState.screenFocusArmings + 1;
-    engineState.requestSample(); // a sleeping engine looks at once
+    refocus();
     choiceChanged();
 }
 

@@ -103,6 +103,7 @@ private:
     // Shows what the layout offers; switches off what it no longer does.
     void showControlsForLayout();
     void dropCurtains();
+    void refocus();
     // Saves the choices at once, so that no kill loses one.
     void choiceChanged();
     // The tray icon, its tooltip and the menu's and dialog's checks as the
