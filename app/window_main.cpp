@@ -419,8 +419,6 @@ void Window_Main::on_moveMouse(int mx, int my)
     // Paused meanwhile: a move asked for before stays undone.
     if (!engineState.paused)
         platform->setCursorPos(mx, my);
-    engineState.movesApplied.fetch_add(1, std::memory_order_release);
-    engineState.wakeEngine();
 }
 
 void Window_Main::on_btnMinVelocity_clicked()

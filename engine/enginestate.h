@@ -102,11 +102,6 @@ struct EngineState
         wakeEngine();
     }
 
-    // Cursor moves the GUI thread has made, counted so that an engine that
-    // reads the pointer itself never acts on a position from before the
-    // moves it asked for.
-    std::atomic<std::uint32_t> movesApplied{0};
-
     // The worker threads count themselves out as they end. QThread::wait()
     // is the real join; this release/acquire pair only lets a thread checker
     // see it, as Qt's own wait is invisible to it.

@@ -35,8 +35,8 @@ void LogicCtrl::run()
     // a request it left unanswered is forgotten.
     requestsSent = samplesSeen = state.samplesStored.load(std::memory_order_acquire);
     requestedOnce = false;
-    movesRequested = state.movesApplied.load(std::memory_order_acquire);
     followUp = motionSeen = false;
+    lastMotionSampleAt = neverMs;
     while (state.threadsRunning)
         pause(pass());
     state.threadEnds();
@@ -93,21 +93,15 @@ unsigned long LogicCtrl::pollPass(qint64 now)
 
 unsigned long LogicCtrl::watchPass(qint64 now)
 {
-    // Moves asked for and not yet made: the GUI thread wakes the engine
-    // once it has made them. Motion meanwhile stays seen.
-    const std::uint32_t applied = state.movesApplied.load(std::memory_order_acquire);
-    if (static_cast<std::int32_t>(movesRequested - applied) > 0)
-        return warpCheckMs * 1000;
-    if (static_cast<std::int32_t>(movesRequested - applied) < 0)
-        movesRequested = applied; // made for an earlier engine
-
     const qint64 sinceLast = sinceLastSample(now);
-    bool want =
-        (motionSeen && sinceLast >= motionIntervalMs) || followUp || sinceLast >= warpCheckMs;
+    bool want = (motionSeen && now - lastMotionSampleAt >= motionIntervalMs) || followUp ||
+                sinceLast >= warpCheckMs;
     if (state.sampleWanted.exchange(false, std::memory_order_acq_rel))
         want = true;
     PointerReading r;
     if (want && state.pointerWatch->readPointer(r)) {
+        if (motionSeen)
+            lastMotionSampleAt = now;
         motionSeen = followUp = false;
         requestedOnce = true;
         lastRequestAt = now;
@@ -131,15 +125,17 @@ unsigned long LogicCtrl::watchPass(qint64 now)
     refreshLabelsIfDue(now);
 
     if (followUp)
-        return warpCheckMs * 1000; // the GUI thread wakes the engine
+        return 0; // look where the cursor went, at once
     qint64 wait = lastRequestAt + warpCheckMs - now;
     if (labelsDue && state.readoutShown)
         wait = std::min(wait, lastLabelsAt + labelIntervalMs - now);
-    // Right after a sample, sleep out the interval deaf to motion; motion
-    // meanwhile is read once when it is up.
-    motionWakes = sinceLastSample(now) >= motionIntervalMs;
+    // Right after a sample taken on motion, sleep out the interval deaf to
+    // motion (more is likely to come); motion meanwhile is read once when
+    // it is up. Otherwise motion wakes at once, and nothing else before the
+    // next look.
+    motionWakes = now - lastMotionSampleAt >= motionIntervalMs;
     if (!motionWakes)
-        wait = std::min(wait, lastRequestAt + motionIntervalMs - now);
+        wait = std::min(wait, lastMotionSampleAt + motionIntervalMs - now);
     return static_cast<unsigned long>(std::max<qint64>(wait, 1)) * 1000;
 }
 
@@ -227,13 +223,14 @@ int LogicCtrl::speed() const
     return state.velocityUpdater ? state.velocityUpdater->deltaX.load() : 0;
 }
 
-bool LogicCtrl::emitMoves(const CursorMoves &moves)
+bool LogicCtrl::makeMoves(const CursorMoves &moves)
 {
-    // Counted before they are asked for, so the count of moves made can
-    // never run ahead of it.
-    movesRequested += static_cast<std::uint32_t>(moves.count);
-    for (int k = 0; k < moves.count; ++k)
-        emit moveMouse(moves.at[k].x, moves.at[k].y);
+    for (int k = 0; k < moves.count; ++k) {
+        if (state.pointerWatch)
+            state.pointerWatch->movePointer(moves.at[k].x, moves.at[k].y);
+        else
+            emit moveMouse(moves.at[k].x, moves.at[k].y);
+    }
     return !moves.empty();
 }
 
@@ -241,14 +238,14 @@ bool LogicCtrl::wrapEdges(int x, int y)
 {
     if (held)
         return false;
-    return emitMoves(CursorRules::wrapEdges(state, x, y, jumpAllowed));
+    return makeMoves(CursorRules::wrapEdges(state, x, y, jumpAllowed));
 }
 
 bool LogicCtrl::easyMove(int x, int y)
 {
     if (held)
         return false;
-    return emitMoves(CursorRules::easyMove(state, x, y, jumpAllowed));
+    return makeMoves(CursorRules::easyMove(state, x, y, jumpAllowed));
 }
 
 void LogicCtrl::updateScreenFocus(int x, int y)

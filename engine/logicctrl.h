@@ -6,27 +6,28 @@
 #include <QThread>
 #include <cstdint>
 #include <functional>
+#include <limits>
 
-// The engine: a worker thread that never touches the cursor itself. It asks
-// the GUI thread for cursor samples by signal, runs the cursor steps on each
-// sample and asks the GUI thread by signal to move the cursor or to replace
-// the focus curtains.
+// The engine: a worker thread that runs the cursor steps on each cursor
+// sample and asks the GUI thread by signal to replace the focus curtains.
 //
-// At most one sample request is in flight, and the steps run only once that
+// Where the platform reports pointer device motion (a PointerWatch), the
+// engine sleeps until something happens and reads and moves the pointer
+// itself: one sample per burst of device motion (motion within
+// motionIntervalMs of a sample taken on motion is one more sample when that
+// time is up), none while nothing moves, and a slow look every warpCheckMs
+// for a pointer that another program moved. Its moves and reads go the same
+// way in order, so the read after a jump sees where it went. Each hop
+// through another thread is one more wake-up before the cursor jumps.
+//
+// Elsewhere it never touches the cursor itself: it asks the GUI thread for
+// samples (updateMouse) and moves (moveMouse) by signal, polling a sample
+// every 100 µs while the cursor moves, less often once it stands still. At
+// most one sample request is in flight, and the steps run only once that
 // request has been answered, once per sample. Queued calls reach the GUI
 // thread in the order they were emitted, so every later sample is taken
 // after the moves the steps asked for: a stale position can never repeat a
 // jump, and a stalled GUI thread finds one request waiting, not thousands.
-//
-// Where the platform reports pointer device motion (a PointerWatch), the
-// engine sleeps until something happens and reads the pointer itself: one
-// sample per burst of device motion (motion within motionIntervalMs of a
-// sample is one more sample when that time is up), none while nothing
-// moves, and a slow look every warpCheckMs for a pointer that another
-// program moved. After
-// asking for moves it reads nothing until the GUI thread has made them,
-// which wakes it. Elsewhere it polls through the GUI thread: a sample every
-// 100 µs while the cursor moves, less often once it stands still.
 class LogicCtrl : public QThread
 {
     Q_OBJECT
@@ -51,9 +52,11 @@ public:
     // motion; a sample this often finds it.
     static constexpr qint64 warpCheckMs = 240;
     // Watching: while the device keeps moving, the pointer is read at most
-    // this often, whatever the mouse's report rate. A motion after a pause
-    // is read at once.
-    static constexpr qint64 motionIntervalMs = 8;
+    // this often, whatever the mouse's report rate: about once a frame of a
+    // 60 Hz screen, so a cursor that runs onto an edge is seldom drawn
+    // there. Each read is a round trip that also costs the X server. A
+    // motion after a pause is read at once.
+    static constexpr qint64 motionIntervalMs = 16;
     // The readout is refreshed at most this often: faster than anyone reads
     // it, and far fewer repaints while the cursor moves.
     static constexpr qint64 labelIntervalMs = 40;
@@ -102,7 +105,7 @@ private:
     void requestSample(qint64 now);
     void refreshLabelsIfDue(qint64 now);
     qint64 sinceLastSample(qint64 now) const;
-    bool emitMoves(const CursorMoves &moves);
+    bool makeMoves(const CursorMoves &moves);
     int speed() const;
     // Bookkeeping for every sample: the pause, the arrival gate and what is
     // held decide jumpAllowed. `pushed` is device motion since the last one.
@@ -125,11 +128,12 @@ private:
     qint64 lastRequestAt = 0;
     qint64 lastLabelsAt = 0;
     bool requestedOnce = false;
-    // Watching the pointer: motion seen by the last wait, moves asked for,
-    // and whether the position after them is still to be read.
+    // Watching the pointer: motion seen by the last wait, and whether the
+    // position after a jump is still to be read.
     bool motionSeen = false;
     bool motionWakes = true; // whether the next wait ends on motion
-    std::uint32_t movesRequested = 0;
+    static constexpr qint64 neverMs = std::numeric_limits<qint64>::min() / 2;
+    qint64 lastMotionSampleAt = neverMs; // the last sample taken on motion
     bool followUp = false;
     bool labelsShown = false;
     bool labelsDue = false;

@@ -20,9 +20,10 @@ struct PointerReading
 
 // The pointer as the engine thread itself watches it, where the window
 // system allows a second thread its own view: it sleeps until a pointer
-// device moves, and reads the pointer's position. This spares the GUI thread
-// a wake-up per motion event. Implemented by the platform; every call but
-// wake() comes from the engine thread.
+// device moves, reads the pointer's position and moves it. This spares the
+// GUI thread a wake-up per motion event, and a jump the hop through it.
+// Implemented by the platform; every call but wake() comes from the engine
+// thread.
 class PointerWatch
 {
 public:
@@ -40,6 +41,10 @@ public:
     // units, whether or not the pointer could follow (against the edge of
     // the desktop it cannot).
     virtual void takeDeviceMotion(double &dx, double &dy) = 0;
+
+    // Moves the pointer, as the engine's own move; every later read sees
+    // it.
+    virtual void movePointer(int x, int y) = 0;
 
     // Any thread: ends the current wait, or the next one if none runs.
     virtual void wake() = 0;

@@ -70,6 +70,19 @@ void FakePointer::warp(int x, int y)
     at = QPoint(x, y);
 }
 
+void FakePointer::movePointer(int x, int y)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    at = QPoint(x, y);
+    engineMoves.push_back(at);
+}
+
+std::vector<QPoint> FakePointer::moves()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return engineMoves;
+}
+
 QPoint FakePointer::position()
 {
     std::lock_guard<std::mutex> guard(lock);

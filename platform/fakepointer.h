@@ -17,6 +17,7 @@ public:
     bool readPointer(PointerReading &reading) override;
     void takeDeviceMotion(double &dx, double &dy) override;
     void wake() override;
+    void movePointer(int x, int y) override;
 
     // The device moves the pointer there.
     void moveDevice(int x, int y);
@@ -27,8 +28,9 @@ public:
     // The modifier keys (ModifierKey bits) and whether a button is held.
     void hold(unsigned keys, bool button);
     QPoint position();
-    // How often the engine has read the pointer.
+    // How often the engine has read the pointer, and where it moved it.
     int reads();
+    std::vector<QPoint> moves();
 
 private:
     std::mutex lock;
@@ -37,6 +39,7 @@ private:
     bool moved = false;
     bool woken = false;
     int readCount = 0;
+    std::vector<QPoint> engineMoves;
     unsigned keysHeld = 0;
     bool buttonHeld = false;
     double motionX = 0, motionY = 0;

@@ -100,7 +100,7 @@ void X11Platform::setCursorPos(int x, int y)
     // On the engine's own connection where there is one: its reads come
     // after the move in that connection's order.
     if (watch)
-        watch->warp(x, y);
+        watch->movePointer(x, y);
     else
         QCursor::setPos(x, y);
 }

@@ -61,11 +61,12 @@ X11PointerWatch::~X11PointerWatch()
 #endif
 }
 
-bool X11PointerWatch::drain()
+bool X11PointerWatch::drain(bool readSocket)
 {
     bool moved = false;
 #ifdef PELLMAR_HAVE_XINPUT
-    while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
+    while (xcb_generic_event_t *event = readSocket ? xcb_poll_for_event(connection)
+                                                   : xcb_poll_for_queued_event(connection)) {
         if ((event->response_type & 0x7f) == XCB_GE_GENERIC) {
             auto *generic = reinterpret_cast<xcb_ge_generic_event_t *>(event);
             if (generic->extension == inputOpcode && generic->event_type == XCB_INPUT_RAW_MOTION) {
@@ -100,7 +101,7 @@ bool X11PointerWatch::waitForMotion(int timeoutMs, bool motionWakes)
 #ifdef PELLMAR_HAVE_XINPUT
     // Events read along with a reply are already off the socket: take them
     // first, or poll would sleep on them.
-    if (motionWakes && drain())
+    if (motionWakes && drain(false))
         return true;
     pollfd fds[2] = {{wakeFd, POLLIN, 0}, {xcb_get_file_descriptor(connection), POLLIN, 0}};
     if (::poll(fds, motionWakes ? 2 : 1, timeoutMs) > 0 && (fds[0].revents & POLLIN)) {
@@ -112,7 +113,9 @@ bool X11PointerWatch::waitForMotion(int timeoutMs, bool motionWakes)
         ::poll(nullptr, 0, timeoutMs);
         return false;
     }
-    return drain();
+    // Every system call counts at a few looks a second: read the socket
+    // only if it has something, or if it went unwatched.
+    return drain(!motionWakes || (fds[1].revents & POLLIN));
 #else
     Q_UNUSED(timeoutMs);
     Q_UNUSED(motionWakes);
@@ -158,13 +161,15 @@ PointerReading X11PointerWatch::fromX(int x, int y, unsigned mask)
 
 void X11PointerWatch::takeDeviceMotion(double &dx, double &dy)
 {
-    drain();
+    // Called after a read: waiting for its reply took in every event sent
+    // before it.
+    drain(false);
     dx = motionX;
     dy = motionY;
     motionX = motionY = 0;
 }
 
-void X11PointerWatch::warp(int x, int y)
+void X11PointerWatch::movePointer(int x, int y)
 {
 #ifdef PELLMAR_HAVE_XINPUT
     xcb_warp_pointer(connection, XCB_NONE, root, 0, 0, 0, 0, static_cast<std::int16_t>(x),

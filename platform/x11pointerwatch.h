@@ -28,10 +28,10 @@ public:
     void takeDeviceMotion(double &dx, double &dy) override;
     void wake() override;
 
-    // GUI thread: moves the pointer on this connection (xcb is safe to share
-    // between threads). The server takes one connection's requests in
-    // order, so every later read sees the move, and no round trip is needed.
-    void warp(int x, int y);
+    // Any thread (xcb is safe to share between threads): the server takes
+    // one connection's requests in order, so every later read sees the move,
+    // and no round trip is needed.
+    void movePointer(int x, int y) override;
 
     // Raw motion values at least this large are positions, not steps.
     static constexpr double maxDelta = 1000;
@@ -41,8 +41,9 @@ public:
 
 private:
     X11PointerWatch() = default;
-    // Takes every event already received; returns whether one was motion.
-    bool drain();
+    // Takes every event received, from the socket too if `readSocket`;
+    // returns whether one was motion.
+    bool drain(bool readSocket);
 
     xcb_connection_t *connection = nullptr;
     std::uint32_t root = 0;
