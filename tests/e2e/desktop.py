@@ -5,6 +5,7 @@ import ctypes
 import ctypes.util
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -52,6 +53,7 @@ class XClient:
         x.XQueryPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_void_p] * 7
         x.XWarpPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong] + [ctypes.c_int] * 6
         x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x.XFlush.argtypes = [ctypes.c_void_p]
         x.XInternAtom.restype = ctypes.c_ulong
         x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
         x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
@@ -77,10 +79,15 @@ class XClient:
             self.x11.XCloseDisplay(self.dpy)
             self.dpy = None
 
-    def move(self, x, y):
-        """Device-like motion (XTest), as a mouse or an input-sharing tool makes."""
+    def move(self, x, y, wait=True):
+        """Device-like motion (XTest), as a mouse or an input-sharing tool
+        makes. Without `wait`, the motion is sent and not waited for, as a
+        mouse sends it: no round trip to the X server."""
         self.xtst.XTestFakeMotionEvent(self.dpy, -1, x, y, 0)
-        self.x11.XSync(self.dpy, 0)
+        if wait:
+            self.x11.XSync(self.dpy, 0)
+        else:
+            self.x11.XFlush(self.dpy)
 
     def push(self, dx, dy):
         """The device moves by (dx, dy), as a mouse does, pinned or not."""
@@ -125,6 +132,66 @@ class XClient:
         ev.data[0] = self.x11.XInternAtom(self.dpy, b"WM_DELETE_WINDOW", 0)
         self.x11.XSendEvent(self.dpy, int(window), 0, 0, ctypes.byref(ev))
         self.x11.XSync(self.dpy, 0)
+
+
+class MotionWatcher(XClient):
+    """Hears the pointer move as an X client hears it, without asking the
+    X server again and again: an input-only window over the whole screen,
+    above every other, receives a MotionNotify for each move, whether a
+    device or a program made it. Used to time Pellmar's reactions without a
+    reader that keeps the X server and a core busy meanwhile."""
+
+    POINTER_MOTION_MASK = 1 << 6
+    MOTION_NOTIFY = 6
+
+    def __init__(self, display):
+        super().__init__(display)
+        x = self.x11
+        x.XCreateWindow.restype = ctypes.c_ulong
+        x.XCreateWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + \
+            [ctypes.c_uint] * 3 + [ctypes.c_int, ctypes.c_uint, ctypes.c_void_p, ctypes.c_ulong, ctypes.c_void_p]
+        x.XMapRaised.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        x.XPending.argtypes = [ctypes.c_void_p]
+        x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+        x.XConnectionNumber.argtypes = [ctypes.c_void_p]
+        x.XDisplayWidth.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x.XDisplayHeight.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        # XSetWindowAttributes as longs: event_mask is the tenth,
+        # override_redirect the twelfth.
+        attributes = (ctypes.c_long * 15)()
+        attributes[9] = self.POINTER_MOTION_MASK
+        attributes[11] = 1
+        cw_override_redirect, cw_event_mask = 1 << 9, 1 << 11
+        input_only = 2
+        self.window = x.XCreateWindow(self.dpy, self.root, 0, 0, x.XDisplayWidth(self.dpy, 0),
+                                      x.XDisplayHeight(self.dpy, 0), 0, 0, input_only, None,
+                                      cw_override_redirect | cw_event_mask, attributes)
+        x.XMapRaised(self.dpy, self.window)
+        x.XSync(self.dpy, 0)
+        self.event = (ctypes.c_long * 24)()  # an XEvent
+
+    def forget(self):
+        """Drops every motion heard so far."""
+        self.x11.XSync(self.dpy, 0)
+        while self.x11.XPending(self.dpy):
+            self.x11.XNextEvent(self.dpy, self.event)
+
+    def wait_off(self, column, timeout=2.0):
+        """Waits for a motion to anywhere but `column`; returns when it was
+        heard (time.perf_counter()), or None."""
+        end = time.perf_counter() + timeout
+        fields = ctypes.cast(self.event, ctypes.POINTER(ctypes.c_int))
+        while True:
+            while self.x11.XPending(self.dpy):
+                self.x11.XNextEvent(self.dpy, self.event)
+                # XMotionEvent: type, then eight longs' worth before x, y,
+                # x_root.
+                if fields[0] == self.MOTION_NOTIFY and fields[18] != column:
+                    return time.perf_counter()
+            left = end - time.perf_counter()
+            if left <= 0:
+                return None
+            select.select([self.x11.XConnectionNumber(self.dpy)], [], [], left)
 
 
 class Desktop:
