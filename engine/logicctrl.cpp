@@ -99,12 +99,16 @@ unsigned long LogicCtrl::watchPass(qint64 now)
     if (state.sampleWanted.exchange(false, std::memory_order_acq_rel))
         want = true;
     PointerReading r;
-    if (want && state.pointerWatch->readPointer(r)) {
+    if (want) {
+        // A read that fails counts as a look too: the next comes when it
+        // would have, never at once over and over.
         if (motionSeen)
             lastMotionSampleAt = now;
         motionSeen = followUp = false;
         requestedOnce = true;
         lastRequestAt = now;
+    }
+    if (want && state.pointerWatch->readPointer(r)) {
         state.storeSample(r.x, r.y, r.keys, r.buttonHeld);
         samplesSeen = state.samplesStored.load(std::memory_order_relaxed);
         const int x = r.x, y = r.y;

@@ -16,6 +16,8 @@ bool FakePointer::readPointer(PointerReading &reading)
 {
     std::lock_guard<std::mutex> guard(lock);
     ++readCount;
+    if (readsFail)
+        return false;
     reading.x = at.x();
     reading.y = at.y();
     reading.keys = keysHeld;
@@ -68,6 +70,12 @@ void FakePointer::warp(int x, int y)
 {
     std::lock_guard<std::mutex> guard(lock);
     at = QPoint(x, y);
+}
+
+void FakePointer::failReads(bool fail)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    readsFail = fail;
 }
 
 void FakePointer::movePointer(int x, int y)

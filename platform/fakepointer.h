@@ -25,6 +25,9 @@ public:
     void warp(int x, int y);
     // The device moves by (dx, dy) while the pointer stays (pinned).
     void pushDevice(double dx, double dy);
+    // From now on the pointer cannot be read (the server went away), or can
+    // again.
+    void failReads(bool fail);
     // The modifier keys (ModifierKey bits) and whether a button is held.
     void hold(unsigned keys, bool button);
     QPoint position();
@@ -39,6 +42,7 @@ private:
     bool moved = false;
     bool woken = false;
     int readCount = 0;
+    bool readsFail = false;
     std::vector<QPoint> engineMoves;
     unsigned keysHeld = 0;
     bool buttonHeld = false;

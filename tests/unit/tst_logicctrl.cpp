@@ -298,6 +298,11 @@ private slots:
         now += 1;
         logic.pass();
         QCOMPARE(pointer.moves(), (std::vector<QPoint>{{1, 50}}));
+        // The look after the jump fails (the server is going away): the
+        // engine waits for the next look instead of trying again at once.
+        pointer.failReads(true);
+        QVERIFY(logic.pass() >= 1000);
+        QVERIFY(logic.pass() >= 1000);
         static_assert(LogicCtrl::warpCheckMs <= 250, "a warp must be caught within 250 ms");
     }
 
