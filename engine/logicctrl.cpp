@@ -111,20 +111,10 @@ unsigned long LogicCtrl::watchPass(qint64 now)
     if (want && state.pointerWatch->readPointer(r)) {
         state.storeSample(r.x, r.y, r.keys, r.buttonHeld);
         samplesSeen = state.samplesStored.load(std::memory_order_relaxed);
-        const int x = r.x, y = r.y;
-        const bool xChanged = x != lastX;
         double dx = 0, dy = 0;
         state.pointerWatch->takeDeviceMotion(dx, dy);
-        takeSample(x, y, now, r.keys, r.buttonHeld, dx);
-        const bool wrapped = wrapEdges(x, y);
-        const bool moved = easyMove(x, y);
         // Look where the cursor went: a warp makes no device motion.
-        followUp = wrapped || moved;
-        updateScreenFocus(x, y);
-        // After the moves are on their way: waking the sampler must not
-        // delay them.
-        if (state.velocityUpdater && xChanged)
-            state.velocityUpdater->cursorMoved();
+        followUp = runSteps(r.x, r.y, now, r.keys, r.buttonHeld, dx);
     }
     refreshLabelsIfDue(now);
 
@@ -153,21 +143,28 @@ bool LogicCtrl::stepsOnSample(qint64 now)
     // A new sample, complete, and quiet: the GUI thread writes the next one
     // only in answer to the next request.
     samplesSeen = state.samplesStored.load(std::memory_order_acquire);
-    const int x = state.cursorX;
-    const int y = state.cursorY;
-    if (state.velocityUpdater && x != lastX)
-        state.velocityUpdater->cursorMoved();
-    takeSample(x, y, now, state.cursorKeys, state.cursorButtonHeld);
-    const bool wrapped = wrapEdges(x, y);
-    const bool moved = easyMove(x, y);
-    updateScreenFocus(x, y);
-    const bool asked = wrapped || moved;
+    const bool asked =
+        runSteps(state.cursorX, state.cursorY, now, state.cursorKeys, state.cursorButtonHeld);
     if (asked) {
         // Look where the cursor went: the request is queued behind the
         // moves, so its answer is taken after them.
         requestSample(now);
     }
     return asked;
+}
+
+bool LogicCtrl::runSteps(int x, int y, qint64 now, unsigned keys, bool buttonHeld, double pushX)
+{
+    const bool xChanged = x != lastX;
+    takeSample(x, y, now, keys, buttonHeld, pushX);
+    const bool wrapped = wrapEdges(x, y);
+    const bool moved = easyMove(x, y);
+    updateScreenFocus(x, y);
+    // After the moves are on their way: waking the sampler must not delay
+    // them.
+    if (state.velocityUpdater && xChanged)
+        state.velocityUpdater->cursorMoved();
+    return wrapped || moved;
 }
 
 void LogicCtrl::requestSample(qint64 now)

@@ -101,6 +101,9 @@ private:
     // Runs the steps on a new sample; returns whether a move was asked for
     // (the follow-up request is then already made).
     bool stepsOnSample(qint64 now);
+    // The cursor steps on one sample, after its bookkeeping; returns whether
+    // a move was made or asked for.
+    bool runSteps(int x, int y, qint64 now, unsigned keys, bool buttonHeld, double pushX = 0);
     // Asks the GUI thread for a sample.
     void requestSample(qint64 now);
     void refreshLabelsIfDue(qint64 now);
@@ -108,9 +111,8 @@ private:
     bool makeMoves(const CursorMoves &moves);
     int speed() const;
     // Bookkeeping for every sample: the pause, the arrival gate and what is
-    // held decide jumpAllowed. `pushed` is device motion since the last one.
-    void takeSample(int x, int y, qint64 now, unsigned keys = 0, bool buttonHeld = false,
-                    double pushX = 0);
+    // held decide jumpAllowed. `pushX` is device motion since the last one.
+    void takeSample(int x, int y, qint64 now, unsigned keys, bool buttonHeld, double pushX);
     bool jumpAllowed = true; // the arrival gate's verdict on this sample
     bool held = false;       // paused, bypass key or dragging: no move at all
     ArrivalGate gate;

@@ -75,21 +75,14 @@ QPoint X11Platform::cursorPos()
 
 PointerReading X11Platform::pointerReading()
 {
+    PointerReading r;
 #ifdef PELLMAR_HAVE_XCB
     if (xcb_connection_t *c = qtConnection()) {
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        xcb_query_pointer_reply_t *reply =
-            xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr);
-        if (reply) {
-            const PointerReading r =
-                X11PointerWatch::fromX(reply->root_x, reply->root_y, reply->mask);
-            std::free(reply);
+        if (X11PointerWatch::query(c, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, r))
             return r;
-        }
     }
 #endif
     const QPoint p = QCursor::pos();
-    PointerReading r;
     r.x = p.x();
     r.y = p.y();
     return r;

@@ -125,15 +125,22 @@ bool X11PointerWatch::waitForMotion(int timeoutMs, bool motionWakes)
 
 bool X11PointerWatch::readPointer(PointerReading &reading)
 {
+    return query(connection, root, reading);
+}
+
+bool X11PointerWatch::query(xcb_connection_t *c, std::uint32_t root, PointerReading &reading)
+{
 #ifdef PELLMAR_HAVE_XINPUT
     xcb_query_pointer_reply_t *reply =
-        xcb_query_pointer_reply(connection, xcb_query_pointer(connection, root), nullptr);
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr);
     if (!reply)
         return false;
     reading = fromX(reply->root_x, reply->root_y, reply->mask);
     std::free(reply);
     return true;
 #else
+    Q_UNUSED(c);
+    Q_UNUSED(root);
     Q_UNUSED(reading);
     return false;
 #endif

@@ -38,6 +38,9 @@ public:
 
     // A reading from a QueryPointer reply's position and state mask.
     static PointerReading fromX(int x, int y, unsigned mask);
+    // Reads the pointer on any connection to the server; false if it
+    // cannot.
+    static bool query(xcb_connection_t *c, std::uint32_t root, PointerReading &reading);
 
 private:
     X11PointerWatch() = default;
