@@ -38,7 +38,7 @@ Window_Main::Window_Main(QWidget *parent, Platform *givenPlatform)
 
     buildScreenTable();
     SettingsCtrl::loadSettings();
-    applyRememberedWraps(engineState.screens.editable());
+    engineState.applyRememberedWraps(engineState.screens.editable());
     initControls();
     createTrayIcon();
 
@@ -86,12 +86,7 @@ Window_Main::~Window_Main()
 void Window_Main::buildScreenTable()
 {
     // Keep the switches of the table going away with their monitors.
-    const ScreenTable &old = engineState.screenTable();
-    for (int i = 0; i < old.size(); ++i) {
-        if (!old.names[i].isEmpty())
-            engineState.wrapsByMonitor[old.names[i]] = {old.wrapFlags[i].wrapTop,
-                                                        old.wrapFlags[i].wrapBottom};
-    }
+    engineState.rememberScreenWraps();
 
     std::vector<ScreenRect> rects;
     std::vector<QString> names;
@@ -112,7 +107,7 @@ void Window_Main::buildScreenTable()
     // Complete before it is published: the engine never sees the switches
     // off for a moment.
     auto table = std::make_unique<ScreenTable>(rects, names);
-    applyRememberedWraps(*table);
+    engineState.applyRememberedWraps(*table);
     engineState.screens.publish(std::move(table));
     reclaimScreenTables();
     qDebug().noquote() << "Screens:" << seen.join(", ");
@@ -125,17 +120,6 @@ void Window_Main::reclaimScreenTables()
     engineState.screens.reclaim();
     if (engineState.screens.retiredCount() > 0)
         QTimer::singleShot(50, this, &Window_Main::reclaimScreenTables);
-}
-
-void Window_Main::applyRememberedWraps(ScreenTable &table)
-{
-    for (int i = 0; i < table.size(); ++i) {
-        const auto kept = engineState.wrapsByMonitor.constFind(table.names[i]);
-        if (kept == engineState.wrapsByMonitor.constEnd())
-            continue;
-        table.wrapFlags[i].wrapTop = kept->first;
-        table.wrapFlags[i].wrapBottom = kept->second;
-    }
 }
 
 void Window_Main::applyScreenChange()

@@ -95,8 +95,6 @@ private:
     // Reads the screens and publishes a new table; the wrap switches stay
     // with their monitors.
     void buildScreenTable();
-    // Each screen of the current table takes its monitor's wrap switches.
-    static void applyRememberedWraps(ScreenTable &table);
     void reclaimScreenTables();
     // The panel, map, curtains and engine after the table has changed.
     void applyScreenChange();

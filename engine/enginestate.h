@@ -37,6 +37,10 @@ struct EngineState
     // name, also for monitors unplugged for now; a new table takes them from
     // here, and the settings store keeps them.
     QHash<QString, std::pair<bool, bool>> wrapsByMonitor;
+    // GUI thread: the switches of the screens now present into that memory,
+    // and from it into a table about to be published.
+    void rememberScreenWraps();
+    void applyRememberedWraps(ScreenTable &table) const;
 
     // Settings kept between runs.
     Relaxed<bool> allowLeftWrap{false};

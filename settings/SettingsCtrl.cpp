@@ -82,21 +82,10 @@ unsigned valueOf(const QString &key, const Word *words, const QVariant &stored, 
     return fallback;
 }
 
-// The switches of the screens now present, into the memory by monitor.
-void rememberScreenWraps(EngineState &state)
-{
-    const ScreenTable &table = state.screenTable();
-    for (int i = 0; i < table.size(); ++i) {
-        if (!table.names[i].isEmpty())
-            state.wrapsByMonitor[table.names[i]] = {table.wrapFlags[i].wrapTop,
-                                                    table.wrapFlags[i].wrapBottom};
-    }
-}
-
 bool save()
 {
     EngineState &state = engineState;
-    rememberScreenWraps(state);
+    state.rememberScreenWraps();
     QSettings settings(organisation, application);
     for (const Key &k : keys) {
         if (k.flag)
