@@ -202,8 +202,11 @@ void LogicCtrl::takeSample(int x, int y, qint64 now, unsigned keys, bool buttonH
     // Pushing counts only where the engine hears the device itself.
     const int pushNeeded = state.pointerWatch ? state.pushThrough.load() : 0;
     const double pushed = pushNeeded > 0 ? pushX * CursorRules::edgeDirection(state, x, y) : 0;
-    jumpAllowed =
-        gate.allows(state, CursorRules::atGatedEdge(state, x, y), now, pushed, pushNeeded);
+    // With no threshold and no push asked for nothing is gated: spare the
+    // edge test (an Easy Move lookup of its own) on every sample.
+    const bool gating = state.minVelocityOn || state.maxVelocityOn || pushNeeded > 0;
+    jumpAllowed = gate.allows(state, gating && CursorRules::atGatedEdge(state, x, y), now, pushed,
+                              pushNeeded);
     held = CursorRules::heldBack(state, keys, buttonHeld);
     if (samplesSeen > 1 && x == lastX && y == lastY) {
         // Standing still: lengthen the polling pause step by step to its

@@ -33,8 +33,7 @@ public:
     // The cursor with the modifier keys and buttons held, where the window
     // system tells them (else none).
     virtual PointerReading pointerReading() = 0;
-    // Moves the cursor; done when it returns, also as the pointer watch
-    // sees it.
+    // Moves the cursor: the polling engine's moves, made on the GUI thread.
     virtual void setCursorPos(int x, int y) = 0;
 
     // The screens in the window system's order.

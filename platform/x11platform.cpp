@@ -90,12 +90,9 @@ PointerReading X11Platform::pointerReading()
 
 void X11Platform::setCursorPos(int x, int y)
 {
-    // On the engine's own connection where there is one: its reads come
-    // after the move in that connection's order.
-    if (watch)
-        watch->movePointer(x, y);
-    else
-        QCursor::setPos(x, y);
+    // Only the polling engine asks for moves; where the pointer is watched,
+    // the engine makes them itself on its own connection.
+    QCursor::setPos(x, y);
 }
 
 std::vector<PlatformScreen> X11Platform::screens()
