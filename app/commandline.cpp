@@ -117,7 +117,7 @@ int CommandLine::answer(const Request &request)
         std::fputs(qPrintable(usage()), stdout);
         return 0;
     case Request::Version:
-        std::fputs("Pellmar 1.0\n", stdout);
+        std::fputs("Pellmar " PELLMAR_VERSION "\n", stdout);
         return 0;
     case Request::Bad:
         std::fprintf(stderr, "%s\n\n%s", qPrintable(request.error), qPrintable(usage()));

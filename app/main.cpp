@@ -1,5 +1,7 @@
+#include "application.h"
 #include "commandline.h"
 #include "platform.h"
+#include "platformfactory.h"
 #include "sessioncheck.h"
 #include "singleinstance.h"
 #include "window_main.h"
@@ -44,14 +46,14 @@ int main(int argc, char *argv[])
 #else
     QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
 #endif
-    QApplication app(argc, argv);
+    QApplication qtApp(argc, argv);
     // Qt has taken its own options out; anything left is unknown.
-    const CommandLine::Request request = CommandLine::parse(app.arguments());
+    const CommandLine::Request request = CommandLine::parse(qtApp.arguments());
     if (request.kind != CommandLine::Request::Run)
         return CommandLine::answer(request);
-    // Pellmar lives in the tray: only the user ends it (the window's close
-    // handling ends it where there is no tray).
-    app.setQuitOnLastWindowClosed(false);
+    // Pellmar lives in the tray: only the user ends it (closing the window
+    // ends it where there is no tray).
+    qtApp.setQuitOnLastWindowClosed(false);
 #ifdef Q_OS_UNIX
     UnixSignalWatcher signalWatcher;
 #endif
@@ -68,11 +70,14 @@ int main(int argc, char *argv[])
                      qPrintable(instance.lockFile()));
         return 1;
     }
-    Window_Main window;
-    QObject::connect(&instance, &SingleInstance::verbReceived, &window,
-                     [&window](const QString &verb) { window.obey(verb); });
-    window.show();
-    SessionCheck::warnIfNoCursorControl(&window, window.platform->cursorControlAvailable());
-    const int result = app.exec();
-    return result;
+    PlatformOptions options;
+    // For an X server whose device-motion reports misbehave: poll instead.
+    options.listenForMotion = qEnvironmentVariableIntValue("PELLMAR_NO_DEVICE_MOTION") == 0;
+    Application app(makePlatform(options));
+    app.start();
+    QObject::connect(&instance, &SingleInstance::verbReceived, &app,
+                     [&app](const QString &verb) { app.obey(verb); });
+    app.window()->show();
+    SessionCheck::warnIfNoCursorControl(app.window(), app.platform().cursorControlAvailable());
+    return qtApp.exec();
 }

@@ -1,7 +1,7 @@
 #include "preferencesdialog.h"
 #include "ui_preferencesdialog.h"
 
-#include "enginestate.h"
+#include "pointerwatch.h"
 
 namespace {
 // The combo box's entries, in order.
@@ -18,20 +18,23 @@ PreferencesDialog::PreferencesDialog(bool pushAvailable, QWidget *parent)
     connect(ui->cmbBypass, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
         if (refreshing || i < 0)
             return;
-        engineState.bypassModifier = bypassKeys[i];
-        emit changed();
+        Choices c = shown;
+        c.bypassModifier = bypassKeys[i];
+        emit choicesEdited(c);
     });
     connect(ui->spnPushThrough, qOverload<int>(&QSpinBox::valueChanged), this, [this](int px) {
         if (refreshing)
             return;
-        engineState.pushThrough = px;
-        emit changed();
+        Choices c = shown;
+        c.pushThrough = px;
+        emit choicesEdited(c);
     });
     connect(ui->chkWrapWhileButton, &QCheckBox::toggled, this, [this](bool on) {
         if (refreshing)
             return;
-        engineState.wrapWhileButtonHeld = on;
-        emit changed();
+        Choices c = shown;
+        c.wrapWhileButtonHeld = on;
+        emit choicesEdited(c);
     });
     connect(ui->chkPause, &QCheckBox::toggled, this, [this](bool on) {
         if (!refreshing)
@@ -48,18 +51,19 @@ PreferencesDialog::~PreferencesDialog()
     delete ui;
 }
 
-void PreferencesDialog::refresh(bool paused, bool startAtLogin)
+void PreferencesDialog::refresh(const Choices &choices, bool startAtLogin)
 {
     refreshing = true;
+    shown = choices;
     int index = 0;
     for (int i = 0; i < int(std::size(bypassKeys)); ++i) {
-        if (bypassKeys[i] == engineState.bypassModifier)
+        if (bypassKeys[i] == choices.bypassModifier)
             index = i;
     }
     ui->cmbBypass->setCurrentIndex(index);
-    ui->spnPushThrough->setValue(engineState.pushThrough);
-    ui->chkWrapWhileButton->setChecked(engineState.wrapWhileButtonHeld);
-    ui->chkPause->setChecked(paused);
+    ui->spnPushThrough->setValue(choices.pushThrough);
+    ui->chkWrapWhileButton->setChecked(choices.wrapWhileButtonHeld);
+    ui->chkPause->setChecked(choices.paused);
     ui->chkStartAtLogin->setChecked(startAtLogin);
     refreshing = false;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "choices.h"
+
 #include <QDialog>
 
 namespace Ui {
@@ -7,9 +9,8 @@ class PreferencesDialog;
 }
 
 // The control at the edge, pause and start at login, in a small dialog
-// opened from the tray menu and the main window. It writes the engine state
-// as the user changes a control; the window saves, pauses and writes the
-// autostart entry on its signals.
+// opened from the tray menu and the main window. A view: it shows the
+// choices it is given and says what the user changed.
 class PreferencesDialog : public QDialog
 {
     Q_OBJECT
@@ -20,15 +21,17 @@ public:
     PreferencesDialog(bool pushAvailable, QWidget *parent = nullptr);
     ~PreferencesDialog() override;
 
-    // Takes the controls' values from the engine state and these two.
-    void refresh(bool paused, bool startAtLogin);
+    // Takes the controls' values from these.
+    void refresh(const Choices &choices, bool startAtLogin);
 
 signals:
-    void changed();
+    // The choices as they are now to be.
+    void choicesEdited(const Choices &choices);
     void pauseToggled(bool on);
     void startAtLoginToggled(bool on);
 
 private:
     Ui::PreferencesDialog *ui;
     bool refreshing = false;
+    Choices shown;
 };

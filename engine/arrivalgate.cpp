@@ -33,7 +33,7 @@ int ArrivalGate::speed(qint64 nowMs) const
     return std::abs(ring[newest].x - ring[then].x);
 }
 
-bool ArrivalGate::allows(const EngineState &state, bool onEdge, qint64 nowMs, double pushed,
+bool ArrivalGate::allows(const Choices &choices, bool onEdge, qint64 nowMs, double pushed,
                          int pushNeeded)
 {
     if (!onEdge) {
@@ -43,7 +43,7 @@ bool ArrivalGate::allows(const EngineState &state, bool onEdge, qint64 nowMs, do
     if (!decided) {
         // The motion that brought the cursor here is no push beyond it.
         decided = true;
-        allowed = CursorRules::speedAllowsJump(state, speed(nowMs));
+        allowed = CursorRules::speedAllowsJump(choices, speed(nowMs));
         push = 0;
     } else if (pushed > 0) {
         push += pushed;

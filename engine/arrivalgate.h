@@ -3,7 +3,7 @@
 #include <QtGlobal>
 #include <array>
 
-struct EngineState;
+struct Choices;
 
 // The velocity thresholds decide once per arrival at an edge where a jump
 // may happen: the speed at which the cursor reached the edge lets it jump
@@ -27,7 +27,7 @@ public:
     // whether it lies where a gated jump would happen, `pushed` how far the
     // device moved beyond the edge since the last sample, and `pushNeeded`
     // how far it must have in all (0: arrival alone decides).
-    bool allows(const EngineState &state, bool onEdge, qint64 nowMs, double pushed = 0,
+    bool allows(const Choices &choices, bool onEdge, qint64 nowMs, double pushed = 0,
                 int pushNeeded = 0);
 
 private:

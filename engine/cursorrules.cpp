@@ -20,32 +20,27 @@ CursorMove acrossTheDesktop(const ScreenTable &table, bool toLeftEdge, int y)
 
 } // namespace
 
-bool speedAllowsJump(const EngineState &state, int speed)
+bool speedAllowsJump(const Choices &choices, int speed)
 {
-    if (state.minVelocityOn && speed < state.minVelocity)
+    if (choices.minVelocityOn && speed < choices.minVelocity)
         return false;
-    if (state.maxVelocityOn && speed > state.maxVelocity)
+    if (choices.maxVelocityOn && speed > choices.maxVelocity)
         return false;
     return true;
 }
 
-CursorMoves wrapEdges(const EngineState &state, int x, int y, int speed)
-{
-    return wrapEdges(state, x, y, speedAllowsJump(state, speed));
-}
-
-CursorMoves wrapEdges(const EngineState &state, int x, int y, bool jumpAllowed)
+CursorMoves wrapEdges(const Snapshot &state, int x, int y, bool jumpAllowed)
 {
     CursorMoves moves;
-    const ScreenTable &table = state.screenTable();
+    const ScreenTable &table = state.screens;
     if (table.rects.empty())
         return moves;
 
     if (jumpAllowed) {
-        if (x == table.desktopRight && state.allowRightWrap) {
+        if (x == table.desktopRight && state.choices.allowRightWrap) {
             const CursorMove to = acrossTheDesktop(table, true, y);
             moves.add(to.x, to.y);
-        } else if (x == table.desktopLeft && state.allowLeftWrap) {
+        } else if (x == table.desktopLeft && state.choices.allowLeftWrap) {
             const CursorMove to = acrossTheDesktop(table, false, y);
             moves.add(to.x, to.y);
         }
@@ -57,10 +52,10 @@ CursorMoves wrapEdges(const EngineState &state, int x, int y, bool jumpAllowed)
     if (i < 0)
         return moves;
     const ScreenRect &r = table.rects[i];
-    const ScreenWrapFlags &f = table.wrapFlags[i];
-    if (y == r.top && f.wrapTop)
+    const MonitorWraps &f = table.wraps[i];
+    if (y == r.top && f.top)
         moves.add(x, r.bottom - 1);
-    else if (y == r.bottom && f.wrapBottom)
+    else if (y == r.bottom && f.bottom)
         moves.add(x, r.top + 1);
     return moves;
 }
@@ -83,43 +78,38 @@ bool inUnderhang(int y, const ScreenRect &current, const ScreenRect &neighbour)
     return false;
 }
 
-CursorMoves easyMove(const EngineState &state, int x, int y, int speed)
+bool atGatedEdge(const Snapshot &state, int x, int y)
 {
-    return easyMove(state, x, y, speedAllowsJump(state, speed));
-}
-
-bool atGatedEdge(const EngineState &state, int x, int y)
-{
-    const ScreenTable &table = state.screenTable();
+    const ScreenTable &table = state.screens;
     if (table.rects.empty())
         return false;
-    if ((x == table.desktopRight && state.allowRightWrap) ||
-        (x == table.desktopLeft && state.allowLeftWrap))
+    if ((x == table.desktopRight && state.choices.allowRightWrap) ||
+        (x == table.desktopLeft && state.choices.allowLeftWrap))
         return true;
     return !easyMove(state, x, y, true).empty();
 }
 
-bool heldBack(const EngineState &state, unsigned keys, bool buttonHeld)
+bool heldBack(const Snapshot &state, unsigned keys, bool buttonHeld)
 {
-    const unsigned bypass = state.bypassModifier;
-    return state.paused || (bypass != 0 && (keys & bypass) != 0) ||
-           (buttonHeld && !state.wrapWhileButtonHeld);
+    const unsigned bypass = state.choices.bypassModifier;
+    return state.choices.paused || (bypass != 0 && (keys & bypass) != 0) ||
+           (buttonHeld && !state.choices.wrapWhileButtonHeld);
 }
 
-int edgeDirection(const EngineState &state, int x, int y)
+int edgeDirection(const Snapshot &state, int x, int y)
 {
-    const ScreenTable &table = state.screenTable();
+    const ScreenTable &table = state.screens;
     const int i = table.screenIndexAt(x, y);
     if (i < 0)
         return 0;
     return x == table.rects[i].right ? 1 : x == table.rects[i].left ? -1 : 0;
 }
 
-CursorMoves easyMove(const EngineState &state, int x, int y, bool jumpAllowed)
+CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed)
 {
     CursorMoves moves;
-    const ScreenTable &table = state.screenTable();
-    if (!table.screenHeightsDiffer || !state.easyMoveOn)
+    const ScreenTable &table = state.screens;
+    if (!table.screenHeightsDiffer || !state.choices.easyMove)
         return moves;
     const int i = table.screenIndexAt(x, y);
     if (i < 0 || !jumpAllowed)

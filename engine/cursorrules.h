@@ -1,6 +1,6 @@
 #pragma once
 
-#include "enginestate.h"
+#include "snapshot.h"
 
 // Where a cursor step wants the cursor to go.
 struct CursorMove
@@ -21,21 +21,18 @@ struct CursorMoves
     bool empty() const { return count == 0; }
 };
 
-// The cursor steps as plain functions of the engine state and a sampled
-// position: LogicCtrl runs them on the engine thread and emits what they
-// return; tests call them directly.
+// The cursor steps as plain functions of a snapshot (the choices and the
+// screens) and a sampled position: the engine runs them on each sample and
+// makes the moves they return.
 namespace CursorRules {
 
 // Edge wrap. Horizontally the whole desktop wraps (allowLeftWrap,
 // allowRightWrap) at its outermost columns, onto a screen that reaches the
 // far edge; vertically the screen under the cursor wraps by itself (its
 // wrapTop, wrapBottom). A corner gives the horizontal move first, then the
-// vertical. speed is the horizontal speed readout, for the velocity
-// thresholds.
-CursorMoves wrapEdges(const EngineState &state, int x, int y, int speed);
-// The same, with the thresholds' verdict given: whether a gated jump (the
-// horizontal wrap, Easy Move) may happen.
-CursorMoves wrapEdges(const EngineState &state, int x, int y, bool jumpAllowed);
+// vertical. `jumpAllowed` is the thresholds' verdict: whether a gated jump
+// (the horizontal wrap, Easy Move) may happen.
+CursorMoves wrapEdges(const Snapshot &state, int x, int y, bool jumpAllowed);
 
 // True when y lies in the part of `current` that reaches below a strictly
 // shorter neighbour whose top is level with its own.
@@ -48,24 +45,23 @@ bool inUnderhang(int y, const ScreenRect &current, const ScreenRect &neighbour);
 // Easy Move: a cursor on a taller screen's side edge, beside a stretch where
 // the shorter neighbour has no rows, is carried onto the neighbour's nearest
 // row.
-CursorMoves easyMove(const EngineState &state, int x, int y, int speed);
-CursorMoves easyMove(const EngineState &state, int x, int y, bool jumpAllowed);
+CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed);
 
 // Whether (x, y) lies where a jump the thresholds gate would happen if they
 // let it: a switched-on desktop edge, or a place Easy Move carries from.
-bool atGatedEdge(const EngineState &state, int x, int y);
+bool atGatedEdge(const Snapshot &state, int x, int y);
 
 // Whether every wrap and Easy Move is held back: Pellmar paused, the
 // bypass key held, or a button held (dragging) unless jumps are wanted then
 // too.
-bool heldBack(const EngineState &state, unsigned keys, bool buttonHeld);
+bool heldBack(const Snapshot &state, unsigned keys, bool buttonHeld);
 
 // The way beyond the side edge the cursor stands on: +1 at a screen's right
 // edge, -1 at its left edge, 0 elsewhere. Device motion that way pushes.
-int edgeDirection(const EngineState &state, int x, int y);
+int edgeDirection(const Snapshot &state, int x, int y);
 
 // Whether the velocity thresholds that are switched on let a jump happen at
 // this speed (pixels per 150 ms). With both off, every speed does.
-bool speedAllowsJump(const EngineState &state, int speed);
+bool speedAllowsJump(const Choices &choices, int speed);
 
 } // namespace CursorRules

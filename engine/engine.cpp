@@ -1,44 +1,63 @@
 #include "engine.h"
 
 #include "logicctrl.h"
-#include "velocityupdater.h"
+#include "pollingsource.h"
+#include "watchingsource.h"
 
-Engine::Engine(EngineState &shared)
-    : state(shared), velocityUpdater(new VelocityUpdater(shared)), logicCtrl(new LogicCtrl(shared))
-{
-    state.velocityUpdater = velocityUpdater;
-    state.logicCtrl = logicCtrl;
-}
+Engine::Engine(QObject *parent) : QObject(parent) {}
 
 Engine::~Engine()
 {
     stop();
-    state.velocityUpdater = nullptr;
-    state.logicCtrl = nullptr;
-    delete logicCtrl;
-    delete velocityUpdater;
 }
 
-void Engine::start()
+void Engine::publish(std::shared_ptr<const Snapshot> snapshot)
 {
-    if (isRunning)
+    inbox.snapshot.publish(std::move(snapshot));
+    if (watch)
+        watch->wake();
+}
+
+void Engine::start(PointerWatch *pointer)
+{
+    if (running() || !pointer)
         return;
-    isRunning = true;
-    state.threadsRunning = true;
-    velocityUpdater->start(QThread::InheritPriority);
-    logicCtrl->start(QThread::InheritPriority);
+    watch = pointer;
+    if (pointer->reportsMotion())
+        source = std::make_unique<WatchingSource>(*pointer);
+    else
+        source = std::make_unique<PollingSource>(*pointer);
+    logicCtrl = std::make_unique<LogicCtrl>(inbox, *source);
+    // The engine's signals come from its thread: queued to whoever listens
+    // on this one.
+    connect(logicCtrl.get(), &LogicCtrl::readout, this, &Engine::readout);
+    connect(logicCtrl.get(), &LogicCtrl::focusScreen, this, &Engine::focusScreen);
+    inbox.running.store(true, std::memory_order_release);
+    thread = std::thread([this] { logicCtrl->run(); });
 }
 
 void Engine::stop()
 {
-    if (!isRunning)
+    if (!running())
         return;
-    isRunning = false;
-    state.threadsRunning = false;
-    // Neither thread need wait out its sleep.
-    velocityUpdater->wakeUp.ring();
-    state.wakeEngine();
-    velocityUpdater->wait();
-    logicCtrl->wait();
-    state.threadsJoined();
+    inbox.running.store(false, std::memory_order_release);
+    watch->wake(); // no need to wait out a sleep
+    thread.join();
+    logicCtrl.reset();
+    source.reset();
+    watch = nullptr;
+}
+
+void Engine::setReadoutShown(bool shown)
+{
+    inbox.readoutShown.store(shown, std::memory_order_relaxed);
+    if (shown)
+        lookAgain(); // a fresh readout at once
+}
+
+void Engine::lookAgain()
+{
+    inbox.lookNow.store(true, std::memory_order_release);
+    if (watch)
+        watch->wake();
 }

@@ -1,33 +1,53 @@
 #pragma once
 
-#include "enginestate.h"
+#include "engineinbox.h"
+
+#include <QObject>
+#include <memory>
+#include <thread>
 
 class LogicCtrl;
-class VelocityUpdater;
+class PointerWatch;
+class SampleSource;
 
-// The life of the two worker threads in one place: creates them (the
-// velocity sampler first, then the engine) and publishes them in the engine
-// state; start() sets the run flag and starts the sampler, then the engine;
-// stop() clears the flag, wakes both out of any wait and joins the sampler,
-// then the engine. Start and stop may alternate any number of times.
-class Engine
+// The engine as the application sees it: one worker thread that watches or
+// polls the pointer and applies the rules, fed read-only snapshots of the
+// choices and the screens, reporting by queued signals. GUI thread only.
+class Engine : public QObject
 {
+    Q_OBJECT
+
 public:
-    explicit Engine(EngineState &state = engineState);
-    ~Engine(); // stops, then frees the threads
-    Engine(const Engine &) = delete;
-    Engine &operator=(const Engine &) = delete;
+    explicit Engine(QObject *parent = nullptr);
+    ~Engine() override; // stops first
 
-    void start();
+    // Hands the engine new choices or screens; it takes them at its next
+    // turn, looks at the pointer at once and focuses afresh.
+    void publish(std::shared_ptr<const Snapshot> snapshot);
+    // Starts the thread on this pointer (which must outlive the run): it
+    // watches where device motion is reported, and polls elsewhere. Null:
+    // the window system lets no thread read the pointer, and nothing runs.
+    void start(PointerWatch *pointer);
+    // Ends the thread and joins it. Start and stop may alternate.
     void stop();
-    bool running() const { return isRunning; }
+    bool running() const { return thread.joinable(); }
+    // Whether the readout can be seen; a fresh one comes when it can again.
+    void setReadoutShown(bool shown);
+    // Look at the pointer now, out of any sleep.
+    void lookAgain();
 
-    LogicCtrl *logic() const { return logicCtrl; }
-    VelocityUpdater *velocity() const { return velocityUpdater; }
+    // The engine thread's part, for tests that run it by hand; null while
+    // stopped.
+    LogicCtrl *logic() const { return logicCtrl.get(); }
+
+signals:
+    void readout(int x, int y, int speed);
+    void focusScreen(int screen, quint64 layout);
 
 private:
-    EngineState &state;
-    VelocityUpdater *velocityUpdater;
-    LogicCtrl *logicCtrl;
-    bool isRunning = false;
+    EngineInbox inbox;
+    PointerWatch *watch = nullptr;
+    std::unique_ptr<SampleSource> source;
+    std::unique_ptr<LogicCtrl> logicCtrl;
+    std::thread thread;
 };

@@ -18,16 +18,20 @@ struct PointerReading
     bool buttonHeld = false; // any mouse button
 };
 
-// The pointer as the engine thread itself watches it, where the window
-// system allows a second thread its own view: it sleeps until a pointer
-// device moves, reads the pointer's position and moves it. This spares the
-// GUI thread a wake-up per motion event, and a jump the hop through it.
-// Implemented by the platform; every call but wake() comes from the engine
-// thread.
+// The pointer as the engine thread itself sees it, on a view of the window
+// system of its own: it reads the pointer's position and moves it, and
+// where the window system reports device motion it sleeps until a pointer
+// device moves. This spares the GUI thread a wake-up per motion event, and
+// a jump the hop through it. Implemented by the platform; every call but
+// wake() comes from the engine thread.
 class PointerWatch
 {
 public:
     virtual ~PointerWatch();
+
+    // Whether device motion is reported: if not, waitForMotion only sleeps
+    // and the engine polls the pointer instead. Fixed for the watch's life.
+    virtual bool reportsMotion() const = 0;
 
     // Sleeps until a pointer device moves (only if `motionWakes`), wake()
     // is called or timeoutMs has passed; returns whether a device moved

@@ -22,9 +22,10 @@ ScreenTable::ScreenTable(const std::vector<ScreenRect> &enumerated,
     });
     for (std::size_t k : order) {
         rects.push_back(enumerated[k]);
-        names.push_back(k < screenNames.size() ? screenNames[k] : QString());
+        const bool named = k < screenNames.size() && !screenNames[k].isEmpty();
+        names.push_back(named ? screenNames[k] : QString("#%1").arg(k));
     }
-    wrapFlags = std::vector<ScreenWrapFlags>(n);
+    wraps = std::vector<MonitorWraps>(n);
     if (n == 0)
         return;
     desktopLeft = rects.front().left;
@@ -84,4 +85,10 @@ int ScreenTable::indexOf(const QString &name) const
 {
     const auto it = std::find(names.begin(), names.end(), name);
     return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+}
+
+void ScreenTable::applyWraps(const QHash<QString, MonitorWraps> &byMonitor)
+{
+    for (int i = 0; i < size(); ++i)
+        wraps[i] = byMonitor.value(names[i]);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "relaxed.h"
+#include "choices.h"
 
 #include <QString>
 #include <vector>
@@ -22,31 +22,25 @@ struct ScreenRect
     }
 };
 
-// A screen's vertical wrap switches: flipped on the GUI thread by the canvas,
-// read by the engine thread every pass.
-struct ScreenWrapFlags
-{
-    Relaxed<bool> wrapTop{false};
-    Relaxed<bool> wrapBottom{false};
-};
-
 // The desktop at one moment: the screens sorted by their left edge, their
-// output names, one set of wrap switches per screen in the same order, and
-// what follows from the rectangles. Once published (ScreenTableHolder) only
-// the switches change; a change of the desktop publishes a new table.
+// output names, each one's wrap switches in the same order, and what follows
+// from the rectangles. A plain value: a change of the desktop or of a switch
+// makes a new one.
 class ScreenTable
 {
 public:
     ScreenTable() = default;
     // The screens as the platform enumerates them; `names` is empty or one
-    // per screen. The sort by left edge is stable, so screens sharing a left
-    // edge keep their enumeration order. Every switch starts off.
+    // per screen (a screen without one is called "#" and its place in the
+    // enumeration, so that its switches still have a key). The sort by left
+    // edge is stable, so screens sharing a left edge keep their enumeration
+    // order. Every switch starts off.
     explicit ScreenTable(const std::vector<ScreenRect> &enumerated,
                          const std::vector<QString> &names = {});
 
     std::vector<ScreenRect> rects;
     std::vector<QString> names;
-    std::vector<ScreenWrapFlags> wrapFlags;
+    std::vector<MonitorWraps> wraps;
 
     int desktopLeft = 0;  // the smallest left edge of all screens
     int desktopRight = 0; // the greatest right edge of all screens
@@ -66,6 +60,10 @@ public:
     // wholly on that side that share a row with it, the one nearest to it,
     // the first in table order on a tie; -1 when there is none.
     int neighbour(int i, bool toLeft) const;
+
+    // Takes each screen's switches from the choices, by output name; a
+    // monitor not named there has them off.
+    void applyWraps(const QHash<QString, MonitorWraps> &byMonitor);
 
     // The index of the screen with this output name, or -1.
     int indexOf(const QString &name) const;

@@ -1,15 +1,12 @@
 #include "screendarkencurtain.h"
 #include "ui_screendarkencurtain.h"
 
-#include "enginestate.h"
-
 #include <QRegion>
 
-ScreenDarkenCurtain::ScreenDarkenCurtain(uint screen)
+ScreenDarkenCurtain::ScreenDarkenCurtain(int screen, const ScreenRect &r, int darkness)
     : QWidget(nullptr), ui(new Ui::ScreenDarkenCurtain), screenIndex(screen)
 {
     ui->setupUi(this);
-    const ScreenRect &r = engineState.screenTable().rects.at(screen);
     setMinimumSize(r.width(), r.height());
     setMaximumSize(r.width(), r.height());
     setStyleSheet("background-color: black;");
@@ -22,7 +19,7 @@ ScreenDarkenCurtain::ScreenDarkenCurtain(uint screen)
                    Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput);
     setGeometry(r.left, r.top, r.width(), r.height());
     setMask(QRegion(0, 0, width(), height()));
-    setWindowOpacity(engineState.curtainOpacityPercent / 100.0);
+    setWindowOpacity(darkness / 100.0);
 }
 
 ScreenDarkenCurtain::~ScreenDarkenCurtain()

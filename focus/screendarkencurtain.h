@@ -1,5 +1,7 @@
 #pragma once
 
+#include "screentable.h"
+
 #include <QWidget>
 
 namespace Ui {
@@ -15,13 +17,13 @@ class ScreenDarkenCurtain : public QWidget
 
 public:
     // Builds the curtain for the screen at this position of the screen
-    // table; the caller shows it.
-    explicit ScreenDarkenCurtain(uint screen);
+    // table, over `area`, `darkness` percent black; the caller shows it.
+    ScreenDarkenCurtain(int screen, const ScreenRect &area, int darkness);
     ~ScreenDarkenCurtain() override;
 
-    uint screen() const { return screenIndex; }
+    int screen() const { return screenIndex; }
 
 private:
     Ui::ScreenDarkenCurtain *ui;
-    uint screenIndex;
+    int screenIndex;
 };

@@ -1,7 +1,5 @@
 #include "windowcanvas.h"
 
-#include "enginestate.h"
-
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,51 +10,55 @@ WindowCanvas::WindowCanvas(QWidget *parent) : QWidget(parent) {}
 
 WindowCanvas::~WindowCanvas() = default;
 
+void WindowCanvas::setSnapshot(std::shared_ptr<const Snapshot> snapshot)
+{
+    shown = std::move(snapshot);
+    update();
+}
+
 void WindowCanvas::computeLayout()
 {
-    const ScreenTable &table = engineState.screenTable();
-    const std::uint64_t generation = engineState.screens.generation();
-    if (laidOutFor == generation && laidOutSize == size())
+    if (!shown || (laidOut && laidOutFor == shown->layout && laidOutSize == size()))
         return;
-    map = MapGeometry::compute(table.rects, size());
-    laidOutFor = generation;
+    map = MapGeometry::compute(shown->screens.rects, size());
+    laidOut = true;
+    laidOutFor = shown->layout;
     laidOutSize = size();
     scaleDivisor = map.scaleDivisor;
     layoutWidth = map.layoutWidth;
     layoutHeight = map.layoutHeight;
 }
 
-bool WindowCanvas::isOn(const Marker &marker)
+bool WindowCanvas::isOn(const Snapshot &s, const Marker &marker)
 {
-    const ScreenWrapFlags &f = engineState.screenTable().wrapFlags[marker.screen];
     switch (marker.edge) {
     case Edge::Top:
-        return f.wrapTop;
+        return s.screens.wraps[marker.screen].top;
     case Edge::Bottom:
-        return f.wrapBottom;
+        return s.screens.wraps[marker.screen].bottom;
     case Edge::Left:
-        return engineState.allowLeftWrap;
+        return s.choices.allowLeftWrap;
     case Edge::Right:
-        return engineState.allowRightWrap;
+        return s.choices.allowRightWrap;
     }
     return false;
 }
 
-void WindowCanvas::flip(const Marker &marker)
+void WindowCanvas::flip(Choices &c, const ScreenTable &screens, const Marker &marker)
 {
-    ScreenWrapFlags &f = engineState.screens.editable().wrapFlags[marker.screen];
+    MonitorWraps &own = c.monitorWraps[screens.names[marker.screen]];
     switch (marker.edge) {
     case Edge::Top:
-        f.wrapTop.flip();
+        own.top = !screens.wraps[marker.screen].top;
         break;
     case Edge::Bottom:
-        f.wrapBottom.flip();
+        own.bottom = !screens.wraps[marker.screen].bottom;
         break;
     case Edge::Left:
-        engineState.allowLeftWrap.flip();
+        c.allowLeftWrap = !c.allowLeftWrap;
         break;
     case Edge::Right:
-        engineState.allowRightWrap.flip();
+        c.allowRightWrap = !c.allowRightWrap;
         break;
     }
 }
@@ -65,7 +67,7 @@ void WindowCanvas::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.drawRect(0, 0, width() - 1, height() - 1);
-    if (engineState.screenTable().rects.empty())
+    if (!shown || shown->screens.rects.empty())
         return;
     computeLayout();
     const int k = static_cast<int>(scaleDivisor);
@@ -77,7 +79,7 @@ void WindowCanvas::paintEvent(QPaintEvent *)
     const QFontMetrics metrics = painter.fontMetrics();
 
     for (const ScreenShape &s : shapes()) {
-        const ScreenRect &r = engineState.screenTable().rects[s.screen];
+        const ScreenRect &r = shown->screens.rects[s.screen];
         painter.setBrush(QBrush(Qt::cyan, Qt::SolidPattern));
         painter.drawRect(s.outline);
 
@@ -91,40 +93,37 @@ void WindowCanvas::paintEvent(QPaintEvent *)
                          s.outline.y() + static_cast<int>((sh + fh / 2) * 0.5), text);
 
         for (const Marker &m : s.markers) {
-            painter.setBrush(QBrush(isOn(m) ? Qt::green : Qt::red, Qt::SolidPattern));
+            painter.setBrush(QBrush(isOn(*shown, m) ? Qt::green : Qt::red, Qt::SolidPattern));
             painter.drawPolygon(m.polygon, Qt::OddEvenFill);
         }
     }
 }
 
-bool WindowCanvas::event(QEvent *e)
+void WindowCanvas::mousePressEvent(QMouseEvent *e)
 {
-    QWidget::event(e);
-    if (e->type() == QEvent::MouseButtonPress) {
-        const QPoint p = static_cast<QMouseEvent *>(e)->pos();
-        // Before the first paint there is no layout, and after a change of
-        // the desktop the layout is of screens that may be gone: nothing can
-        // be hit until the map is drawn again.
-        if (laidOutFor == engineState.screens.generation()) {
-            // Screens stacked at the desktop's edge each carry its marker;
-            // one press flips that wrap once.
-            bool leftFlipped = false, rightFlipped = false, flipped = false;
-            for (const ScreenShape &s : shapes()) {
-                for (const Marker &m : s.markers) {
-                    if (!m.polygon.containsPoint(p, Qt::OddEvenFill))
-                        continue;
-                    if (m.edge == Edge::Left && std::exchange(leftFlipped, true))
-                        continue;
-                    if (m.edge == Edge::Right && std::exchange(rightFlipped, true))
-                        continue;
-                    flip(m);
-                    flipped = true;
-                }
-            }
-            if (flipped)
-                emit wrapsChanged();
+    QWidget::mousePressEvent(e);
+    // Before the first paint there is no layout, and after a change of the
+    // desktop the layout is of screens that may be gone: nothing can be hit
+    // until the map is drawn again.
+    if (!shown || !laidOut || laidOutFor != shown->layout)
+        return;
+    const QPoint p = e->pos();
+    // Screens stacked at the desktop's edge each carry its marker; one press
+    // flips that wrap once.
+    Choices choices = shown->choices;
+    bool leftFlipped = false, rightFlipped = false, flipped = false;
+    for (const ScreenShape &s : shapes()) {
+        for (const Marker &m : s.markers) {
+            if (!m.polygon.containsPoint(p, Qt::OddEvenFill))
+                continue;
+            if (m.edge == Edge::Left && std::exchange(leftFlipped, true))
+                continue;
+            if (m.edge == Edge::Right && std::exchange(rightFlipped, true))
+                continue;
+            flip(choices, shown->screens, m);
+            flipped = true;
         }
-        repaint();
     }
-    return true;
+    if (flipped)
+        emit wrapsChanged(choices);
 }

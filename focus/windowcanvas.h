@@ -1,15 +1,17 @@
 #pragma once
 
 #include "mapgeometry.h"
+#include "snapshot.h"
 
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 // The map of the screens on the main window: one cyan rectangle per screen,
 // to scale and labelled with its resolution, and around them the wrap-edge
 // markers, green when the wrap is on and red when off. A press on a marker
-// flips its wrap. It follows the current screen table: a new table is laid
-// out at the next paint.
+// asks for its wrap to be flipped. It shows the snapshot it is given: a new
+// layout is laid out at the next paint.
 class WindowCanvas : public QWidget
 {
     Q_OBJECT
@@ -22,33 +24,39 @@ public:
     using Marker = MapGeometry::Marker;
     using ScreenShape = MapGeometry::ScreenShape;
 
+    // The screens and switches to show.
+    void setSnapshot(std::shared_ptr<const Snapshot> snapshot);
+
     // Desktop pixels per canvas pixel; 0 until the first paint has laid the
     // map out.
     unsigned scaleDivisor = 0;
     unsigned layoutWidth = 0;
     unsigned layoutHeight = 0;
 
-    // Lays the map out for the current screen table and the canvas's size,
-    // unless it already is.
+    // Lays the map out for the shown screens and the canvas's size, unless
+    // it already is.
     void computeLayout();
 
     // The screens and markers where the last layout put them.
     QVector<ScreenShape> shapes() const { return map.shapes; }
 
-    // The wrap a marker shows, and flipping it.
-    static bool isOn(const Marker &marker);
-    static void flip(const Marker &marker);
+    // The wrap a marker shows, and the choices with it flipped.
+    static bool isOn(const Snapshot &snapshot, const Marker &marker);
+    static void flip(Choices &choices, const ScreenTable &screens, const Marker &marker);
 
 signals:
-    // A press has flipped one or more wraps.
-    void wrapsChanged();
+    // A press has flipped one or more wraps: the choices as they are now to
+    // be.
+    void wrapsChanged(const Choices &choices);
 
 protected:
-    bool event(QEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
 
 private:
+    std::shared_ptr<const Snapshot> shown;
     MapGeometry map;
-    std::uint64_t laidOutFor = 0; // the table generation, 0 for none
+    bool laidOut = false;
+    std::uint64_t laidOutFor = 0; // the layout of the snapshot laid out
     QSize laidOutSize;
 };

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPoint>
 #include <QRect>
 #include <QString>
 #include <QtGui/qwindowdefs.h>
@@ -19,8 +18,9 @@ struct PlatformScreen
 };
 
 // Everything Pellmar needs from the window system, and nothing more: the
-// cursor, the screens and their changes, pointer device motion, and whether
-// a program may move the cursor at all. Called on the GUI thread only.
+// screens and their changes, the engine's own view of the pointer, and
+// whether a program may move the cursor at all. Called on the GUI thread
+// only. Made by makePlatform().
 class Platform : public QObject
 {
     Q_OBJECT
@@ -28,13 +28,6 @@ class Platform : public QObject
 public:
     using QObject::QObject;
     ~Platform() override;
-
-    virtual QPoint cursorPos() = 0;
-    // The cursor with the modifier keys and buttons held, where the window
-    // system tells them (else none).
-    virtual PointerReading pointerReading() = 0;
-    // Moves the cursor: the polling engine's moves, made on the GUI thread.
-    virtual void setCursorPos(int x, int y) = 0;
 
     // The screens in the window system's order.
     virtual std::vector<PlatformScreen> screens() = 0;
@@ -49,10 +42,10 @@ public:
     // the desktop: no entry in task lists or pagers.
     virtual void markAsOverlay(WId window) = 0;
 
-    // The engine thread's own watch on pointer device motion and the
-    // pointer, owned by the platform; null where the window system does not
-    // report device motion, and the engine then polls through the GUI
-    // thread. A pointer warped by a program makes no device motion.
+    // The engine thread's own view of the pointer, owned by the platform:
+    // it reads and moves the pointer, and where it reports device motion
+    // the engine sleeps until the device moves, else it polls. Null where
+    // the window system lets no program read the pointer.
     virtual PointerWatch *pointerWatch() = 0;
 
 signals:

@@ -2,7 +2,6 @@
 
 #include "x11pointerwatch.h"
 
-#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -48,7 +47,8 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name)
 
 } // namespace
 
-X11Platform::X11Platform(QObject *parent) : Platform(parent)
+X11Platform::X11Platform(bool listenForMotion, QObject *parent)
+    : Platform(parent), listen(listenForMotion)
 {
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen *screen) {
         watchScreen(screen);
@@ -66,33 +66,6 @@ X11Platform::~X11Platform() = default;
 void X11Platform::watchScreen(QScreen *screen)
 {
     connect(screen, &QScreen::geometryChanged, this, &Platform::screensChanged);
-}
-
-QPoint X11Platform::cursorPos()
-{
-    return QCursor::pos();
-}
-
-PointerReading X11Platform::pointerReading()
-{
-    PointerReading r;
-#ifdef PELLMAR_HAVE_XCB
-    if (xcb_connection_t *c = qtConnection()) {
-        if (X11PointerWatch::query(c, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, r))
-            return r;
-    }
-#endif
-    const QPoint p = QCursor::pos();
-    r.x = p.x();
-    r.y = p.y();
-    return r;
-}
-
-void X11Platform::setCursorPos(int x, int y)
-{
-    // Only the polling engine asks for moves; where the pointer is watched,
-    // the engine makes them itself on its own connection.
-    QCursor::setPos(x, y);
 }
 
 std::vector<PlatformScreen> X11Platform::screens()
@@ -157,11 +130,8 @@ PointerWatch *X11Platform::pointerWatch()
     if (watchTried)
         return watch.get();
     watchTried = true;
-    // The polling engine, as where the server reports no device motion:
-    // for measuring what the event-driven engine saves.
-    if (qEnvironmentVariableIsSet("PELLMAR_NO_DEVICE_MOTION") ||
-        qEnvironmentVariableIsSet("PELLMAR_PLAIN_LOOP") || QGuiApplication::platformName() != "xcb")
+    if (QGuiApplication::platformName() != "xcb")
         return nullptr;
-    watch = X11PointerWatch::open(qgetenv("DISPLAY"));
+    watch = X11PointerWatch::open(qgetenv("DISPLAY"), listen);
     return watch.get();
 }

@@ -8,22 +8,21 @@
 class QScreen;
 class X11PointerWatch;
 
-// The window system as an X11 desktop has it: the cursor and the screens
-// through Qt (which speaks RandR), device motion from XInput 2 raw events on
-// a connection of the engine's own. On Qt platforms other than xcb
-// (offscreen tests, other systems) it still gives the cursor and screens;
-// device motion is then not reported.
+// The window system as an X11 desktop has it: the screens through Qt (which
+// speaks RandR), the pointer and device motion (XInput 2 raw events) on a
+// connection of the engine's own. On Qt platforms other than xcb (offscreen
+// tests, other systems) it still gives the screens; the pointer is then out
+// of reach.
 class X11Platform : public Platform
 {
     Q_OBJECT
 
 public:
-    explicit X11Platform(QObject *parent = nullptr);
+    // `listen`: hear device motion where the server reports it; without it
+    // the engine polls the pointer.
+    explicit X11Platform(bool listen, QObject *parent = nullptr);
     ~X11Platform() override;
 
-    QPoint cursorPos() override;
-    PointerReading pointerReading() override;
-    void setCursorPos(int x, int y) override;
     std::vector<PlatformScreen> screens() override;
     bool cursorControlAvailable() override;
     PointerWatch *pointerWatch() override;
@@ -39,4 +38,5 @@ private:
 
     std::unique_ptr<X11PointerWatch> watch;
     bool watchTried = false;
+    bool listen;
 };

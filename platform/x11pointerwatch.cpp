@@ -10,7 +10,7 @@
 #include <xcb/xinput.h>
 #endif
 
-std::unique_ptr<X11PointerWatch> X11PointerWatch::open(const QByteArray &display)
+std::unique_ptr<X11PointerWatch> X11PointerWatch::open(const QByteArray &display, bool listen)
 {
 #ifdef PELLMAR_HAVE_XINPUT
     std::unique_ptr<X11PointerWatch> w(new X11PointerWatch());
@@ -18,16 +18,33 @@ std::unique_ptr<X11PointerWatch> X11PointerWatch::open(const QByteArray &display
     xcb_connection_t *c = w->connection;
     if (xcb_connection_has_error(c))
         return nullptr;
+    w->root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    w->wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (w->wakeFd < 0)
+        return nullptr;
+    if (listen)
+        w->listening = w->listenForRawMotion();
+    return w;
+#else
+    Q_UNUSED(display);
+    Q_UNUSED(listen);
+    return nullptr;
+#endif
+}
+
+bool X11PointerWatch::listenForRawMotion()
+{
+#ifdef PELLMAR_HAVE_XINPUT
+    xcb_connection_t *c = connection;
     const xcb_query_extension_reply_t *ext = xcb_get_extension_data(c, &xcb_input_id);
     if (!ext || !ext->present)
-        return nullptr;
+        return false;
     xcb_input_xi_query_version_reply_t *version =
         xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 0), nullptr);
     const bool xi2 = version && version->major_version >= 2;
     std::free(version);
     if (!xi2)
-        return nullptr;
-    w->root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        return false;
     // Master devices: one event per motion, whichever device made it.
     struct
     {
@@ -35,19 +52,15 @@ std::unique_ptr<X11PointerWatch> X11PointerWatch::open(const QByteArray &display
         std::uint32_t bits;
     } mask = {{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_MOTION};
     xcb_generic_error_t *error =
-        xcb_request_check(c, xcb_input_xi_select_events_checked(c, w->root, 1, &mask.head));
+        xcb_request_check(c, xcb_input_xi_select_events_checked(c, root, 1, &mask.head));
     if (error) {
         std::free(error);
-        return nullptr;
+        return false;
     }
-    w->inputOpcode = ext->major_opcode;
-    w->wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (w->wakeFd < 0)
-        return nullptr;
-    return w;
+    inputOpcode = ext->major_opcode;
+    return true;
 #else
-    Q_UNUSED(display);
-    return nullptr;
+    return false;
 #endif
 }
 
@@ -125,22 +138,15 @@ bool X11PointerWatch::waitForMotion(int timeoutMs, bool motionWakes)
 
 bool X11PointerWatch::readPointer(PointerReading &reading)
 {
-    return query(connection, root, reading);
-}
-
-bool X11PointerWatch::query(xcb_connection_t *c, std::uint32_t root, PointerReading &reading)
-{
 #ifdef PELLMAR_HAVE_XINPUT
     xcb_query_pointer_reply_t *reply =
-        xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr);
+        xcb_query_pointer_reply(connection, xcb_query_pointer(connection, root), nullptr);
     if (!reply)
         return false;
     reading = fromX(reply->root_x, reply->root_y, reply->mask);
     std::free(reply);
     return true;
 #else
-    Q_UNUSED(c);
-    Q_UNUSED(root);
     Q_UNUSED(reading);
     return false;
 #endif

@@ -18,11 +18,13 @@ struct xcb_connection_t;
 class X11PointerWatch : public PointerWatch
 {
 public:
-    // Null where there is no X server, or it lacks XInput 2 (or Pellmar was
-    // built without it).
-    static std::unique_ptr<X11PointerWatch> open(const QByteArray &display);
+    // Null where there is no X server (or Pellmar was built without xcb).
+    // With `listen`, raw motion is heard where the server has XInput 2;
+    // otherwise, or without it, the engine polls through this connection.
+    static std::unique_ptr<X11PointerWatch> open(const QByteArray &display, bool listen);
     ~X11PointerWatch() override;
 
+    bool reportsMotion() const override { return listening; }
     bool waitForMotion(int timeoutMs, bool motionWakes) override;
     bool readPointer(PointerReading &reading) override;
     void takeDeviceMotion(double &dx, double &dy) override;
@@ -38,12 +40,10 @@ public:
 
     // A reading from a QueryPointer reply's position and state mask.
     static PointerReading fromX(int x, int y, unsigned mask);
-    // Reads the pointer on any connection to the server; false if it
-    // cannot.
-    static bool query(xcb_connection_t *c, std::uint32_t root, PointerReading &reading);
 
 private:
     X11PointerWatch() = default;
+    bool listenForRawMotion();
     // Takes every event received, from the socket too if `readSocket`;
     // returns whether one was motion.
     bool drain(bool readSocket);
@@ -51,6 +51,7 @@ private:
     xcb_connection_t *connection = nullptr;
     std::uint32_t root = 0;
     std::uint8_t inputOpcode = 0;
+    bool listening = false;
     int wakeFd = -1;
     double motionX = 0; // raw device motion summed since it was last taken
     double motionY = 0;

@@ -6,24 +6,34 @@ multi-screen desktop (tools/virtual-desktop.sh; needs root):
 
 Prints a table: CPU share of one core with the pointer still and while it
 moves at 250 and 1000 motions a second, for pellmar and, in the same run,
-for the plain loop that samples every 100 µs (the yardstick), for pellmar's
-polling engine (what it falls back to where the X server reports no device
-motion) and for the X server alone; reaction time from a pointer put on a
-wrapping edge until an X client hears it move off it; and resident memory.
-The pointer is driven as a device would drive it (XTest motion); warps by
-another program (XWarpPointer) are timed separately. Each row names its
-target and whether this run met it.
+for the yardstick, for pellmar's polling engine (pellmar with
+PELLMAR_NO_DEVICE_MOTION=1: what it falls back to where the X server reports
+no device motion) and for the X server alone; reaction time from a pointer
+put on a wrapping edge until an X client hears it move off it; and resident
+memory. The pointer is driven as a device would drive it (XTest motion);
+warps by another program (XWarpPointer) are timed separately. Each row
+names its target and whether this run met it.
+
+The yardstick is pellmar-yardstick (tools/yardstick): the first version's
+plain loop on its own, a cursor sample and a readout refresh every 100 µs
+and a speed every 150 ms, with no wrapping. It is taken from the folder of
+the pellmar this run measures (build/pellmar, or $PELLMAR_BIN); where it is
+missing and that folder is a CMake build, it is built there first
+(cmake --build DIR --target pellmar_yardstick).
 """
 import argparse
 import os
 import platform
 import random
+import signal
 import statistics
+import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from desktop import Desktop, MotionWatcher, Pellmar, cpu_seconds, wait_for  # noqa: E402
+from desktop import PELLMAR, Desktop, MotionWatcher, Pellmar, cpu_seconds, wait_for  # noqa: E402
 
 LAYOUT = "1920x1080+0+0 1280x1024+1920+0"
 RIGHT_EDGE = 3199
@@ -83,9 +93,77 @@ def start_pellmar(desk, extra_env=None):
     return app
 
 
+def yardstick_binary():
+    """pellmar-yardstick beside the pellmar this run measures, built first
+    if it is missing and pellmar sits in a CMake build (both land at the
+    top of theirs); exits with a message where it cannot be had."""
+    folder = os.path.dirname(os.path.abspath(PELLMAR))
+    path = os.path.join(folder, "pellmar-yardstick")
+    if os.access(path, os.X_OK):
+        return path
+    if not os.path.isfile(os.path.join(folder, "CMakeCache.txt")):
+        sys.exit(f"benchmark: the yardstick {path} is missing, and {folder} is not a CMake build "
+                 "to build it in; build the target pellmar_yardstick in the build of the pellmar "
+                 "measured (set PELLMAR_BIN to that build's pellmar)")
+    command = ["cmake", "--build", folder, "--target", "pellmar_yardstick"]
+    print(f"benchmark: the yardstick {path} is missing; building it: {' '.join(command)}",
+          file=sys.stderr, flush=True)
+    status = subprocess.run(command).returncode
+    if status != 0 or not os.access(path, os.X_OK):
+        sys.exit(f"benchmark: building the yardstick failed (cmake status {status}); is "
+                 f"tools/yardstick part of the build in {folder}?")
+    return path
+
+
+class Yardstick:
+    """pellmar-yardstick on the desktop, started and ended as Pellmar is.
+    Closing its window hides it, as the first version hid into its tray."""
+
+    def __init__(self, desktop, binary):
+        self.desktop = desktop
+        desktop.x.move(700, 500)
+        self.log = tempfile.TemporaryFile("w+")
+        self.proc = subprocess.Popen([binary], env=desktop.env, stdout=self.log,
+                                     stderr=subprocess.STDOUT)
+        self.window = wait_for(self._find_window, 10, 0.05)
+        assert self.window, "the yardstick's window did not appear:\n" + self.output()
+        time.sleep(2)
+
+    def _find_window(self):
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Pellmar yardstick$"],
+                           env=self.desktop.env, capture_output=True, text=True)
+        ids = r.stdout.split()
+        return ids[0] if ids else None
+
+    def main_window_visible(self):
+        out = subprocess.run(["xwininfo", "-id", str(self.window)], env=self.desktop.env,
+                             capture_output=True, text=True).stdout
+        return "IsViewable" in out
+
+    def output(self):
+        self.log.seek(0)
+        return self.log.read()
+
+    def stop(self, timeout=10):
+        """Ends it with SIGTERM; returns its exit status."""
+        try:
+            if self.proc.poll() is None:
+                self.proc.send_signal(signal.SIGTERM)
+            status = self.proc.wait(timeout)
+            if status != 0:
+                sys.stderr.write(f"pellmar-yardstick ended with {status}:\n{self.output()}\n")
+            return status
+        finally:
+            if self.proc.poll() is None:
+                self.proc.kill()
+                self.proc.wait()
+            self.log.close()
+
+
 def hide_to_tray(app):
     """Closes the window as a window manager's close button does: Pellmar
-    hides it in the tray, where it spends most of a working day."""
+    hides it in the tray, where it spends most of a working day (the
+    yardstick hides it as well)."""
     app.desktop.x.request_close(app.window)
     wait_for(lambda: not app.main_window_visible(), 5)
     time.sleep(0.5)
@@ -129,6 +207,7 @@ def main():
     still_s, move_s, soak_s, trials, long_still, runs = (
         (3, 3, 10, 20, 0.5, 1) if args.quick else (10, 10, 60, 100, 2.0, 3))
 
+    yardstick = yardstick_binary()
     desk = Desktop(LAYOUT)
     try:
         desk.start_tray()
@@ -137,10 +216,10 @@ def main():
         # The floor: the X server moving the pointer with no client at all.
         _, floor_x = moving_cost(desk, [os.getpid(), xpid], move_s, 250, runs)
 
-        # The yardstick: the plain 100 µs loop, a sample and a readout every
-        # pass. And the polling engine, as where no device motion is
-        # reported.
-        plain = start_pellmar(desk, {"PELLMAR_PLAIN_LOOP": "1"})
+        # The yardstick: the first version's plain 100 µs loop, a sample and
+        # a readout every pass. And the polling engine, as where no device
+        # motion is reported.
+        plain = Yardstick(desk, yardstick)
         hide_to_tray(plain)
         plain250 = moving_cost(desk, [plain.proc.pid, xpid], move_s, 250)
         plain_status = plain.stop()
@@ -203,8 +282,8 @@ def main():
           f"| ≤ 8%: {mark(ev1000[0] <= 8)} |")
     print(f"| same, 250 motions/s, window shown (live readout) | {shown250[0]:.2f}% "
           f"(X server: {shown250[1]:.2f}%) | |")
-    print(f"| yardstick: the plain 100 µs loop, 250 motions/s | {plain250[0]:.1f}% "
-          f"(X server: {plain250[1]:.1f}%) | |")
+    print(f"| yardstick: the first version's plain 100 µs loop, 250 motions/s "
+          f"| {plain250[0]:.1f}% (X server: {plain250[1]:.1f}%) | |")
     print(f"| polling engine (no device motion reported), 250 motions/s | {poll250[0]:.1f}% "
           f"(X server: {poll250[1]:.1f}%) | |")
     print(f"| same, 1000 motions/s | {poll1000[0]:.1f}% (X server: {poll1000[1]:.1f}%) | |")

@@ -4,8 +4,7 @@
 #include "platform.h"
 
 // A window system in memory, for tests: screens that change on request, a
-// cursor that moves as a device or as another program moves it, and a log
-// of every cursor move Pellmar asks for.
+// cursor that moves as a device or as another program moves it.
 class FakePlatform : public Platform
 {
     Q_OBJECT
@@ -14,17 +13,9 @@ public:
     explicit FakePlatform(std::vector<PlatformScreen> screens = {}, QObject *parent = nullptr);
     ~FakePlatform() override;
 
-    QPoint cursorPos() override;
-    PointerReading pointerReading() override
-    {
-        PointerReading r;
-        pointer.readPointer(r);
-        return r;
-    }
-    void setCursorPos(int x, int y) override;
     std::vector<PlatformScreen> screens() override { return screenList; }
     bool cursorControlAvailable() override { return controlAvailable; }
-    PointerWatch *pointerWatch() override { return reportsMotion ? &pointer : nullptr; }
+    PointerWatch *pointerWatch() override { return readable ? &pointer : nullptr; }
     bool compositorRunning() override { return compositor; }
     void markAsOverlay(WId window) override { overlays.push_back(window); }
 
@@ -36,11 +27,12 @@ public:
     void warp(int x, int y) { pointer.warp(x, y); }
     QPoint cursor() { return pointer.position(); }
 
-    bool reportsMotion = true;
+    // Whether the engine may read the pointer at all; whether device
+    // motion is reported is the pointer's (FakePointer::setReportsMotion).
+    bool readable = true;
     bool controlAvailable = true;
     bool compositor = true;
     std::vector<WId> overlays; // every window marked as an overlay
     std::vector<PlatformScreen> screenList;
     FakePointer pointer;
-    std::vector<QPoint> moves; // every setCursorPos, in order
 };

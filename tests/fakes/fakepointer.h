@@ -13,12 +13,16 @@
 class FakePointer : public PointerWatch
 {
 public:
+    bool reportsMotion() const override { return motionReported; }
     bool waitForMotion(int timeoutMs, bool motionWakes) override;
     bool readPointer(PointerReading &reading) override;
     void takeDeviceMotion(double &dx, double &dy) override;
     void wake() override;
     void movePointer(int x, int y) override;
 
+    // Whether device motion is reported (the engine watches) or not (it
+    // polls); set before the engine starts.
+    void setReportsMotion(bool on) { motionReported = on; }
     // The device moves the pointer there.
     void moveDevice(int x, int y);
     // A program puts it there: no device motion.
@@ -47,4 +51,5 @@ private:
     unsigned keysHeld = 0;
     bool buttonHeld = false;
     double motionX = 0, motionY = 0;
+    bool motionReported = true;
 };

@@ -7,17 +7,6 @@ FakePlatform::FakePlatform(std::vector<PlatformScreen> screens, QObject *parent)
 
 FakePlatform::~FakePlatform() = default;
 
-QPoint FakePlatform::cursorPos()
-{
-    return pointer.position();
-}
-
-void FakePlatform::setCursorPos(int x, int y)
-{
-    moves.push_back(QPoint(x, y));
-    pointer.warp(x, y);
-}
-
 void FakePlatform::setScreens(std::vector<PlatformScreen> list)
 {
     screenList = std::move(list);

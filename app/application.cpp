@@ -1,0 +1,257 @@
+#include "application.h"
+
+#include "autostart.h"
+#include "engine.h"
+#include "focuscurtains.h"
+#include "platform.h"
+#include "preferencesdialog.h"
+#include "trayicon.h"
+#include "window_main.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QTimer>
+
+Application::Application(std::unique_ptr<Platform> platform, SettingsCtrl settings,
+                         QObject *parent)
+    : QObject(parent), windowSystem(std::move(platform)), store(std::move(settings)),
+      screenSettle(new QTimer(this)), saveSoon(new QTimer(this))
+{
+    screenSettle->setSingleShot(true);
+    screenSettle->setInterval(screenSettleMs);
+    connect(windowSystem.get(), &Platform::screensChanged, screenSettle,
+            qOverload<>(&QTimer::start));
+    connect(screenSettle, &QTimer::timeout, this, &Application::rebuildScreens);
+    saveSoon->setSingleShot(true);
+    saveSoon->setInterval(saveDelayMs);
+    connect(saveSoon, &QTimer::timeout, this, &Application::saveNow);
+}
+
+Application::~Application()
+{
+    stop();
+}
+
+void Application::start()
+{
+    if (started)
+        return;
+    started = true;
+    current = store.load();
+
+    worker = std::make_unique<Engine>();
+    connect(worker.get(), &Engine::focusScreen, this, &Application::focusScreen);
+    Platform *platform = windowSystem.get();
+    focus = std::make_unique<FocusCurtains>([platform](WId w) { platform->markAsOverlay(w); });
+    mainWindow = std::make_unique<Window_Main>();
+    connect(worker.get(), &Engine::readout, mainWindow.get(), &Window_Main::showReadout);
+    connect(mainWindow.get(), &Window_Main::choicesEdited, this, &Application::setChoices);
+    connect(mainWindow.get(), &Window_Main::preferencesWanted, this,
+            &Application::showPreferences);
+    connect(mainWindow.get(), &Window_Main::closeWanted, this, &Application::closeWindow);
+    connect(mainWindow.get(), &Window_Main::shownChanged, this, [this](bool shown) {
+        if (shown) { // a compositor may have come or gone
+            compositor = windowSystem->compositorRunning();
+            publish();
+        }
+        if (trayIcon)
+            trayIcon->showWindowShown(shown);
+        worker->setReadoutShown(shown);
+    });
+
+    rebuildScreens();
+    worker->start(windowSystem->pointerWatch());
+
+    if (TrayIcon::available()) {
+        trayIcon = std::make_unique<TrayIcon>();
+        connect(trayIcon.get(), &TrayIcon::pauseToggled, this, &Application::setPaused);
+        connect(trayIcon.get(), &TrayIcon::startAtLoginToggled, this,
+                &Application::setStartAtLogin);
+        connect(trayIcon.get(), &TrayIcon::preferencesWanted, this,
+                &Application::showPreferences);
+        connect(trayIcon.get(), &TrayIcon::exitWanted, this, &Application::exit);
+        connect(trayIcon.get(), &TrayIcon::clicked, mainWindow.get(), &QWidget::show);
+        connect(trayIcon.get(), &TrayIcon::hideShowWanted, this, [this] {
+            if (mainWindow->isVisible())
+                closeWindow();
+            else
+                mainWindow->show();
+        });
+        trayIcon->showState(current.paused, Autostart::forThisUser().isOn());
+    }
+}
+
+void Application::stop()
+{
+    if (!started)
+        return;
+    started = false;
+    worker->stop(); // nothing comes from the engine thread after this
+    trayIcon.reset();
+    preferencesDialog = nullptr; // goes with the window
+    mainWindow.reset();
+    focus.reset();
+    worker.reset();
+    qDebug() << "Settings: Saving Settings...\n";
+    saveNow();
+}
+
+void Application::rebuildScreens()
+{
+    std::vector<ScreenRect> rects;
+    std::vector<QString> names;
+    QStringList seen;
+    for (const PlatformScreen &s : windowSystem->screens()) {
+        const QRect &g = s.geometry;
+        rects.push_back(ScreenRect{g.left(), g.top(), g.right(), g.bottom()});
+        names.push_back(s.name);
+        seen << QString("%1 %2x%3%4%5%6%7")
+                    .arg(s.name.isEmpty() ? QString("(unnamed)") : s.name)
+                    .arg(g.width())
+                    .arg(g.height())
+                    .arg(g.x() < 0 ? "" : "+")
+                    .arg(g.x())
+                    .arg(g.y() < 0 ? "" : "+")
+                    .arg(g.y());
+    }
+    screens = ScreenTable(rects, names);
+    ++layout;
+    compositor = windowSystem->compositorRunning();
+    // The engine looks again at the new snapshot and the curtains come
+    // back over the new layout at once.
+    focus->setScreens(screens);
+    qDebug().noquote() << "Screens:" << seen.join(", ");
+    publish();
+}
+
+void Application::setChoices(const Choices &choices)
+{
+    if (choices == current)
+        return;
+    const bool pauseChanged = choices.paused != current.paused;
+    current = choices;
+    publish();
+    if (pauseChanged && trayIcon)
+        trayIcon->showState(current.paused, Autostart::forThisUser().isOn());
+    if (!saveSoon->isActive())
+        saveSoon->start();
+}
+
+void Application::publish()
+{
+    // What the layout no longer offers is switched off.
+    if (!screens.screenHeightsDiffer)
+        current.easyMove = false;
+    if (!screens.multipleScreens)
+        current.screenFocus = false;
+    auto next = std::make_shared<Snapshot>();
+    next->choices = current;
+    next->screens = screens;
+    next->screens.applyWraps(current.monitorWraps);
+    next->layout = layout;
+    published = next;
+    if (!current.screenFocus || current.paused)
+        focus->hideAll();
+    focus->setDarkness(current.screenFocusDarkness);
+    worker->publish(next);
+    mainWindow->showSnapshot(next, compositor);
+    if (preferencesDialog)
+        preferencesDialog->refresh(current, Autostart::forThisUser().isOn());
+}
+
+bool Application::savePending() const
+{
+    return saveSoon->isActive();
+}
+
+void Application::saveNow()
+{
+    saveSoon->stop();
+    store.save(current);
+}
+
+void Application::focusScreen(int screen, quint64 forLayout)
+{
+    // Decided here, as the request arrives: one sent before the desktop
+    // changed, or before Screen Focus went off, puts nothing up.
+    if (!published || forLayout != layout || !screens.multipleScreens || !current.screenFocus ||
+        current.paused)
+        return;
+    focus->focus(screen);
+}
+
+void Application::setPaused(bool on)
+{
+    Choices c = current;
+    c.paused = on;
+    setChoices(c);
+}
+
+void Application::setStartAtLogin(bool on)
+{
+    Autostart autostart = Autostart::forThisUser();
+    if (!autostart.setOn(on))
+        qWarning().noquote() << "Pellmar: could not" << (on ? "write" : "remove")
+                             << autostart.file();
+    const bool atLogin = autostart.isOn();
+    if (trayIcon)
+        trayIcon->showState(current.paused, atLogin);
+    if (preferencesDialog)
+        preferencesDialog->refresh(current, atLogin);
+}
+
+void Application::showPreferences()
+{
+    if (!preferencesDialog) {
+        PointerWatch *pointer = windowSystem->pointerWatch();
+        preferencesDialog =
+            new PreferencesDialog(pointer && pointer->reportsMotion(), mainWindow.get());
+        connect(preferencesDialog, &PreferencesDialog::choicesEdited, this,
+                &Application::setChoices);
+        connect(preferencesDialog, &PreferencesDialog::pauseToggled, this,
+                &Application::setPaused);
+        connect(preferencesDialog, &PreferencesDialog::startAtLoginToggled, this,
+                &Application::setStartAtLogin);
+    }
+    preferencesDialog->refresh(current, Autostart::forThisUser().isOn());
+    preferencesDialog->show();
+    preferencesDialog->raise();
+    preferencesDialog->activateWindow();
+}
+
+bool Application::obey(const QString &verb)
+{
+    if (verb == "pause" || verb == "resume" || verb == "toggle")
+        setPaused(verb == "toggle" ? !current.paused : verb == "pause");
+    else if (verb == "show")
+        mainWindow->bringToFront();
+    else
+        return false;
+    return true;
+}
+
+void Application::closeWindow()
+{
+    // Asked afresh: if the tray has gone away, closing ends the program.
+    // The application does not end by itself when its last window closes (a
+    // dismissed notice must not end a program hidden in the tray).
+    if (!trayIcon || !TrayIcon::available()) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    mainWindow->hide();
+    if (current.showCloseNotice) {
+        trayIcon->notify("Still Running!",
+                         "Pellmar is still running in the system tray. Click here to open.");
+        Choices c = current;
+        c.showCloseNotice = false;
+        setChoices(c);
+    }
+}
+
+void Application::exit()
+{
+    // Exit from the tray menu: the program ends, nothing is hidden or told.
+    qDebug() << "Closing...";
+    QCoreApplication::exit(0);
+}

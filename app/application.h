@@ -1,0 +1,106 @@
+#pragma once
+
+#include "choices.h"
+#include "screentable.h"
+#include "settingsctrl.h"
+#include "snapshot.h"
+
+#include <QObject>
+#include <memory>
+
+class Engine;
+class FocusCurtains;
+class Platform;
+class PreferencesDialog;
+class QTimer;
+class TrayIcon;
+class Window_Main;
+
+// The program: owns, in one place and one order, the window system
+// (platform), the settings store and the choices, the screens, the engine,
+// the curtains, the tray icon and the main window. Values go from here to
+// where they act: a choice the user makes comes in from a view, is kept
+// here, written to disk soon after, and handed on to the engine, the
+// curtains and the views as a new snapshot. GUI thread only.
+class Application : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `store` says where the choices are kept.
+    explicit Application(std::unique_ptr<Platform> platform, SettingsCtrl store = SettingsCtrl(),
+                         QObject *parent = nullptr);
+    ~Application() override; // stop()
+
+    // A burst of desktop changes (a dock bringing up its outputs one by one)
+    // settles into one rebuild this long after the last of them.
+    static constexpr int screenSettleMs = 200;
+    // A change is written this long after it was made, with every change
+    // made meanwhile: a dragged slider writes a few times, not once a step.
+    static constexpr int saveDelayMs = 300;
+
+    // In this order: the choices read; the engine, the curtains and the
+    // window made; the screens read and the first snapshot handed on; the
+    // engine started on the pointer; the tray icon shown. The caller shows
+    // the window.
+    void start();
+    // The other way round: the engine stopped and joined first, so nothing
+    // comes from it any more; the tray icon, the window and the curtains
+    // gone; the choices written. Once; start() again works.
+    void stop();
+
+    // Every change of a choice comes here: kept, shown, handed to the
+    // engine, and written within saveDelayMs.
+    void setChoices(const Choices &choices);
+    // Pausing: nothing moves the cursor and the curtains are down.
+    void setPaused(bool on);
+    // Start at login, by an XDG autostart entry.
+    void setStartAtLogin(bool on);
+    void showPreferences();
+    // A verb from another start of pellmar: "pause", "resume", "toggle" or
+    // "show"; returns whether it is one.
+    bool obey(const QString &verb);
+
+    // The engine's report: curtains over every screen of layout `layout`
+    // but `screen` (-1: all of them).
+    void focusScreen(int screen, quint64 layout);
+
+    const Choices &choices() const { return current; }
+    std::shared_ptr<const Snapshot> snapshot() const { return published; }
+    Platform &platform() const { return *windowSystem; }
+    Engine &engine() const { return *worker; }
+    FocusCurtains &curtains() const { return *focus; }
+    Window_Main *window() const { return mainWindow.get(); }
+    TrayIcon *tray() const { return trayIcon.get(); }
+    PreferencesDialog *preferences() const { return preferencesDialog; }
+    // Whether a write of the choices waits.
+    bool savePending() const;
+
+private:
+    // Reads the screens and publishes a new layout.
+    void rebuildScreens();
+    // Switches off what the layout does not offer, then hands the choices
+    // and the screens on as one snapshot.
+    void publish();
+    void saveNow();
+    // The user closed the window: hide it to the tray, or end where there
+    // is none.
+    void closeWindow();
+    void exit();
+
+    std::unique_ptr<Platform> windowSystem;
+    SettingsCtrl store;
+    Choices current;
+    ScreenTable screens;
+    quint64 layout = 0;
+    bool compositor = true;
+    std::shared_ptr<const Snapshot> published;
+    std::unique_ptr<Engine> worker;
+    std::unique_ptr<FocusCurtains> focus;
+    std::unique_ptr<Window_Main> mainWindow;
+    std::unique_ptr<TrayIcon> trayIcon;
+    PreferencesDialog *preferencesDialog = nullptr; // the window's child
+    QTimer *screenSettle;
+    QTimer *saveSoon;
+    bool started = false;
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+// A monitor's own wrap switches: its top row to its bottom row and back.
+struct MonitorWraps
+{
+    bool top = false;
+    bool bottom = false;
+    bool operator==(const MonitorWraps &o) const { return top == o.top && bottom == o.bottom; }
+    bool operator!=(const MonitorWraps &o) const { return !(*this == o); }
+};
+
+// Every choice the user makes that Pellmar keeps between runs, as one plain
+// value: the settings store reads and writes it, the application hands it
+// on, and the engine gets a read-only copy. The defaults live in the
+// settings store's table of keys; a value-initialised Choices is all off.
+struct Choices
+{
+    // The notice that Pellmar still runs in the tray, shown the first time
+    // the window is closed.
+    bool showCloseNotice = false;
+    // The desktop's outermost left and right columns wrap to each other.
+    bool allowLeftWrap = false;
+    bool allowRightWrap = false;
+    bool easyMove = false;
+    // The velocity thresholds, in pixels per 150 ms.
+    bool minVelocityOn = false;
+    int minVelocity = 0;
+    bool maxVelocityOn = false;
+    int maxVelocity = 0;
+    bool screenFocus = false;
+    int screenFocusDarkness = 0; // percent
+    // Nothing moves the pointer and no curtain is up.
+    bool paused = false;
+    // Control at the edge: while the bypass key (a ModifierKey bit, 0 for
+    // none) is held, or a button unless wrapWhileButtonHeld, no jump
+    // happens; with pushThrough above 0 a gated jump waits until the device
+    // has pushed that far beyond the edge.
+    unsigned bypassModifier = 0;
+    bool wrapWhileButtonHeld = false;
+    int pushThrough = 0;
+    // Each monitor's top and bottom wraps by output name, monitors
+    // unplugged for now included, so that they come back with it.
+    QHash<QString, MonitorWraps> monitorWraps;
+
+    bool operator==(const Choices &o) const;
+    bool operator!=(const Choices &o) const { return !(*this == o); }
+};

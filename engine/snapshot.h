@@ -1,0 +1,18 @@
+#pragma once
+
+#include "choices.h"
+#include "screentable.h"
+
+#include <cstdint>
+
+// What the rules read: the choices and the screens as they were when the
+// application published them, the screens' switches taken from the
+// choices. Immutable once published, so the engine reads it without a lock.
+struct Snapshot
+{
+    Choices choices;
+    ScreenTable screens;
+    // Counts the desktop's layouts: a screen index the engine reports is
+    // one of this layout's, and means nothing in another.
+    std::uint64_t layout = 0;
+};
