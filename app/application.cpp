@@ -10,21 +10,40 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QTimer>
 
-Application::Application(std::unique_ptr<Platform> platform, SettingsCtrl settings,
-                         QObject *parent)
+Application::Application(std::unique_ptr<Platform> platform, SettingsCtrl settings, QObject *parent)
     : QObject(parent), windowSystem(std::move(platform)), store(std::move(settings)),
-      screenSettle(new QTimer(this)), saveSoon(new QTimer(this))
+      screenSettle(new QTimer(this)), screenSettleCeiling(new QTimer(this)),
+      saveSoon(new QTimer(this)), settingsWatch(new QFileSystemWatcher(this)),
+      settingsChanged(new QTimer(this))
 {
+    // Each change puts the rebuild off until the changes settle, but never
+    // beyond the ceiling counted from the first change not yet shown.
     screenSettle->setSingleShot(true);
     screenSettle->setInterval(screenSettleMs);
-    connect(windowSystem.get(), &Platform::screensChanged, screenSettle,
-            qOverload<>(&QTimer::start));
+    screenSettleCeiling->setSingleShot(true);
+    screenSettleCeiling->setInterval(screenSettleCeilingMs);
+    connect(windowSystem.get(), &Platform::screensChanged, this, [this] {
+        screenSettle->start();
+        if (!screenSettleCeiling->isActive())
+            screenSettleCeiling->start();
+    });
     connect(screenSettle, &QTimer::timeout, this, &Application::rebuildScreens);
+    connect(screenSettleCeiling, &QTimer::timeout, this, &Application::rebuildScreens);
     saveSoon->setSingleShot(true);
     saveSoon->setInterval(saveDelayMs);
     connect(saveSoon, &QTimer::timeout, this, &Application::saveNow);
+    // A save replaces the file: a burst of notices, read once.
+    settingsChanged->setSingleShot(true);
+    settingsChanged->setInterval(100);
+    connect(settingsWatch, &QFileSystemWatcher::fileChanged, settingsChanged,
+            qOverload<>(&QTimer::start));
+    connect(settingsWatch, &QFileSystemWatcher::directoryChanged, settingsChanged,
+            qOverload<>(&QTimer::start));
+    connect(settingsChanged, &QTimer::timeout, this, &Application::takeOthersChanges);
 }
 
 Application::~Application()
@@ -38,6 +57,7 @@ void Application::start()
         return;
     started = true;
     current = store.load();
+    watchSettingsFile();
 
     worker = std::make_unique<Engine>();
     connect(worker.get(), &Engine::focusScreen, this, &Application::focusScreen);
@@ -46,8 +66,7 @@ void Application::start()
     mainWindow = std::make_unique<Window_Main>();
     connect(worker.get(), &Engine::readout, mainWindow.get(), &Window_Main::showReadout);
     connect(mainWindow.get(), &Window_Main::choicesEdited, this, &Application::setChoices);
-    connect(mainWindow.get(), &Window_Main::preferencesWanted, this,
-            &Application::showPreferences);
+    connect(mainWindow.get(), &Window_Main::preferencesWanted, this, &Application::showPreferences);
     connect(mainWindow.get(), &Window_Main::closeWanted, this, &Application::closeWindow);
     connect(mainWindow.get(), &Window_Main::shownChanged, this, [this](bool shown) {
         if (shown) { // a compositor may have come or gone
@@ -67,8 +86,7 @@ void Application::start()
         connect(trayIcon.get(), &TrayIcon::pauseToggled, this, &Application::setPaused);
         connect(trayIcon.get(), &TrayIcon::startAtLoginToggled, this,
                 &Application::setStartAtLogin);
-        connect(trayIcon.get(), &TrayIcon::preferencesWanted, this,
-                &Application::showPreferences);
+        connect(trayIcon.get(), &TrayIcon::preferencesWanted, this, &Application::showPreferences);
         connect(trayIcon.get(), &TrayIcon::exitWanted, this, &Application::exit);
         connect(trayIcon.get(), &TrayIcon::clicked, mainWindow.get(), &QWidget::show);
         connect(trayIcon.get(), &TrayIcon::hideShowWanted, this, [this] {
@@ -81,11 +99,12 @@ void Application::start()
     }
 }
 
-void Application::stop()
+bool Application::stop()
 {
     if (!started)
-        return;
+        return true;
     started = false;
+    settingsChanged->stop();
     worker->stop(); // nothing comes from the engine thread after this
     trayIcon.reset();
     preferencesDialog = nullptr; // goes with the window
@@ -93,11 +112,18 @@ void Application::stop()
     focus.reset();
     worker.reset();
     qDebug() << "Settings: Saving Settings...\n";
-    saveNow();
+    saveSoon->stop();
+    return store.save(current, SettingsCtrl::Report::Always);
 }
 
 void Application::rebuildScreens()
 {
+    screenSettle->stop();
+    screenSettleCeiling->stop();
+    // Stopped, nothing is there to follow the desktop: start() reads it
+    // afresh.
+    if (!started)
+        return;
     std::vector<ScreenRect> rects;
     std::vector<QString> names;
     QStringList seen;
@@ -139,18 +165,18 @@ void Application::setChoices(const Choices &choices)
 
 void Application::publish()
 {
-    // What the layout no longer offers is switched off.
-    if (!screens.screenHeightsDiffer)
-        current.easyMove = false;
-    if (!screens.multipleScreens)
-        current.screenFocus = false;
+    // What the layout does not offer (Easy Move without screens of
+    // different heights, Screen Focus on one screen) does nothing and is not
+    // shown while it does not; the choice itself stays, for the layout that
+    // offers it again (docked once more), and for another session that
+    // shares the file.
     auto next = std::make_shared<Snapshot>();
     next->choices = current;
     next->screens = screens;
     next->screens.applyWraps(current.monitorWraps);
     next->layout = layout;
     published = next;
-    if (!current.screenFocus || current.paused)
+    if (!screens.multipleScreens || !current.screenFocus || current.paused)
         focus->hideAll();
     focus->setDarkness(current.screenFocusDarkness);
     worker->publish(next);
@@ -168,6 +194,25 @@ void Application::saveNow()
 {
     saveSoon->stop();
     store.save(current);
+}
+
+void Application::watchSettingsFile()
+{
+    // The folder too: a save renames a new file over the old one, and a
+    // watch on the old file ends with it.
+    const QFileInfo file(store.fileName());
+    const QStringList watched = settingsWatch->files() + settingsWatch->directories();
+    for (const QString &path : {file.absolutePath(), file.absoluteFilePath()}) {
+        if (!watched.contains(path) && QFileInfo::exists(path))
+            settingsWatch->addPath(path);
+    }
+}
+
+void Application::takeOthersChanges()
+{
+    watchSettingsFile();
+    if (started)
+        setChoices(store.takeChanges(current));
 }
 
 void Application::focusScreen(int screen, quint64 forLayout)
@@ -208,8 +253,7 @@ void Application::showPreferences()
             new PreferencesDialog(pointer && pointer->reportsMotion(), mainWindow.get());
         connect(preferencesDialog, &PreferencesDialog::choicesEdited, this,
                 &Application::setChoices);
-        connect(preferencesDialog, &PreferencesDialog::pauseToggled, this,
-                &Application::setPaused);
+        connect(preferencesDialog, &PreferencesDialog::pauseToggled, this, &Application::setPaused);
         connect(preferencesDialog, &PreferencesDialog::startAtLoginToggled, this,
                 &Application::setStartAtLogin);
     }

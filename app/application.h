@@ -9,6 +9,7 @@
 #include <memory>
 
 class Engine;
+class QFileSystemWatcher;
 class FocusCurtains;
 class Platform;
 class PreferencesDialog;
@@ -35,6 +36,10 @@ public:
     // A burst of desktop changes (a dock bringing up its outputs one by one)
     // settles into one rebuild this long after the last of them.
     static constexpr int screenSettleMs = 200;
+    // While changes keep coming (a flaky cable, a dock waking its monitors
+    // one by one), the screens are read again at least this often all the
+    // same.
+    static constexpr int screenSettleCeilingMs = 400;
     // A change is written this long after it was made, with every change
     // made meanwhile: a dragged slider writes a few times, not once a step.
     static constexpr int saveDelayMs = 300;
@@ -46,8 +51,9 @@ public:
     void start();
     // The other way round: the engine stopped and joined first, so nothing
     // comes from it any more; the tray icon, the window and the curtains
-    // gone; the choices written. Once; start() again works.
-    void stop();
+    // gone; the choices written. Once; start() again works. Returns
+    // whether the choices are on disk.
+    bool stop();
 
     // Every change of a choice comes here: kept, shown, handed to the
     // engine, and written within saveDelayMs.
@@ -79,10 +85,13 @@ public:
 private:
     // Reads the screens and publishes a new layout.
     void rebuildScreens();
-    // Switches off what the layout does not offer, then hands the choices
-    // and the screens on as one snapshot.
+    // Hands the choices and the screens on as one snapshot.
     void publish();
     void saveNow();
+    // Another Pellmar of this user has written the settings file: take what
+    // it changed.
+    void watchSettingsFile();
+    void takeOthersChanges();
     // The user closed the window: hide it to the tray, or end where there
     // is none.
     void closeWindow();
@@ -101,6 +110,9 @@ private:
     std::unique_ptr<TrayIcon> trayIcon;
     PreferencesDialog *preferencesDialog = nullptr; // the window's child
     QTimer *screenSettle;
+    QTimer *screenSettleCeiling;
     QTimer *saveSoon;
+    QFileSystemWatcher *settingsWatch;
+    QTimer *settingsChanged;
     bool started = false;
 };

@@ -24,9 +24,16 @@ int answerWithoutWindow(int argc, char *argv[])
     if (request.kind != CommandLine::Request::Verb)
         return CommandLine::answer(request);
     SingleInstance instance(qgetenv("DISPLAY"), qgetenv("XDG_RUNTIME_DIR"));
-    if (instance.tell(request.verb))
+    switch (instance.tell(request.verb)) {
+    case SingleInstance::Answer::Answered:
         return 0;
-    std::fputs("Pellmar is not running\n", stderr);
+    case SingleInstance::Answer::NotRunning:
+        std::fputs("Pellmar is not running\n", stderr);
+        return 1;
+    case SingleInstance::Answer::Unanswered:
+        std::fputs("Pellmar is running but does not answer\n", stderr);
+        return 1;
+    }
     return 1;
 }
 
@@ -79,5 +86,7 @@ int main(int argc, char *argv[])
                      [&app](const QString &verb) { app.obey(verb); });
     app.window()->show();
     SessionCheck::warnIfNoCursorControl(app.window(), app.platform().cursorControlAvailable());
-    return qtApp.exec();
+    const int status = qtApp.exec();
+    // Choices that could not be kept are worth an exit status that says so.
+    return app.stop() ? status : 1;
 }

@@ -1,15 +1,116 @@
 #include "singleinstance.h"
+#include "verbserver.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
+#include <cerrno>
+#include <cstring>
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+namespace {
+
+QString fileSafe(QString name)
+{
+    return name.replace(QRegularExpression("[^A-Za-z0-9._-]"), "_");
+}
+
+bool allDigits(const QString &s)
+{
+    if (s.isEmpty())
+        return false;
+    for (const QChar c : s) {
+        if (c.unicode() < '0' || c.unicode() > '9')
+            return false;
+    }
+    return true;
+}
+
+// This machine, for a cache folder that several machines may share (a home
+// on the network): the machine id, else the host name.
+QString machineName()
+{
+    const QByteArray id = QSysInfo::machineUniqueId();
+    return fileSafe(id.isEmpty() ? QSysInfo::machineHostName() : QString::fromLatin1(id.left(12)));
+}
+
+QByteArray processName(const QByteArray &proc)
+{
+    QFile comm(QString::fromLatin1("/proc/" + proc + "/comm"));
+    return comm.open(QIODevice::ReadOnly) ? comm.readAll().trimmed() : QByteArray();
+}
+
+enum class Reply
+{
+    Heard,    // "ok"
+    NoServer, // no socket, or no one listening on it
+    Busy,     // turned away, or no room to ask: ask again
+    Silent    // no answer by the deadline
+};
+
+// One try: connects, sends `line` and waits for the answer until `deadline`.
+Reply ask(const QString &socketPath, const QByteArray &line, const QDeadlineTimer &deadline)
+{
+    const QByteArray path = QFile::encodeName(socketPath);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (std::size_t(path.size()) >= sizeof address.sun_path)
+        return Reply::NoServer;
+    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return Reply::Busy;
+    struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    // Not blocking: a full queue (EAGAIN) is a busy server, not a reason to
+    // wait past the deadline.
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
+        return errno == EAGAIN || errno == EINTR ? Reply::Busy : Reply::NoServer;
+    if (::send(fd, line.constData(), std::size_t(line.size()), MSG_NOSIGNAL) != line.size())
+        return Reply::Busy;
+    QByteArray answer;
+    for (;;) {
+        const qint64 left = deadline.remainingTime();
+        if (left == 0)
+            return Reply::Silent;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, int(qMin<qint64>(left, 1000)));
+        if (ready < 0 && errno != EINTR)
+            return Reply::Busy;
+        if (ready <= 0)
+            continue;
+        char buffer[16];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0) // closed without an answer: it had no room for us
+            return Reply::Busy;
+        answer.append(buffer, int(n));
+        if (answer.contains('\n') || answer.size() > 8)
+            return answer == "ok\n" ? Reply::Heard : Reply::Busy;
+    }
+}
+
+// Between two tries: a server busy with others gets a moment.
+void waitBeforeAsking(const QDeadlineTimer &deadline)
+{
+    QThread::msleep(ulong(qMin<qint64>(50, qMax<qint64>(deadline.remainingTime(), 0))));
+}
+
+} // namespace
 
 QString SingleInstance::privateFolder(const QString &path, unsigned uid)
 {
@@ -24,26 +125,77 @@ QString SingleInstance::privateFolder(const QString &path, unsigned uid)
     return path;
 }
 
+QString SingleInstance::displayKey(const QString &display)
+{
+    const QString d = display.trimmed();
+    if (d.isEmpty())
+        return "default";
+    // [protocol/]host:number[.screen]; the number ends at the last colon
+    // (an IPv6 host has colons of its own).
+    const int colon = d.lastIndexOf(':');
+    if (colon < 0)
+        return d;
+    QString host = d.left(colon).toLower();
+    const QString rest = d.mid(colon + 1);
+    const int dot = rest.indexOf('.');
+    const QString number = dot < 0 ? rest : rest.left(dot);
+    if (!allDigits(number) || (dot >= 0 && !allDigits(rest.mid(dot + 1))))
+        return d;              // not an X display as X reads it
+    if (!host.startsWith('/')) // a socket's path stays whole
+        host = host.mid(host.indexOf('/') + 1);
+    if (host.startsWith('[') && host.endsWith(']'))
+        host = host.mid(1, host.size() - 2);
+    static const QStringList thisMachine{"", "unix", "localhost", "127.0.0.1", "::1"};
+    if (thisMachine.contains(host))
+        host.clear();
+    return host + ':' + QString::number(number.toULongLong());
+}
+
+QString SingleInstance::chooseFolder(const QString &runtimeDir, const QString &cacheDir,
+                                     const QString &tempDir, unsigned uid, const QString &fileStem)
+{
+    const auto usable = [&](const QString &folder) {
+        const QByteArray socket = QFile::encodeName(folder + '/' + fileStem + ".socket");
+        if (folder.isEmpty() || std::size_t(socket.size()) >= sizeof(sockaddr_un::sun_path))
+            return QString();
+        return privateFolder(folder, uid);
+    };
+    QString dir = usable(runtimeDir);
+    if (!dir.isEmpty())
+        return dir;
+    // The home before /tmp: another user may take /tmp/pellmar-<uid> and
+    // give it up again, so a choice that looked there first could differ
+    // from one start to the next. No one else can take a folder in the
+    // user's home, and every start finds the same one.
+    if (QDir::isAbsolutePath(cacheDir) && QDir().mkpath(cacheDir + "/pellmar")) {
+        dir = usable(cacheDir + "/pellmar/run-" + machineName());
+        if (!dir.isEmpty())
+            return dir;
+    }
+    if (QDir::isAbsolutePath(tempDir))
+        return usable(tempDir + "/pellmar-" + QString::number(uid));
+    return QString();
+}
+
 SingleInstance::SingleInstance(const QByteArray &display, const QByteArray &runtimeDir,
                                QObject *parent)
     : QObject(parent)
 {
-    const unsigned uid = ::getuid();
-    QString dir = privateFolder(QFile::decodeName(runtimeDir), uid);
-    if (dir.isEmpty())
-        dir = privateFolder(QDir::tempPath() + "/pellmar-" + QString::number(uid), uid);
+    const QString stem = "pellmar-" + fileSafe(displayKey(QString::fromLocal8Bit(display)));
+    const QString dir =
+        chooseFolder(QFile::decodeName(runtimeDir),
+                     QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation),
+                     QDir::tempPath(), ::getuid(), stem);
     if (dir.isEmpty())
         return; // no private folder: run without the guard rather than be blocked
-    QString name = QString::fromLocal8Bit(display.isEmpty() ? QByteArray("default") : display);
-    name.replace(QRegularExpression("[^A-Za-z0-9._-]"), "_");
-    lockPath = dir + "/pellmar-" + name + ".lock";
-    socketPath = dir + "/pellmar-" + name + ".socket";
+    lockPath = dir + '/' + stem + ".lock";
+    socketPath = dir + '/' + stem + ".socket";
 }
 
 SingleInstance::~SingleInstance()
 {
-    delete server;
-    delete lock; // unlocks
+    delete server; // removes the socket while the lock is still held
+    delete lock;   // unlocks
 }
 
 SingleInstance::Claim SingleInstance::claim()
@@ -55,57 +207,57 @@ SingleInstance::Claim SingleInstance::claim()
     lock = new QLockFile(lockPath);
     // Stale only when its owner has died, however old it is.
     lock->setStaleLockTime(0);
-    if (!lock->tryLock(0)) {
-        if (lock->error() == QLockFile::LockFailedError)
-            return askRunningInstance() ? Claim::AnotherRuns : Claim::Unanswered;
-        // The folder is not writable or the like: better run than refuse.
-        return Claim::Run;
-    }
-    server = new QLocalServer();
-    QLocalServer::removeServer(socketPath); // left over by a crash
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (server->listen(socketPath))
-        connect(server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
-    return Claim::Run;
-}
-
-bool SingleInstance::askRunningInstance()
-{
-    // The running one may still be starting up: give it a moment.
-    return send("show\n", 3000); // false: the lock's owner lives but does not answer
-}
-
-bool SingleInstance::tell(const QString &verb)
-{
-    return !socketPath.isEmpty() && send(verb.toUtf8() + '\n', 0);
-}
-
-bool SingleInstance::send(const QByteArray &line, int waitMs)
-{
-    QElapsedTimer waited;
-    waited.start();
-    do {
-        QLocalSocket socket;
-        socket.connectToServer(socketPath);
-        if (socket.waitForConnected(500)) {
-            socket.write(line);
-            socket.waitForBytesWritten(1000);
-            socket.disconnectFromServer();
-            return true;
+    const QDeadlineTimer deadline(answerMs);
+    for (;;) {
+        if (lock->tryLock(0)) {
+            server = new VerbServer();
+            connect(server, &VerbServer::verbReceived, this, &SingleInstance::verbReceived);
+            server->listen(socketPath);
+            return Claim::Run;
         }
-        if (waitMs > 0)
-            QThread::msleep(100);
-    } while (waited.elapsed() < waitMs);
-    return false;
+        // The folder is not writable or the like: better run than refuse.
+        if (lock->error() != QLockFile::LockFailedError)
+            return Claim::Run;
+        // The holder may be starting, busy with others, or have just died:
+        // ask again, and try the lock again, until the deadline.
+        if (ask(socketPath, "show\n", deadline) == Reply::Heard)
+            return Claim::AnotherRuns;
+        if (deadline.hasExpired())
+            return Claim::Unanswered;
+        waitBeforeAsking(deadline);
+    }
 }
 
-void SingleInstance::onNewConnection()
+SingleInstance::Answer SingleInstance::tell(const QString &verb)
 {
-    while (QLocalSocket *socket = server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            while (socket->canReadLine())
-                emit verbReceived(QString::fromUtf8(socket->readLine()).trimmed());
-        });
+    if (socketPath.isEmpty())
+        return Answer::NotRunning;
+    const QByteArray line = verb.toLatin1() + '\n';
+    const QDeadlineTimer deadline(answerMs);
+    for (;;) {
+        const Reply reply = ask(socketPath, line, deadline);
+        if (reply == Reply::Heard)
+            return Answer::Answered;
+        if (reply == Reply::NoServer && !lockHeld())
+            return Answer::NotRunning;
+        if (deadline.hasExpired())
+            return Answer::Unanswered;
+        waitBeforeAsking(deadline);
     }
+}
+
+bool SingleInstance::lockHeld() const
+{
+    qint64 pid = 0;
+    QString host, application;
+    if (!QLockFile(lockPath).getLockInfo(&pid, &host, &application))
+        return false;
+    if (!host.isEmpty() && host != QSysInfo::machineHostName())
+        return true; // another machine's: no telling
+    if (pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno != EPERM))
+        return false;
+    // The number of a Pellmar that crashed (or of one before a reboot, in
+    // the cache folder) may since have gone to another program.
+    const QByteArray name = processName(QByteArray::number(pid));
+    return name.isEmpty() || name == processName("self");
 }

@@ -4,22 +4,27 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
 class QLockFile;
+class VerbServer;
 
 // One Pellmar per user and display: two on one desktop would fight over the
 // cursor, while a second X session of the same user runs its own. The first
 // start holds a lock file and listens on a local socket, both in a folder
 // that belongs to the user and no one else; a later start asks it to show
-// its window and ends.
+// its window and ends, and a verb is handed to it the same way. The running
+// one answers each verb with "ok\n"; a holder of the lock that does not
+// answer within `answerMs` is reported, not taken for a running Pellmar.
 class SingleInstance : public QObject
 {
     Q_OBJECT
 
 public:
+    static constexpr int answerMs = 3000;
+
     // `display` names the desktop (DISPLAY); the folder is the user's
     // runtime folder (`runtimeDir`, XDG_RUNTIME_DIR) if it is private, else
-    // one Pellmar makes private under the temporary folder.
+    // one Pellmar keeps private in the user's cache folder (see
+    // chooseFolder()).
     SingleInstance(const QByteArray &display, const QByteArray &runtimeDir,
                    QObject *parent = nullptr);
     ~SingleInstance() override;
@@ -32,29 +37,46 @@ public:
     };
     Claim claim();
 
+    enum class Answer
+    {
+        Answered,   // the running Pellmar has the verb
+        NotRunning, // nothing holds the lock
+        Unanswered  // a live process holds the lock but does not answer
+    };
+    // Hands a verb ("show", "pause", ...) to the Pellmar running on this
+    // display.
+    Answer tell(const QString &verb);
+
     QString lockFile() const { return lockPath; }
+    QString socketFile() const { return socketPath; }
 
     // `path` if it is a folder (not a link) owned by `uid` that no one else
     // may enter; made so when it does not exist yet. Empty otherwise.
     static QString privateFolder(const QString &path, unsigned uid);
 
-    // Hands a verb ("show", "pause", ...) to the Pellmar running on this
-    // display; false when none answers.
-    bool tell(const QString &verb);
+    // The desktop's name in one form, so that every spelling of a display
+    // finds the same Pellmar: ":0", ":0.0", "unix:0" and "localhost:0" are
+    // all ":0" (the screen number is no part of it), another host keeps its
+    // name ("box:0"), and a name that is no X display (a Wayland socket such
+    // as "wayland-1") stays as it is.
+    static QString displayKey(const QString &display);
+
+    // The folder for the lock and the socket (named `fileStem` and a
+    // suffix): `runtimeDir` if it is private, else `cacheDir`/pellmar/
+    // run-<machine>, else `tempDir`/pellmar-<uid>; empty if none is private
+    // or short enough for a socket's address.
+    static QString chooseFolder(const QString &runtimeDir, const QString &cacheDir,
+                                const QString &tempDir, unsigned uid, const QString &fileStem);
 
 signals:
     // A verb from another start of pellmar.
     void verbReceived(const QString &verb);
 
-private slots:
-    void onNewConnection();
-
 private:
-    bool askRunningInstance();
-    bool send(const QByteArray &line, int waitMs);
+    bool lockHeld() const;
 
     QString lockPath;
     QString socketPath;
     QLockFile *lock = nullptr;
-    QLocalServer *server = nullptr;
+    VerbServer *server = nullptr;
 };

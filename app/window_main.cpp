@@ -32,8 +32,9 @@ Window_Main::Window_Main(QWidget *parent) : QMainWindow(parent), ui(new Ui_Windo
             [this](bool on) { edit([on](Choices &c) { c.easyMove = on; }); });
     connect(ui->btnScreenFocus, &QCheckBox::clicked, this,
             [this](bool on) { edit([on](Choices &c) { c.screenFocus = on; }); });
-    connect(ui->sldOpacityAmount, &QSlider::valueChanged, this,
-            [this](int percent) { edit([percent](Choices &c) { c.screenFocusDarkness = percent; }); });
+    connect(ui->sldOpacityAmount, &QSlider::valueChanged, this, [this](int percent) {
+        edit([percent](Choices &c) { c.screenFocusDarkness = percent; });
+    });
     connect(ui->canvas, &WindowCanvas::wrapsChanged, this, &Window_Main::choicesEdited);
     connect(ui->btnPreferences, &QPushButton::clicked, this, &Window_Main::preferencesWanted);
 }

@@ -8,11 +8,11 @@ struct Choices;
 // The velocity thresholds decide once per arrival at an edge where a jump
 // may happen: the speed at which the cursor reached the edge lets it jump
 // or not, a refused arrival stays refused while the cursor stays on that
-// edge, and leaving the edge re-arms. The speed is the engine's own: the
-// distance x covered in the last 150 ms, from its samples, so a quick flick
-// from rest reads as fast at once (the readout's sampler may be a whole
-// interval behind). With a push-through distance, the device must also have
-// pushed that far beyond the edge since the arrival.
+// edge, and leaving the edge re-arms. The speed is the distance x covered
+// in the last 150 ms, from the engine's samples, so a quick flick from rest
+// reads as fast at once; the readout shows the same measure. With a
+// push-through distance, the device must also have pushed that far beyond
+// the edge since the arrival.
 class ArrivalGate
 {
 public:

@@ -56,6 +56,8 @@ unsigned long LogicCtrl::pass()
 bool LogicCtrl::onSample(const PointerReading &r, double pushX, qint64 now)
 {
     const Snapshot &s = *snapshot;
+    if (!sampled || r.x != sampleX)
+        xChangedAt = now;
     sampled = true;
     sampleX = r.x;
     sampleY = r.y;
@@ -66,8 +68,8 @@ bool LogicCtrl::onSample(const PointerReading &r, double pushX, qint64 now)
     // With no threshold and no push asked for nothing is gated: spare the
     // edge test (an Easy Move lookup of its own) on every sample.
     const bool gating = s.choices.minVelocityOn || s.choices.maxVelocityOn || pushNeeded > 0;
-    const bool jumpAllowed = gate.allows(
-        s.choices, gating && CursorRules::atGatedEdge(s, r.x, r.y), now, pushed, pushNeeded);
+    const bool jumpAllowed = gate.allows(s.choices, gating && CursorRules::atGatedEdge(s, r.x, r.y),
+                                         now, pushed, pushNeeded);
     bool moved = false;
     if (!CursorRules::heldBack(s, r.keys, r.buttonHeld)) {
         moved = makeMoves(CursorRules::wrapEdges(s, r.x, r.y, jumpAllowed));
@@ -125,9 +127,10 @@ qint64 LogicCtrl::refreshReadoutIfDue(qint64 now)
         shownSpeed = v;
         emit readout(sampleX, sampleY, v);
     }
-    // A speed shown falls to 0 once the pointer has stood still for a
-    // whole window, with no sample to say so: look again then.
+    // A speed shown falls to 0 once x has stood still for a whole window,
+    // with no sample to say so: look again then. Samples that find x where
+    // it was do not put that off.
     if (shownSpeed != 0)
-        return std::max<qint64>(source.lastSampleAt() + ArrivalGate::windowMs + 1 - now, 1);
+        return std::max<qint64>(xChangedAt + ArrivalGate::windowMs + 1 - now, 1);
     return -1;
 }

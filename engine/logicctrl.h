@@ -65,6 +65,7 @@ private:
     bool sampled = false;
     int sampleX = 0;
     int sampleY = 0;
+    qint64 xChangedAt = 0; // when a sample last found x elsewhere
     bool readoutSent = false;
     bool readoutDue = false;
     qint64 lastReadoutAt = 0;

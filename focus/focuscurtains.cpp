@@ -47,6 +47,9 @@ void FocusCurtains::hideAll()
 
 void FocusCurtains::setDarkness(int percent)
 {
+    // Each change of opacity is a request to the window system per curtain.
+    if (percent == darkness)
+        return;
     darkness = percent;
     for (ScreenDarkenCurtain *curtain : pool) {
         if (curtain)

@@ -46,13 +46,15 @@ bool WindowCanvas::isOn(const Snapshot &s, const Marker &marker)
 
 void WindowCanvas::flip(Choices &c, const ScreenTable &screens, const Marker &marker)
 {
-    MonitorWraps &own = c.monitorWraps[screens.names[marker.screen]];
+    // A monitor's own switches are named only when one of them flips: a
+    // desktop edge leaves them as they are.
+    const QString &monitor = screens.names[marker.screen];
     switch (marker.edge) {
     case Edge::Top:
-        own.top = !screens.wraps[marker.screen].top;
+        c.monitorWraps[monitor].top = !screens.wraps[marker.screen].top;
         break;
     case Edge::Bottom:
-        own.bottom = !screens.wraps[marker.screen].bottom;
+        c.monitorWraps[monitor].bottom = !screens.wraps[marker.screen].bottom;
         break;
     case Edge::Left:
         c.allowLeftWrap = !c.allowLeftWrap;
@@ -126,4 +128,10 @@ void WindowCanvas::mousePressEvent(QMouseEvent *e)
     }
     if (flipped)
         emit wrapsChanged(choices);
+}
+
+void WindowCanvas::mouseDoubleClickEvent(QMouseEvent *)
+{
+    // QWidget's own would take the double click for a second press and flip
+    // back what the press before it flipped.
 }

@@ -51,6 +51,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
 
 private:

@@ -50,12 +50,54 @@ const Key keys[] = {
     {"Choices/screenFocusDarkness", noFlag, &Choices::screenFocusDarkness, noWord, 50, 0, 100,
      nullptr},
     {"Choices/paused", &Choices::paused, noNumber, noWord, false, 0, 1, nullptr},
-    {"Cursor/bypassModifier", noFlag, noNumber, &Choices::bypassModifier, 0, 0, 0,
-     modifierWords},
+    {"Cursor/bypassModifier", noFlag, noNumber, &Choices::bypassModifier, 0, 0, 0, modifierWords},
     {"Cursor/wrapWhileButtonHeld", &Choices::wrapWhileButtonHeld, noNumber, noWord, false, 0, 1,
      nullptr},
     {"Cursor/pushThrough", noFlag, &Choices::pushThrough, noWord, 0, 0, 500, nullptr},
 };
+
+// A stored value as the log quotes it: whole when short, else its start
+// and its length, so a mangled file cannot flood the log.
+QString quoted(const QVariant &value)
+{
+    const QString text = value.toString();
+    constexpr int longest = 60;
+    if (text.size() <= longest)
+        return text;
+    return text.left(longest) + QString("… (%1 characters)").arg(text.size());
+}
+
+// Whether two choices agree on one key, and taking one key's value over.
+bool same(const Key &k, const Choices &a, const Choices &b)
+{
+    if (k.flag)
+        return a.*k.flag == b.*k.flag;
+    if (k.number)
+        return a.*k.number == b.*k.number;
+    return a.*k.word == b.*k.word;
+}
+
+void take(const Key &k, Choices &to, const Choices &from)
+{
+    if (k.flag)
+        to.*k.flag = from.*k.flag;
+    else if (k.number)
+        to.*k.number = from.*k.number;
+    else
+        to.*k.word = from.*k.word;
+}
+
+QString wordOf(const Word *words, unsigned value);
+
+// A key's value as it is written.
+QVariant storedForm(const Key &k, const Choices &c)
+{
+    if (k.flag)
+        return c.*k.flag;
+    if (k.number)
+        return c.*k.number;
+    return wordOf(k.words, c.*k.word);
+}
 
 QString wordOf(const Word *words, unsigned value)
 {
@@ -75,9 +117,8 @@ unsigned valueOf(const QString &key, const Word *words, const QVariant &stored, 
         if (word == w->word)
             return w->value;
     }
-    qWarning().noquote() << "Settings:" << key
-                         << "is none of the words it takes:" << stored.toString() << "- using"
-                         << wordOf(words, fallback);
+    qWarning().noquote() << "Settings:" << key << "is none of the words it takes:" << quoted(stored)
+                         << "- using" << wordOf(words, fallback);
     return fallback;
 }
 
@@ -94,7 +135,7 @@ bool SettingsCtrl::readBool(const QString &key, const QVariant &value, bool fall
         return true;
     if (word == "false" || word == "no" || word == "off" || word == "0")
         return false;
-    qWarning().noquote() << "Settings:" << key << "is not a yes or no:" << value.toString()
+    qWarning().noquote() << "Settings:" << key << "is not a yes or no:" << quoted(value)
                          << "- using" << (fallback ? "true" : "false");
     return fallback;
 }
@@ -109,7 +150,7 @@ int SettingsCtrl::readInt(const QString &key, const QVariant &value, int fallbac
     if (ok && n >= low && n <= high)
         return n;
     qWarning().noquote() << "Settings:" << key << "is not a number from" << low << "to" << high
-                         << ":" << value.toString() << "- using" << fallback;
+                         << ":" << quoted(value) << "- using" << fallback;
     return fallback;
 }
 
@@ -137,9 +178,16 @@ Choices SettingsCtrl::defaults()
     return c;
 }
 
-Choices SettingsCtrl::load() const
+Choices SettingsCtrl::load()
 {
     qDebug() << "Settings: Loading Settings...\n";
+    unsettled.clear();
+    known = read(&unsettled);
+    return *known;
+}
+
+Choices SettingsCtrl::read(QSet<QString> *notAsWritten) const
+{
     Choices c;
     QSettings settings(organisation, application);
     for (const Key &k : keys) {
@@ -150,41 +198,108 @@ Choices SettingsCtrl::load() const
             c.*k.number = readInt(k.name, v, k.fallback, k.low, k.high);
         else
             c.*k.word = valueOf(k.name, k.words, v, static_cast<unsigned>(k.fallback));
+        if (notAsWritten && (!v.isValid() || v.toString() != storedForm(k, c).toString()))
+            notAsWritten->insert(k.name);
     }
     settings.beginGroup(monitorsGroup);
     for (const QString &monitor : settings.childGroups()) {
         const QString top = monitor + "/wrapTop", bottom = monitor + "/wrapBottom";
-        c.monitorWraps[monitor] = {readBool(top, settings.value(top), false),
-                                   readBool(bottom, settings.value(bottom), false)};
+        const MonitorWraps w = {readBool(top, settings.value(top), false),
+                                readBool(bottom, settings.value(bottom), false)};
+        c.monitorWraps[monitor] = w;
+        if (notAsWritten && settings.value(top).toString() != QVariant(w.top).toString())
+            notAsWritten->insert(top);
+        if (notAsWritten && settings.value(bottom).toString() != QVariant(w.bottom).toString())
+            notAsWritten->insert(bottom);
     }
     settings.endGroup();
     return c;
 }
 
-bool SettingsCtrl::save(const Choices &c)
+Choices SettingsCtrl::takeChanges(const Choices &mine)
 {
-    QSettings settings(organisation, application);
+    if (!known)
+        return mine;
+    const Choices disk = read();
+    Choices merged = mine;
+    // What differs from what this store last read or wrote was changed by
+    // someone else, key by key: theirs is taken, unless ours changed too and
+    // is still to be written (then ours is the later one).
     for (const Key &k : keys) {
-        if (k.flag)
-            settings.setValue(k.name, c.*k.flag);
-        else if (k.number)
-            settings.setValue(k.name, c.*k.number);
-        else
-            settings.setValue(k.name, wordOf(k.words, c.*k.word));
+        if (same(k, disk, *known))
+            continue;
+        if (same(k, mine, *known))
+            take(k, merged, disk);
+        take(k, *known, disk);
+    }
+    for (auto it = disk.monitorWraps.cbegin(); it != disk.monitorWraps.cend(); ++it) {
+        MonitorWraps &was = known->monitorWraps[it.key()];
+        MonitorWraps &ours = merged.monitorWraps[it.key()];
+        const MonitorWraps unsaved = mine.monitorWraps.value(it.key());
+        if (it->top != was.top) {
+            if (unsaved.top == was.top)
+                ours.top = it->top;
+            was.top = it->top;
+        }
+        if (it->bottom != was.bottom) {
+            if (unsaved.bottom == was.bottom)
+                ours.bottom = it->bottom;
+            was.bottom = it->bottom;
+        }
+    }
+    return merged;
+}
+
+bool SettingsCtrl::save(const Choices &c, Report report)
+{
+    // Only what changed since this store last read or wrote, and what the
+    // file lacked or held in another form: another Pellmar of the same user
+    // (another session) may share the file, and writing the rest would undo
+    // its changes.
+    QSettings settings(organisation, application);
+    bool wrote = false;
+    for (const Key &k : keys) {
+        if (known && same(k, c, *known) && !unsettled.contains(k.name))
+            continue;
+        wrote = true;
+        settings.setValue(k.name, storedForm(k, c));
     }
     settings.beginGroup(monitorsGroup);
     for (auto it = c.monitorWraps.cbegin(); it != c.monitorWraps.cend(); ++it) {
-        settings.setValue(it.key() + "/wrapTop", it.value().top);
-        settings.setValue(it.key() + "/wrapBottom", it.value().bottom);
+        const auto was = known ? known->monitorWraps.constFind(it.key())
+                               : QHash<QString, MonitorWraps>::const_iterator();
+        const bool knownBefore = known && was != known->monitorWraps.cend();
+        const QString top = it.key() + "/wrapTop", bottom = it.key() + "/wrapBottom";
+        if (!knownBefore || was->top != it->top || unsettled.contains(top)) {
+            settings.setValue(top, it.value().top);
+            wrote = true;
+        }
+        if (!knownBefore || was->bottom != it->bottom || unsettled.contains(bottom)) {
+            settings.setValue(bottom, it.value().bottom);
+            wrote = true;
+        }
     }
     settings.endGroup();
+    if (!wrote)
+        return true;
     settings.sync();
-    const bool ok = settings.status() == QSettings::NoError;
-    // Said once: the user should be able to find out why a choice was not
-    // kept, without a line for every click.
-    if (!ok && !saveFailureSaid) {
+    bool ok = settings.status() == QSettings::NoError;
+    if (settings.status() == QSettings::FormatError) {
+        // The file that was there could not be read, and has been written
+        // anew: saved, if what is there now reads back.
+        ok = QSettings(organisation, application).status() == QSettings::NoError;
+    }
+    if (ok) {
+        known = c;
+        unsettled.clear();
+        return true;
+    }
+    // Said once while running: the user should be able to find out why a
+    // choice was not kept, without a line for every click; at the end,
+    // always.
+    if (report == Report::Always || !saveFailureSaid) {
         saveFailureSaid = true;
         qWarning().noquote() << "Settings: could not save to" << settings.fileName();
     }
-    return ok;
+    return false;
 }

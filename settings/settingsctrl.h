@@ -2,8 +2,10 @@
 
 #include "choices.h"
 
+#include <QSet>
 #include <QString>
 #include <QVariant>
+#include <optional>
 
 // The user's lasting choices on disk: the per-user settings file of
 // organisation "Brenvik", application "Pellmar", read into and written from
@@ -12,7 +14,10 @@
 // level as they always were, so older files read as before; the rest live in
 // the group "Choices" (each monitor's top and bottom wraps under
 // "Choices/Monitors/<output name>"), and the control at the edge in
-// "Cursor". Each save replaces the file atomically.
+// "Cursor". Each save replaces the file atomically, and writes only the
+// keys that changed since the store last read or wrote them: two Pellmars of
+// one user (two sessions) share the file without undoing each other's
+// changes, and each takes the other's as they come (takeChanges).
 class SettingsCtrl
 {
 public:
@@ -21,9 +26,18 @@ public:
     // Every key's default.
     static Choices defaults();
     // The stored choices; a key missing or unreadable gives its default.
-    Choices load() const;
-    // Writes every choice; says in the log, once, when it could not.
-    bool save(const Choices &choices);
+    Choices load();
+    // Writes the choices that changed; says in the log when it could not:
+    // once while running, every time at the end.
+    enum class Report
+    {
+        Once,
+        Always
+    };
+    bool save(const Choices &choices, Report report = Report::Once);
+    // `mine` with every key that someone else has changed in the file since
+    // this store last read or wrote it taken from the file.
+    Choices takeChanges(const Choices &mine);
     QString fileName() const;
 
     // Reads a stored boolean: true/false, yes/no, on/off and 1/0 in any
@@ -34,7 +48,15 @@ public:
     static int readInt(const QString &key, const QVariant &value, int fallback, int low, int high);
 
 private:
+    // Also names in `notAsWritten` every key the file lacks or holds in
+    // another form than a save would write.
+    Choices read(QSet<QString> *notAsWritten = nullptr) const;
+
     QString organisation;
     QString application;
     bool saveFailureSaid = false;
+    // What the file held as this store last read or wrote it.
+    std::optional<Choices> known;
+    // Keys to write at the next save whether or not they changed.
+    QSet<QString> unsettled;
 };

@@ -4,8 +4,8 @@
 # fails the run.
 #
 #   tools/sanitize.sh address    address and undefined behaviour
-#   tools/sanitize.sh thread     data races (the engine state must show only
-#                                atomic accesses)
+#   tools/sanitize.sh thread     data races (the threads share only the
+#                                engine's inbox)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 kind=${1:?usage: tools/sanitize.sh address|thread}

@@ -3,6 +3,8 @@
 #
 #   tools/setup.sh run    install what is missing, build, start Pellmar
 #   tools/setup.sh test   install what is missing, build, run every test
+#   tools/setup.sh fuzz   install what is missing, build the fuzz targets with
+#                         Clang (in build-fuzz) and run each for a while
 #
 # Extra CMake arguments can be passed in PELLMAR_CMAKE_ARGS; the build goes
 # to PELLMAR_BUILD_DIR (default: build).
@@ -24,6 +26,8 @@ packages=(
     imagemagick python3 fonts-dejavu-core xcompmgr openbox tint2 picom
     # packaging checks
     dpkg-dev file desktop-file-utils appstream
+    # the fuzz targets: Clang and its libFuzzer
+    clang-14 libclang-rt-14-dev
 )
 
 as_root() {
@@ -97,8 +101,19 @@ test)
     build
     ctest --test-dir "$build" --output-on-failure
     ;;
+fuzz)
+    install_missing
+    # A build folder of its own (PELLMAR_FUZZ_BUILD_DIR, default build-fuzz):
+    # the fuzz targets need Clang, the usual build stays as it is.
+    # PELLMAR_FUZZ_SECONDS sets how long each target runs.
+    fuzz_build=${PELLMAR_FUZZ_BUILD_DIR:-build-fuzz}
+    cmake -S . -B "$fuzz_build" -DPELLMAR_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 \
+        ${PELLMAR_FUZZ_SECONDS:+-DPELLMAR_FUZZ_SECONDS=$PELLMAR_FUZZ_SECONDS}
+    cmake --build "$fuzz_build" -j "$(nproc)" --target fuzzers
+    ctest --test-dir "$fuzz_build" --output-on-failure -L fuzz
+    ;;
 *)
-    echo "usage: tools/setup.sh run|test" >&2
+    echo "usage: tools/setup.sh run|test|fuzz" >&2
     exit 2
     ;;
 esac

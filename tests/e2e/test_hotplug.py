@@ -2,6 +2,7 @@
 wraps act at the new edges, the curtains cover the new layout and the map
 draws it."""
 import re
+import time
 import unittest
 
 from desktop import canvas_markers, desktop_for, pellmar_for, wait_for
@@ -72,6 +73,24 @@ class HotPlug(unittest.TestCase):
         self.assertEqual(wait_for(lambda: app.curtains() == [(1920, 1080, 0, 0),
                                                               (1920, 1080, 1920, 0)]),
                          True, app.curtains())
+        self.assertEqual(app.stop(), 0)
+
+    def test_a_storm_of_changes_still_updates_every_half_second(self):
+        # A flaky cable: the monitor's mode flips every 150 ms, faster than
+        # the changes settle. The map and the edges follow all the same.
+        desk = desktop_for(self, "1920x1080+0+0 1280x1024+1920+0")
+        app = pellmar_for(self, desk, {"boolShowToolTip": False})
+        before = len(re.findall(r"^Screens: ", app.output(), re.M))
+        started = time.monotonic()
+        for k in range(20):
+            desk.plug("DUMMY1", "1600x900" if k % 2 == 0 else "1280x1024", 1920, 0)
+            time.sleep(0.15)
+        lasted = time.monotonic() - started
+        during = len(re.findall(r"^Screens: ", app.output(), re.M)) - before
+        self.assertGreaterEqual(during, int(lasted / 0.5) - 1, (lasted, app.output()))
+        # And the last state is the one shown once the storm is over.
+        self.assertTrue(wait_for(lambda: seen(app) == "DUMMY0 1920x1080+0+0, DUMMY1 1280x1024+1920+0"),
+                        app.output())
         self.assertEqual(app.stop(), 0)
 
 

@@ -13,15 +13,16 @@ def settings_path(config):
 
 
 class BadSettings(DesktopTestCase):
-    def run_with(self, prepare):
+    def run_with(self, prepare, status=0):
         """Starts pellmar on a config folder that prepare(config) has spoilt;
-        checks it runs with defaults (no wrap) and ends with status 0."""
+        checks it runs with defaults (no wrap) and ends with `status`: 0, or
+        1 where its choices could not be saved at the end."""
         config = tempfile.mkdtemp(prefix="pellmar-config-")
         prepare(config)
         app = pellmar_for(self, self.desk, config_dir=config)
         self.desk.move(3199, 500)
         self.assertTrue(self.desk.stays((3199, 500)), "wrap must be off by default")
-        self.assertEqual(app.stop(), 0, app.output())
+        self.assertEqual(app.stop(), status, app.output())
         return app
 
     def write(self, config, data):
@@ -46,10 +47,20 @@ class BadSettings(DesktopTestCase):
         garbage = bytes((i * 151 + 7) % 256 for i in range(600))
         app = self.run_with(lambda c: self.write(c, garbage))
         self.assert_saved(app)
+        # Rewritten, and said to be: no "could not save" for a save that
+        # worked.
+        self.assertNotIn("could not save", app.output())
+
+    def test_a_long_bad_value_is_quoted_short(self):
+        app = self.run_with(lambda c: self.write(
+            c, b"[Choices]\nminVelocity=" + b"9" * 10000 + b"\n"))
+        line = next(l for l in app.output().splitlines() if "Choices/minVelocity" in l)
+        self.assertLess(len(line), 300, line)
+        self.assertIn("10000 characters", line)
 
     def test_settings_file_that_cannot_be_read(self):
         # A folder where the file should be: nothing to read, nothing written.
-        app = self.run_with(lambda c: os.makedirs(settings_path(c)))
+        app = self.run_with(lambda c: os.makedirs(settings_path(c)), status=1)
         self.assertTrue(os.path.isdir(app.settings_file))
         self.assertIn("could not save", app.output())
 
@@ -57,7 +68,7 @@ class BadSettings(DesktopTestCase):
         def spoil(config):
             with open(os.path.join(config, "Brenvik"), "w") as f:
                 f.write("a file, not a folder")
-        app = self.run_with(spoil)
+        app = self.run_with(spoil, status=1)
         with open(os.path.join(app.config, "Brenvik")) as f:
             self.assertEqual(f.read(), "a file, not a folder")
         self.assertIn("could not save", app.output())

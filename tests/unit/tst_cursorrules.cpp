@@ -1,9 +1,19 @@
 #include "arrivalgate.h"
 #include "cursorrules.h"
+#include "pointerwatch.h"
 
 #include <QtTest>
+#include <vector>
 
 Q_DECLARE_METATYPE(QVector<QPoint>)
+
+// One sample as the gate records it.
+struct At
+{
+    qint64 ms;
+    int x;
+};
+Q_DECLARE_METATYPE(std::vector<At>)
 
 namespace {
 
@@ -23,6 +33,20 @@ QVector<QPoint> list(const CursorMoves &m)
 
 const QVector<QPoint> none;
 
+// The choices all off over these screens.
+Snapshot desktop(const std::vector<ScreenRect> &screens)
+{
+    Snapshot s;
+    s.screens = ScreenTable(screens);
+    return s;
+}
+
+// The thresholds' verdict at this speed, as the engine passes it on.
+bool fastEnough(const Snapshot &s, int speed)
+{
+    return CursorRules::speedAllowsJump(s.choices, speed);
+}
+
 } // namespace
 
 class TestCursorRules : public QObject
@@ -34,87 +58,80 @@ private slots:
 
     void horizontalWrapOnOneScreen()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079)});
-        s.allowLeftWrap = true;
-        s.allowRightWrap = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, 0)), (QVector<QPoint>{{1, 500}}));
-        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 500, 0)), (QVector<QPoint>{{1918, 500}}));
-        QCOMPARE(list(CursorRules::wrapEdges(s, 500, 500, 0)), none);
-        QCOMPARE(list(CursorRules::wrapEdges(s, 1918, 500, 0)), none); // exact edge only
+        Snapshot s = desktop({rect(0, 0, 1919, 1079)});
+        s.choices.allowLeftWrap = true;
+        s.choices.allowRightWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, true)), (QVector<QPoint>{{1, 500}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 500, true)), (QVector<QPoint>{{1918, 500}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 500, 500, true)), none);
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1918, 500, true)), none); // exact edge only
     }
 
     void horizontalWrapOnlyAtTheDesktopsOuterEdges()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
-        s.allowRightWrap = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 3839, 400, 0)), (QVector<QPoint>{{1, 400}}));
-        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 400, 0)), none);
-        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 400, 0)), none); // left switch off
+        Snapshot s = desktop({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        s.choices.allowRightWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 3839, 400, true)), (QVector<QPoint>{{1, 400}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 400, true)), none);
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 400, true)), none); // left switch off
 
-        s.allowRightWrap = false;
-        s.allowLeftWrap = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 3839, 400, 0)), none);
-        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 400, 0)), (QVector<QPoint>{{3838, 400}}));
+        s.choices.allowRightWrap = false;
+        s.choices.allowLeftWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 3839, 400, true)), none);
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 400, true)), (QVector<QPoint>{{3838, 400}}));
     }
 
     void horizontalTargetIsClampedOntoTheFarScreen()
     {
         // A cursor low on the tall left screen wraps to the shorter right
         // screen's bottom row, not to a row the X server would refuse.
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
-        s.allowLeftWrap = true;
-        s.allowRightWrap = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 1050, 0)), (QVector<QPoint>{{3198, 1023}}));
-        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 1000, 0)), (QVector<QPoint>{{3198, 1000}}));
-        QCOMPARE(list(CursorRules::wrapEdges(s, 3199, 1000, 0)), (QVector<QPoint>{{1, 1000}}));
+        Snapshot s = desktop({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
+        s.choices.allowLeftWrap = true;
+        s.choices.allowRightWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 1050, true)), (QVector<QPoint>{{3198, 1023}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 1000, true)), (QVector<QPoint>{{3198, 1000}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 3199, 1000, true)), (QVector<QPoint>{{1, 1000}}));
 
         // A far screen placed lower: rows above its top clamp to its top.
-        EngineState t;
-        t.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 500, 3199, 1523)});
-        t.allowLeftWrap = true;
-        QCOMPARE(list(CursorRules::wrapEdges(t, 0, 10, 0)), (QVector<QPoint>{{3198, 500}}));
+        Snapshot t = desktop({rect(0, 0, 1919, 1079), rect(1920, 500, 3199, 1523)});
+        t.choices.allowLeftWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(t, 0, 10, true)), (QVector<QPoint>{{3198, 500}}));
     }
 
     void verticalWrapPerScreen()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
-        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 0, 0)), none);
-        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, 0)), none);
-        s.screens.editable().wrapFlags[0].wrapTop = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 0, 0)), (QVector<QPoint>{{700, 1078}}));
-        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, 0)), none);
-        s.screens.editable().wrapFlags[0].wrapBottom = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, 0)), (QVector<QPoint>{{700, 1}}));
+        Snapshot s = desktop({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 0, true)), none);
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, true)), none);
+        s.screens.wraps[0].top = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 0, true)), (QVector<QPoint>{{700, 1078}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, true)), none);
+        s.screens.wraps[0].bottom = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 1079, true)), (QVector<QPoint>{{700, 1}}));
         // The other screen's rows follow its own switches and its own height.
-        QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 0, 0)), none);
-        s.screens.editable().wrapFlags[1].wrapBottom = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 1023, 0)), (QVector<QPoint>{{2500, 1}}));
-        QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 1079, 0)), none);
+        QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 0, true)), none);
+        s.screens.wraps[1].bottom = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 1023, true)), (QVector<QPoint>{{2500, 1}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 2500, 1079, true)), none);
     }
 
     void cornerAsksForBothMovesInOrder()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
-        s.allowRightWrap = true;
-        s.screens.editable().wrapFlags[1].wrapTop = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 3839, 0, 0)),
+        Snapshot s = desktop({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        s.choices.allowRightWrap = true;
+        s.screens.wraps[1].top = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 3839, 0, true)),
                  (QVector<QPoint>{{1, 0}, {3839, 1078}}));
     }
 
     void stackedScreensEachUseTheirOwnSwitches()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(0, 1080, 1919, 2159)});
-        s.screens.editable().wrapFlags[1].wrapBottom = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 100, 2159, 0)), (QVector<QPoint>{{100, 1081}}));
-        QCOMPARE(list(CursorRules::wrapEdges(s, 100, 1079, 0)), none); // the upper one: off
-        s.screens.editable().wrapFlags[0].wrapBottom = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 100, 1079, 0)), (QVector<QPoint>{{100, 1}}));
+        Snapshot s = desktop({rect(0, 0, 1919, 1079), rect(0, 1080, 1919, 2159)});
+        s.screens.wraps[1].bottom = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 100, 2159, true)), (QVector<QPoint>{{100, 1081}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 100, 1079, true)), none); // the upper one: off
+        s.screens.wraps[0].bottom = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 100, 1079, true)), (QVector<QPoint>{{100, 1}}));
     }
 
     void stackedLayoutsWrapAtTheirOuterEdges_data()
@@ -137,68 +154,67 @@ private slots:
     void stackedLayoutsWrapAtTheirOuterEdges()
     {
         QFETCH(QPoint, at);
-        EngineState s;
-        s.buildScreenTable({rect(0, 1440, 1919, 2519), rect(0, 0, 2559, 1439)});
-        s.allowLeftWrap = true;
-        s.allowRightWrap = true;
-        QTEST(list(CursorRules::wrapEdges(s, at.x(), at.y(), 0)), "moves");
+        Snapshot s = desktop({rect(0, 1440, 1919, 2519), rect(0, 0, 2559, 1439)});
+        s.choices.allowLeftWrap = true;
+        s.choices.allowRightWrap = true;
+        QTEST(list(CursorRules::wrapEdges(s, at.x(), at.y(), true)), "moves");
 
         // The right edge wrapping back onto the stacked pair: the screen
         // holding the row.
-        EngineState r;
-        r.buildScreenTable(
+        Snapshot r = desktop(
             {rect(0, 0, 2559, 1439), rect(0, 1440, 1919, 2519), rect(2560, 1440, 3839, 2463)});
-        r.allowRightWrap = true;
-        QCOMPARE(list(CursorRules::wrapEdges(r, 3839, 2000, 0)), (QVector<QPoint>{{1, 2000}}));
+        r.choices.allowRightWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(r, 3839, 2000, true)), (QVector<QPoint>{{1, 2000}}));
     }
 
     void gapBetweenScreensOnlyWrapsHorizontally()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(2000, 0, 3279, 1023)});
-        for (ScreenWrapFlags &f : s.screens.editable().wrapFlags)
-            f.wrapTop = f.wrapBottom = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 1950, 0, 0)), none);
+        Snapshot s = desktop({rect(0, 0, 1919, 1079), rect(2000, 0, 3279, 1023)});
+        for (MonitorWraps &f : s.screens.wraps)
+            f.top = f.bottom = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1950, 0, true)), none);
     }
 
     void emptyTableRequestsNothing()
     {
-        EngineState s;
-        s.allowLeftWrap = true;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 0, 0)), none);
+        Snapshot s;
+        s.choices.allowLeftWrap = true;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 0, 0, true)), none);
     }
 
     // ---- velocity thresholds ----
 
     void thresholdsGateTheHorizontalWrapOnly()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079)});
-        s.allowRightWrap = true;
-        s.screens.editable().wrapFlags[0].wrapTop = true;
-        s.minVelocityOn = true;
-        s.minVelocity = 40;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, 39)), none);
-        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, 40)), (QVector<QPoint>{{1, 500}}));
+        Snapshot s = desktop({rect(0, 0, 1919, 1079)});
+        s.choices.allowRightWrap = true;
+        s.screens.wraps[0].top = true;
+        s.choices.minVelocityOn = true;
+        s.choices.minVelocity = 40;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, fastEnough(s, 39))), none);
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, fastEnough(s, 40))),
+                 (QVector<QPoint>{{1, 500}}));
         // The vertical wrap ignores the speed.
-        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 0, 0)), (QVector<QPoint>{{700, 1078}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 700, 0, fastEnough(s, 0))),
+                 (QVector<QPoint>{{700, 1078}}));
 
-        s.minVelocityOn = false;
-        s.maxVelocityOn = true;
-        s.maxVelocity = 100;
-        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, 100)), (QVector<QPoint>{{1, 500}}));
-        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, 101)), none);
+        s.choices.minVelocityOn = false;
+        s.choices.maxVelocityOn = true;
+        s.choices.maxVelocity = 100;
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, fastEnough(s, 100))),
+                 (QVector<QPoint>{{1, 500}}));
+        QCOMPARE(list(CursorRules::wrapEdges(s, 1919, 500, fastEnough(s, 101))), none);
 
         // Both on: a window of speeds.
-        s.minVelocityOn = true;
-        QVERIFY(!CursorRules::speedAllowsJump(s, 10));
-        QVERIFY(CursorRules::speedAllowsJump(s, 70));
-        QVERIFY(!CursorRules::speedAllowsJump(s, 700));
+        s.choices.minVelocityOn = true;
+        QVERIFY(!CursorRules::speedAllowsJump(s.choices, 10));
+        QVERIFY(CursorRules::speedAllowsJump(s.choices, 70));
+        QVERIFY(!CursorRules::speedAllowsJump(s.choices, 700));
         // Values kept while switched off have no effect.
-        s.minVelocityOn = false;
-        s.maxVelocityOn = false;
-        QVERIFY(CursorRules::speedAllowsJump(s, 0));
-        QVERIFY(CursorRules::speedAllowsJump(s, 100000));
+        s.choices.minVelocityOn = false;
+        s.choices.maxVelocityOn = false;
+        QVERIFY(CursorRules::speedAllowsJump(s.choices, 0));
+        QVERIFY(CursorRules::speedAllowsJump(s.choices, 100000));
     }
 
     void thresholdsDecideOnArrival()
@@ -206,15 +222,14 @@ private slots:
         // Max Velocity 100: a flick that reaches the edge at 400 px per
         // 150 ms is refused, and stays refused while the cursor sits there,
         // however slow the readout falls; leaving the edge re-arms.
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079)});
-        s.allowRightWrap = true;
-        s.maxVelocityOn = true;
-        s.maxVelocity = 100;
+        Snapshot s = desktop({rect(0, 0, 1919, 1079)});
+        s.choices.allowRightWrap = true;
+        s.choices.maxVelocityOn = true;
+        s.choices.maxVelocity = 100;
         ArrivalGate gate;
         auto step = [&](qint64 t, int x) {
             gate.record(t, x);
-            return gate.allows(s, CursorRules::atGatedEdge(s, x, 500), t);
+            return gate.allows(s.choices, CursorRules::atGatedEdge(s, x, 500), t);
         };
         QVERIFY(step(0, 1500));    // far from the edge: nothing to decide
         QVERIFY(step(1000, 1520)); // at rest for a second
@@ -227,20 +242,20 @@ private slots:
         QVERIFY(step(3100, 1919));   // back slowly: a new arrival, allowed
 
         // Min Velocity 40: a slow arrival is refused until the cursor leaves.
-        s.maxVelocityOn = false;
-        s.minVelocityOn = true;
-        s.minVelocity = 40;
+        s.choices.maxVelocityOn = false;
+        s.choices.minVelocityOn = true;
+        s.choices.minVelocity = 40;
         ArrivalGate slow;
         slow.record(0, 1900);
-        QVERIFY(!slow.allows(s, true, 500));
+        QVERIFY(!slow.allows(s.choices, true, 500));
         slow.record(600, 1919);
-        QVERIFY(!slow.allows(s, true, 600)); // fast now, but it arrived slowly
-        QVERIFY(slow.allows(s, false, 700));
+        QVERIFY(!slow.allows(s.choices, true, 600)); // fast now, but it arrived slowly
+        QVERIFY(slow.allows(s.choices, false, 700));
 
         // Only the desktop edges and Easy Move are gated, not vertical wraps.
         QVERIFY(CursorRules::atGatedEdge(s, 1919, 500));
         QVERIFY(!CursorRules::atGatedEdge(s, 0, 500)); // left wrap off
-        s.screens.editable().wrapFlags[0].wrapTop = true;
+        s.screens.wraps[0].top = true;
         QVERIFY(!CursorRules::atGatedEdge(s, 700, 0));
     }
 
@@ -270,30 +285,70 @@ private slots:
         QFETCH(bool, paused);
         QFETCH(unsigned, keys);
         QFETCH(bool, button);
-        EngineState s;
-        s.bypassModifier = bypass;
-        s.wrapWhileButtonHeld = whileButton;
-        s.paused = paused;
+        Snapshot s;
+        s.choices.bypassModifier = bypass;
+        s.choices.wrapWhileButtonHeld = whileButton;
+        s.choices.paused = paused;
         QTEST(CursorRules::heldBack(s, keys, button), "held");
     }
 
     void pushThroughCountsOnlyBeyondTheEdge()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
+        Snapshot s = desktop({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
         QCOMPARE(CursorRules::edgeDirection(s, 3199, 5), 1);
         QCOMPARE(CursorRules::edgeDirection(s, 0, 5), -1);
         QCOMPARE(CursorRules::edgeDirection(s, 1919, 5), 1); // the inner edges too
         QCOMPARE(CursorRules::edgeDirection(s, 700, 5), 0);
         ArrivalGate gate;
         // Arrival: the motion that got there does not count.
-        QVERIFY(!gate.allows(s, true, 0, 90, 100));
-        QVERIFY(!gate.allows(s, true, 10, 60, 100));
-        QVERIFY(!gate.allows(s, true, 20, -40, 100)); // pulling back adds nothing
-        QVERIFY(gate.allows(s, true, 30, 40, 100));
-        QVERIFY(gate.allows(s, false, 40, 0, 100)); // off the edge: afresh
-        QVERIFY(!gate.allows(s, true, 50, 500, 100));
-        QVERIFY(gate.allows(s, true, 60, 0, 0)); // no push asked for: arrival decides
+        QVERIFY(!gate.allows(s.choices, true, 0, 90, 100));
+        QVERIFY(!gate.allows(s.choices, true, 10, 60, 100));
+        QVERIFY(!gate.allows(s.choices, true, 20, -40, 100)); // pulling back adds nothing
+        QVERIFY(gate.allows(s.choices, true, 30, 40, 100));
+        QVERIFY(gate.allows(s.choices, false, 40, 0, 100)); // off the edge: afresh
+        QVERIFY(!gate.allows(s.choices, true, 50, 500, 100));
+        QVERIFY(gate.allows(s.choices, true, 60, 0, 0)); // no push asked for: arrival decides
+    }
+
+    void speedIsTheDistanceOverTheLastWindow_data()
+    {
+        // The readout shows this speed too, between samples as well.
+        QTest::addColumn<std::vector<At>>("samples");
+        QTest::addColumn<qint64>("now");
+        QTest::addColumn<int>("speed");
+        using S = std::vector<At>;
+        QTest::newRow("no sample yet") << S{} << qint64(1000) << 0;
+        // Not one large jump from x = 0.
+        QTest::newRow("the first sample only seeds") << S{{1000, 2500}} << qint64(1000) << 0;
+        QTest::newRow("leftwards reads positive")
+            << S{{1000, 500}, {1010, 460}} << qint64(1010) << 40;
+        QTest::newRow("across the desktop") << S{{1000, 500}, {1010, -300}} << qint64(1010) << 800;
+        QTest::newRow("vertical motion only") << S{{1000, 70}, {1010, 70}} << qint64(1010) << 0;
+        QTest::newRow("from where x was 150 ms before")
+            << S{{1000, 0}, {1100, 100}, {1200, 300}} << qint64(1250) << 200;
+        QTest::newRow("a sample exactly 150 ms back counts")
+            << S{{900, -50}, {1000, 0}, {1150, 130}} << qint64(1150) << 130;
+        QTest::newRow("less than 150 ms known: from the oldest")
+            << S{{1000, 20}, {1100, 100}} << qint64(1100) << 80;
+        QTest::newRow("still for 149 ms") << S{{1000, 0}, {1010, 300}} << qint64(1159) << 300;
+        QTest::newRow("still for 150 ms reads 0") << S{{1000, 0}, {1010, 300}} << qint64(1160) << 0;
+        QTest::newRow("one millisecond keeps its latest x")
+            << S{{1000, 0}, {1100, 50}, {1100, 80}} << qint64(1100) << 80;
+        // More samples than the ring holds, one a millisecond.
+        S run;
+        for (qint64 t = 0; t < 1000; ++t)
+            run.push_back({1000 + t, int(2 * t)});
+        QTest::newRow("a long run") << run << qint64(1999) << 300;
+    }
+
+    void speedIsTheDistanceOverTheLastWindow()
+    {
+        QFETCH(std::vector<At>, samples);
+        QFETCH(qint64, now);
+        ArrivalGate gate;
+        for (const At &a : samples)
+            gate.record(a.ms, a.x);
+        QTEST(gate.speed(now), "speed");
     }
 
     // ---- easy move ----
@@ -312,45 +367,40 @@ private slots:
 
     void easyMoveToThePreviousScreen()
     {
-        EngineState s;
-        s.buildScreenTable({rect(-1280, 0, -1, 1023), rect(0, 0, 1919, 1199)});
-        s.easyMoveOn = true;
+        Snapshot s = desktop({rect(-1280, 0, -1, 1023), rect(0, 0, 1919, 1199)});
+        s.choices.easyMove = true;
         // Lands on the neighbour's bottom row; row 1024 is on no screen.
-        QCOMPARE(list(CursorRules::easyMove(s, 0, 1100, 0)), (QVector<QPoint>{{-2, 1023}}));
-        QCOMPARE(list(CursorRules::easyMove(s, 0, 1000, 0)), none); // the neighbour has that row
-        QCOMPARE(list(CursorRules::easyMove(s, 5, 1100, 0)), none); // not on the edge
+        QCOMPARE(list(CursorRules::easyMove(s, 0, 1100, true)), (QVector<QPoint>{{-2, 1023}}));
+        QCOMPARE(list(CursorRules::easyMove(s, 0, 1000, true)), none); // the neighbour has that row
+        QCOMPARE(list(CursorRules::easyMove(s, 5, 1100, true)), none); // not on the edge
     }
 
     void easyMoveToTheNextScreen()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
-        s.easyMoveOn = true;
-        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, 0)), (QVector<QPoint>{{1921, 1023}}));
-        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1023, 0)), none);
+        Snapshot s = desktop({rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
+        s.choices.easyMove = true;
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, true)), (QVector<QPoint>{{1921, 1023}}));
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1023, true)), none);
     }
 
     void easyMoveBetweenTwoShorterNeighbours()
     {
-        EngineState s;
-        s.buildScreenTable(
-            {rect(-1280, 0, -1, 1023), rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
-        s.easyMoveOn = true;
-        QCOMPARE(list(CursorRules::easyMove(s, 0, 1150, 0)), (QVector<QPoint>{{-2, 1023}}));
-        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1150, 0)), (QVector<QPoint>{{1921, 1023}}));
+        Snapshot s =
+            desktop({rect(-1280, 0, -1, 1023), rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
+        s.choices.easyMove = true;
+        QCOMPARE(list(CursorRules::easyMove(s, 0, 1150, true)), (QVector<QPoint>{{-2, 1023}}));
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1150, true)), (QVector<QPoint>{{1921, 1023}}));
     }
 
     void easyMoveToABottomAlignedNeighbour()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1199), rect(1920, 176, 3199, 1199)});
-        s.easyMoveOn = true;
-        QCOMPARE(list(CursorRules::easyMove(s, 1919, 40, 0)), (QVector<QPoint>{{1921, 176}}));
-        QCOMPARE(list(CursorRules::easyMove(s, 1919, 176, 0)), none);
-        EngineState p;
-        p.buildScreenTable({rect(-1280, 176, -1, 1199), rect(0, 0, 1919, 1199)});
-        p.easyMoveOn = true;
-        QCOMPARE(list(CursorRules::easyMove(p, 0, 40, 0)), (QVector<QPoint>{{-2, 176}}));
+        Snapshot s = desktop({rect(0, 0, 1919, 1199), rect(1920, 176, 3199, 1199)});
+        s.choices.easyMove = true;
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 40, true)), (QVector<QPoint>{{1921, 176}}));
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 176, true)), none);
+        Snapshot p = desktop({rect(-1280, 176, -1, 1199), rect(0, 0, 1919, 1199)});
+        p.choices.easyMove = true;
+        QCOMPARE(list(CursorRules::easyMove(p, 0, 40, true)), (QVector<QPoint>{{-2, 176}}));
     }
 
     void easyMoveWithTopsBelowZero_data()
@@ -366,37 +416,34 @@ private slots:
         // Whatever the common top, the previous screen's landing row is its
         // bottom row and the next screen's is clamped to its bottom row.
         QFETCH(int, top);
-        EngineState s;
-        s.buildScreenTable({rect(-1280, top, -1, top + 1023), rect(0, top, 1919, top + 1199),
-                            rect(1920, top, 3199, top + 1023)});
-        s.easyMoveOn = true;
-        QCOMPARE(list(CursorRules::easyMove(s, 0, top + 1100, 0)),
+        Snapshot s = desktop({rect(-1280, top, -1, top + 1023), rect(0, top, 1919, top + 1199),
+                              rect(1920, top, 3199, top + 1023)});
+        s.choices.easyMove = true;
+        QCOMPARE(list(CursorRules::easyMove(s, 0, top + 1100, true)),
                  (QVector<QPoint>{{-2, top + 1023}}));
-        QCOMPARE(list(CursorRules::easyMove(s, 1919, top + 1100, 0)),
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, top + 1100, true)),
                  (QVector<QPoint>{{1921, top + 1023}}));
-        QCOMPARE(list(CursorRules::easyMove(s, 0, top + 1000, 0)), none);
+        QCOMPARE(list(CursorRules::easyMove(s, 0, top + 1000, true)), none);
     }
 
     void easyMoveNeedsItsSwitchAndDifferentHeights()
     {
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
-        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, 0)), none); // off
-        s.easyMoveOn = true;
-        s.minVelocityOn = true;
-        s.minVelocity = 20;
-        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, 5)), none); // too slow
-        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, 25)), (QVector<QPoint>{{1921, 1023}}));
+        Snapshot s = desktop({rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, true)), none); // off
+        s.choices.easyMove = true;
+        s.choices.minVelocityOn = true;
+        s.choices.minVelocity = 20;
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, fastEnough(s, 5))), none); // too slow
+        QCOMPARE(list(CursorRules::easyMove(s, 1919, 1100, fastEnough(s, 25))),
+                 (QVector<QPoint>{{1921, 1023}}));
 
-        EngineState same;
-        same.buildScreenTable({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
-        same.easyMoveOn = true;
-        QCOMPARE(list(CursorRules::easyMove(same, 1919, 1079, 0)), none);
+        Snapshot same = desktop({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        same.choices.easyMove = true;
+        QCOMPARE(list(CursorRules::easyMove(same, 1919, 1079, true)), none);
 
-        EngineState one;
-        one.buildScreenTable({rect(0, 0, 1919, 1079)});
-        one.easyMoveOn = true;
-        QCOMPARE(list(CursorRules::easyMove(one, 1919, 1079, 0)), none);
+        Snapshot one = desktop({rect(0, 0, 1919, 1079)});
+        one.choices.easyMove = true;
+        QCOMPARE(list(CursorRules::easyMove(one, 1919, 1079, true)), none);
     }
 };
 

@@ -1,8 +1,10 @@
-#include "enginestate.h"
-
-#include <thread>
+#include "published.h"
+#include "snapshot.h"
 
 #include <QtTest>
+#include <atomic>
+#include <memory>
+#include <thread>
 
 Q_DECLARE_METATYPE(std::vector<ScreenRect>)
 
@@ -25,7 +27,7 @@ private slots:
         QVERIFY(!t.screenHeightsDiffer);
         QCOMPARE(t.desktopLeft, 0);
         QCOMPARE(t.desktopRight, 1919);
-        QCOMPARE(t.wrapFlags.size(), std::size_t(1));
+        QCOMPARE(t.wraps.size(), std::size_t(1));
         // With one screen every point belongs to it, even off the screen.
         QCOMPARE(t.screenIndexAt(500, 5), 0);
         QCOMPARE(t.screenIndexAt(-4000, 5), 0);
@@ -44,8 +46,8 @@ private slots:
         QCOMPARE(t.desktopRight, 3839);
         QVERIFY(t.multipleScreens);
         QVERIFY(!t.screenHeightsDiffer);
-        for (const ScreenWrapFlags &f : t.wrapFlags)
-            QVERIFY(!f.wrapTop && !f.wrapBottom);
+        for (const MonitorWraps &f : t.wraps)
+            QVERIFY(!f.top && !f.bottom);
     }
 
     void sortIsStableAndThreeScreensSort()
@@ -150,55 +152,129 @@ private slots:
         QCOMPARE(t.neighbour(1, false), -1);
     }
 
-    void replacedTablesAreFreedOnlyOnceTheEngineLetsGo()
+    void unnamedScreensAreNamedByTheirPlaceInTheEnumeration()
     {
-        ScreenTableHolder h;
-        h.publish(std::make_unique<ScreenTable>(std::vector<ScreenRect>{rect(0, 0, 99, 99)}));
-        QCOMPARE(h.retiredCount(), std::size_t(0)); // no pass ran: freed at once
-        h.enterPass();
-        const ScreenTable *held = &h.current();
-        h.publish(std::make_unique<ScreenTable>(std::vector<ScreenRect>{rect(0, 0, 9, 9)}));
-        h.reclaim();
-        QCOMPARE(h.retiredCount(), std::size_t(1)); // the pass may still read it
-        QCOMPARE(held->rects[0].right, 99);
-        h.leavePass();
-        h.reclaim();
-        QCOMPARE(h.retiredCount(), std::size_t(0));
-        QCOMPARE(h.current().rects[0].right, 9);
-        QCOMPARE(h.generation(), std::uint64_t(2));
+        // Their switches still need a key; the name follows the screen
+        // through the sort.
+        const ScreenTable t(
+            {rect(1920, 0, 3839, 1079), rect(0, 0, 1919, 1079), rect(3840, 0, 5119, 1023)},
+            {"DP-1", ""});
+        QCOMPARE(t.names, (std::vector<QString>{"#1", "DP-1", "#2"}));
+        QCOMPARE(ScreenTable({rect(0, 0, 99, 99)}).names, std::vector<QString>{"#0"});
     }
 
-    void engineReadsWholeTablesWhileTheyAreReplaced()
+    void wrapsComeFromTheChoicesByName()
     {
-        // Every table the reader sees is complete: its facts match its
-        // rectangles. Under the thread checker this also shows the swap and
-        // the reclaim race-free.
-        EngineState s;
-        s.buildScreenTable({rect(0, 0, 1919, 1079)});
+        ScreenTable t({rect(1920, 0, 3839, 1079), rect(0, 0, 1919, 1079)}, {"HDMI-1", "eDP-1"});
+        QCOMPARE(t.wraps.size(), std::size_t(2));
+        QHash<QString, MonitorWraps> byMonitor;
+        byMonitor["HDMI-1"] = {true, false};
+        byMonitor["DP-9"] = {true, true}; // unplugged: kept, but no screen here
+        t.applyWraps(byMonitor);
+        QCOMPARE(t.wraps, (std::vector<MonitorWraps>{{false, false}, {true, false}}));
+        // A monitor no longer named there has its switches off again.
+        byMonitor.remove("HDMI-1");
+        byMonitor["eDP-1"] = {false, true};
+        t.applyWraps(byMonitor);
+        QCOMPARE(t.wraps, (std::vector<MonitorWraps>{{false, true}, {false, false}}));
+    }
+
+    // ---- handing snapshots to the engine ----
+
+    void aHeldSnapshotStaysAndAnUnheldOneIsFreed()
+    {
+        Published<Snapshot> p;
+        std::shared_ptr<const Snapshot> held;
+        std::uint64_t seen = 0;
+        QVERIFY(!p.load());
+        QVERIFY(!p.refresh(held, seen)); // nothing published yet
+        QVERIFY(!held);
+
+        auto first = std::make_shared<Snapshot>();
+        first->layout = 1;
+        std::weak_ptr<const Snapshot> firstGone = first;
+        p.publish(std::move(first));
+        QVERIFY(p.refresh(held, seen));
+        QCOMPARE(held->layout, std::uint64_t(1));
+        QVERIFY(!p.refresh(held, seen)); // nothing new
+
+        // Replaced while the reader still holds it: it lives on.
+        auto second = std::make_shared<Snapshot>();
+        second->layout = 2;
+        std::weak_ptr<const Snapshot> secondGone = second;
+        p.publish(std::move(second));
+        QVERIFY(!firstGone.expired());
+        QCOMPARE(held->layout, std::uint64_t(1));
+
+        // Replaced before anyone took it: freed at once.
+        auto third = std::make_shared<Snapshot>();
+        third->layout = 3;
+        p.publish(std::move(third));
+        QVERIFY(secondGone.expired());
+
+        // The reader skips to the newest and lets go of its old one.
+        QVERIFY(p.refresh(held, seen));
+        QCOMPARE(held->layout, std::uint64_t(3));
+        QVERIFY(firstGone.expired());
+        QCOMPARE(p.load(), held);
+    }
+
+    void aReaderSeesWholeSnapshotsWhileTheyArePublished()
+    {
+        // Every snapshot the reader takes is complete: its table's facts
+        // match its rectangles, and its layout the number of screens; and
+        // none is older than one it took before. Under the thread checker
+        // this also shows the hand-over race-free.
+        const auto make = [](std::uint64_t layout) {
+            auto s = std::make_shared<Snapshot>();
+            std::vector<ScreenRect> screens;
+            for (std::uint64_t i = 0; i <= layout % 4; ++i)
+                screens.push_back(rect(int(i) * 1000, 0, int(i) * 1000 + 999, 99));
+            s->screens = ScreenTable(screens);
+            s->layout = layout;
+            return s;
+        };
+        Published<Snapshot> p;
+        p.publish(make(0));
+        constexpr std::uint64_t publishes = 2000;
+        std::atomic<std::uint64_t> newestSeen{0};
         std::atomic<bool> done{false};
-        std::atomic<int> bad{0};
-        std::thread engine([&] {
-            while (!done.load()) {
-                s.screens.enterPass();
-                const ScreenTable &t = s.screenTable();
+        int bad = 0, taken = 0;
+        std::thread reader([&] {
+            std::shared_ptr<const Snapshot> held;
+            std::uint64_t seen = 0;
+            std::uint64_t last = 0;
+            // One more look after the writer is done: the last one.
+            for (bool more = true; more;) {
+                more = !done.load();
+                if (!p.refresh(held, seen))
+                    continue;
+                ++taken;
+                const ScreenTable &t = held->screens;
                 const int n = t.size();
-                if (n < 1 || t.desktopRight != t.rects.back().right ||
-                    t.multipleScreens != (n > 1) || int(t.wrapFlags.size()) != n ||
-                    t.screenIndexAt(t.desktopRight, 0) != n - 1)
+                if (n != int(held->layout % 4) + 1 || t.desktopRight != t.rects.back().right ||
+                    t.multipleScreens != (n > 1) || int(t.wraps.size()) != n ||
+                    int(t.names.size()) != n || t.screenIndexAt(t.desktopRight, 0) != n - 1 ||
+                    held->layout < last)
                     ++bad;
-                s.screens.leavePass();
+                last = held->layout;
+                newestSeen.store(last);
             }
         });
-        for (int k = 0; k < 2000; ++k) {
-            std::vector<ScreenRect> screens;
-            for (int i = 0; i <= k % 4; ++i)
-                screens.push_back(rect(i * 1000, 0, i * 1000 + 999, 99));
-            s.buildScreenTable(screens);
-            s.screens.reclaim();
+        for (std::uint64_t k = 1; k <= publishes; ++k) {
+            p.publish(make(k));
+            // Now and then the writer lets the reader catch up, so that the
+            // two really overlap however the threads are scheduled.
+            if (k % 100 == 0) {
+                while (newestSeen.load() < k)
+                    std::this_thread::yield();
+            }
         }
         done = true;
-        engine.join();
-        QCOMPARE(bad.load(), 0);
+        reader.join();
+        QCOMPARE(bad, 0);
+        QCOMPARE(newestSeen.load(), publishes);
+        QVERIFY2(taken >= int(publishes / 100), qPrintable(QString::number(taken)));
     }
 };
 

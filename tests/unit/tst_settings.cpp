@@ -1,7 +1,68 @@
-#include "SettingsCtrl.h"
-#include "enginestate.h"
+#include "pointerwatch.h"
+#include "settingsctrl.h"
 
 #include <QtTest>
+#include <functional>
+
+// One field of the choices, whatever its type, for the table of keys.
+struct Field
+{
+    std::function<QVariant(const Choices &)> get;
+    std::function<void(Choices &, const QVariant &)> set;
+};
+Q_DECLARE_METATYPE(Field)
+
+namespace {
+
+template <typename T> Field field(T Choices::*member)
+{
+    return {[member](const Choices &c) { return QVariant::fromValue(c.*member); },
+            [member](Choices &c, const QVariant &v) { c.*member = v.value<T>(); }};
+}
+
+const char loading[] = "Settings: Loading Settings...\n";
+
+// Every key the store walks, as the file spells it.
+const QStringList allKeys = {"boolShowToolTip",
+                             "allowLeftWrap",
+                             "allowRightWrap",
+                             "Choices/easyMove",
+                             "Choices/minVelocityOn",
+                             "Choices/minVelocity",
+                             "Choices/maxVelocityOn",
+                             "Choices/maxVelocity",
+                             "Choices/screenFocus",
+                             "Choices/screenFocusDarkness",
+                             "Choices/paused",
+                             "Cursor/bypassModifier",
+                             "Cursor/wrapWhileButtonHeld",
+                             "Cursor/pushThrough"};
+
+} // namespace
+
+// A failed comparison names the fields that differ.
+char *toString(const Choices &c)
+{
+    QString s = QString("tip %1 left %2 right %3 easy %4 min %5/%6 max %7/%8 focus %9/%10 ")
+                    .arg(c.showCloseNotice)
+                    .arg(c.allowLeftWrap)
+                    .arg(c.allowRightWrap)
+                    .arg(c.easyMove)
+                    .arg(c.minVelocityOn)
+                    .arg(c.minVelocity)
+                    .arg(c.maxVelocityOn)
+                    .arg(c.maxVelocity)
+                    .arg(c.screenFocus)
+                    .arg(c.screenFocusDarkness);
+    s += QString("paused %1 bypass %2 button %3 push %4 monitors")
+             .arg(c.paused)
+             .arg(c.bypassModifier)
+             .arg(c.wrapWhileButtonHeld)
+             .arg(c.pushThrough);
+    for (auto it = c.monitorWraps.cbegin(); it != c.monitorWraps.cend(); ++it)
+        s += QString(" %1 %2/%3").arg(it.key()).arg(it.value().top).arg(it.value().bottom);
+    return qstrdup(qPrintable(s));
+}
 
 // The store is redirected into a throw-away folder for the whole test.
 class TestSettings : public QObject
@@ -20,22 +81,18 @@ class TestSettings : public QObject
         f.write(content);
     }
 
-    // The choices this test changes, back at their start values.
-    static void resetChoices()
+    // One stored value, written as another program (or an older Pellmar)
+    // would have left it.
+    void writeValue(const QString &key, const QString &value)
     {
-        engineState.easyMoveOn = false;
-        engineState.maxVelocity = 0;
-        engineState.curtainOpacityPercent = 50;
-        engineState.wrapsByMonitor.clear();
-        engineState.bypassModifier = 0;
-        engineState.pushThrough = 0;
+        QFile::remove(file());
+        QSettings(file(), QSettings::IniFormat).setValue(key, value);
     }
 
-    void setState(bool tip, bool left, bool right)
+    static Choices load(SettingsCtrl &store)
     {
-        engineState.boolShowToolTip = tip;
-        engineState.allowLeftWrap = left;
-        engineState.allowRightWrap = right;
+        QTest::ignoreMessage(QtDebugMsg, loading);
+        return store.load();
     }
 
 private slots:
@@ -47,99 +104,144 @@ private slots:
 
     void init() { QFile::remove(file()); }
 
-    void emptyStoreGivesDefaults()
+    void everyKey_data()
     {
-        setState(false, true, true);
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        SettingsCtrl::loadSettings();
-        QVERIFY(engineState.boolShowToolTip);
-        QVERIFY(!engineState.allowLeftWrap);
-        QVERIFY(!engineState.allowRightWrap);
+        QTest::addColumn<Field>("field");
+        QTest::addColumn<QVariant>("fallback");
+        QTest::addColumn<QVariant>("other");      // a value that is not the default
+        QTest::addColumn<QString>("written");     // how the file spells it
+        QTest::addColumn<QStringList>("spelled"); // other spellings read as it
+        QTest::addColumn<QStringList>("bad");     // values that give the default
+        QTest::addColumn<QStringList>("lines");   // and the line each one logs
+
+        const auto flag = [](const char *key, bool Choices::*member, bool fallback) {
+            const QString dflt = fallback ? "true" : "false", other = fallback ? "false" : "true";
+            const QString said = QString("Settings: %1 is not a yes or no: ").arg(key);
+            QTest::newRow(key) << field(member) << QVariant(fallback) << QVariant(!fallback)
+                               << other
+                               << (fallback ? QStringList{"no", " OFF ", "0"}
+                                            : QStringList{"yes", " On ", "1"})
+                               << QStringList{"maybe", "2"}
+                               << QStringList{said + "maybe - using " + dflt,
+                                              said + "2 - using " + dflt};
+        };
+        const auto number =
+            [](const char *key, int Choices::*member, int fallback, int other, int high) {
+                const QString said =
+                    QString("Settings: %1 is not a number from 0 to %2 : ").arg(key).arg(high);
+                const QString using_ = QString(" - using %1").arg(fallback);
+                QTest::newRow(key)
+                    << field(member) << QVariant(fallback) << QVariant(other)
+                    << QString::number(other) << QStringList{QString(" %1 ").arg(other)}
+                    << QStringList{"-1", QString::number(high + 1), "fast", "12.5"}
+                    << QStringList{said + "-1" + using_, said + QString::number(high + 1) + using_,
+                                   said + "fast" + using_, said + "12.5" + using_};
+            };
+        flag("boolShowToolTip", &Choices::showCloseNotice, true);
+        flag("allowLeftWrap", &Choices::allowLeftWrap, false);
+        flag("allowRightWrap", &Choices::allowRightWrap, false);
+        flag("Choices/easyMove", &Choices::easyMove, false);
+        flag("Choices/minVelocityOn", &Choices::minVelocityOn, false);
+        number("Choices/minVelocity", &Choices::minVelocity, 0, 40, 10000);
+        flag("Choices/maxVelocityOn", &Choices::maxVelocityOn, false);
+        number("Choices/maxVelocity", &Choices::maxVelocity, 0, 120, 10000);
+        flag("Choices/screenFocus", &Choices::screenFocus, false);
+        number("Choices/screenFocusDarkness", &Choices::screenFocusDarkness, 50, 70, 100);
+        flag("Choices/paused", &Choices::paused, false);
+        const QString said = "Settings: Cursor/bypassModifier is none of the words it takes: ";
+        QTest::newRow("Cursor/bypassModifier")
+            << field(&Choices::bypassModifier) << QVariant(0u) << QVariant(unsigned(AltKey))
+            << QString("alt") << QStringList{"ALT", " Alt "} << QStringList{"hyper", "alt+ctrl"}
+            << QStringList{said + "hyper - using none", said + "alt+ctrl - using none"};
+        flag("Cursor/wrapWhileButtonHeld", &Choices::wrapWhileButtonHeld, false);
+        number("Cursor/pushThrough", &Choices::pushThrough, 0, 80, 500);
     }
 
-    void roundTrip_data()
+    void everyKey()
     {
-        QTest::addColumn<bool>("tip");
-        QTest::addColumn<bool>("left");
-        QTest::addColumn<bool>("right");
-        for (int bits = 0; bits < 8; ++bits)
-            QTest::addRow("%d", bits) << bool(bits & 1) << bool(bits & 2) << bool(bits & 4);
+        QFETCH(Field, field);
+        QFETCH(QVariant, fallback);
+        QFETCH(QVariant, other);
+        QFETCH(QStringList, bad);
+        QFETCH(QStringList, lines);
+        const QString key = QString::fromLatin1(QTest::currentDataTag());
+        SettingsCtrl store;
+
+        // Missing: its default, the same as defaults() gives.
+        QCOMPARE(field.get(SettingsCtrl::defaults()), fallback);
+        QCOMPARE(load(store), SettingsCtrl::defaults());
+
+        // Another value goes to the file and comes back, and nothing else
+        // changes with it.
+        Choices changed = SettingsCtrl::defaults();
+        field.set(changed, other);
+        QVERIFY(changed != SettingsCtrl::defaults());
+        QVERIFY(store.save(changed));
+        QTEST(QSettings(file(), QSettings::IniFormat).value(key).toString(), "written");
+        QCOMPARE(load(store), changed);
+
+        QFETCH(QStringList, spelled);
+        for (const QString &word : spelled) {
+            writeValue(key, word);
+            QCOMPARE(field.get(load(store)), other);
+        }
+
+        // Anything it does not take gives the default, and says so.
+        QCOMPARE(bad.size(), lines.size());
+        for (int k = 0; k < bad.size(); ++k) {
+            writeValue(key, bad[k]);
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(lines[k]));
+            QCOMPARE(load(store), SettingsCtrl::defaults());
+        }
     }
 
-    void roundTrip()
+    void saveWritesEveryKeyWhereItAlwaysWas()
     {
-        QFETCH(bool, tip);
-        QFETCH(bool, left);
-        QFETCH(bool, right);
-        setState(tip, left, right);
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
-        SettingsCtrl::saveSettings();
-        setState(!tip, !left, !right);
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        SettingsCtrl::loadSettings();
-        QCOMPARE(engineState.boolShowToolTip.load(), tip);
-        QCOMPARE(engineState.allowLeftWrap.load(), left);
-        QCOMPARE(engineState.allowRightWrap.load(), right);
-    }
-
-    void saveWritesEveryKeyEveryTime()
-    {
-        setState(true, false, false); // all defaults, nothing changed
-        engineState.easyMoveOn = true;
-        engineState.maxVelocity = 120;
-        engineState.curtainOpacityPercent = 70;
-        engineState.wrapsByMonitor["DP-1"] = {true, false};
-        engineState.bypassModifier = AltKey;
-        engineState.pushThrough = 80;
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
-        SettingsCtrl::saveSettings();
+        // Defaults too: the file shows every choice. The three first keys
+        // stay at the top level, where older versions look for them.
+        QVERIFY(SettingsCtrl().save(SettingsCtrl::defaults()));
         QSettings stored(file(), QSettings::IniFormat);
-        // The three first keys where they always were; the rest in a group.
         QCOMPARE(stored.childKeys(),
                  (QStringList{"allowLeftWrap", "allowRightWrap", "boolShowToolTip"}));
-        QCOMPARE(stored.value("boolShowToolTip").toString(), QString("true"));
-        QCOMPARE(stored.value("allowLeftWrap").toString(), QString("false"));
-        QCOMPARE(stored.value("Choices/easyMove").toString(), QString("true"));
-        QCOMPARE(stored.value("Choices/maxVelocity").toInt(), 120);
-        QCOMPARE(stored.value("Choices/screenFocusDarkness").toInt(), 70);
-        QCOMPARE(stored.value("Choices/Monitors/DP-1/wrapTop").toString(), QString("true"));
-        QCOMPARE(stored.value("Cursor/bypassModifier").toString(), QString("alt"));
-        QCOMPARE(stored.value("Cursor/wrapWhileButtonHeld").toString(), QString("false"));
-
-        // And back: every choice, and the monitor's switches.
-        resetChoices();
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        SettingsCtrl::loadSettings();
-        QVERIFY(engineState.easyMoveOn);
-        QCOMPARE(engineState.bypassModifier.load(), unsigned(AltKey));
-        QCOMPARE(engineState.pushThrough.load(), 80);
-        QCOMPARE(engineState.maxVelocity.load(), 120);
-        QCOMPARE(engineState.curtainOpacityPercent.load(), 70);
-        QCOMPARE(engineState.wrapsByMonitor.value("DP-1"), std::make_pair(true, false));
-        resetChoices();
-
-        // A word the key does not take: the default, and a line naming it.
-        writeFile("[Cursor]\nbypassModifier=hyper\npushThrough=900\n");
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Settings: Cursor/bypassModifier"));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Settings: Cursor/pushThrough"));
-        SettingsCtrl::loadSettings();
-        QCOMPARE(engineState.bypassModifier.load(), 0u);
-        QCOMPARE(engineState.pushThrough.load(), 0);
+        QStringList keys = stored.allKeys(), expected = allKeys;
+        keys.sort();
+        expected.sort();
+        QCOMPARE(keys, expected);
     }
 
     void oldFileStartsAsBefore()
     {
-        // Only the three old keys: everything else at its start value.
+        // Only the three old keys: everything else at its default.
         writeFile("[General]\nallowLeftWrap=true\nallowRightWrap=false\nboolShowToolTip=false\n");
-        engineState.screenFocusOn = true;
-        engineState.curtainOpacityPercent = 80;
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        SettingsCtrl::loadSettings();
-        QVERIFY(engineState.allowLeftWrap && !engineState.boolShowToolTip);
-        QVERIFY(!engineState.screenFocusOn && !engineState.easyMoveOn);
-        QCOMPARE(engineState.curtainOpacityPercent.load(), 50);
-        QVERIFY(engineState.wrapsByMonitor.isEmpty());
+        Choices expected = SettingsCtrl::defaults();
+        expected.allowLeftWrap = true;
+        expected.showCloseNotice = false;
+        SettingsCtrl store;
+        QCOMPARE(load(store), expected);
+    }
+
+    void monitorWrapsByName()
+    {
+        SettingsCtrl store;
+        Choices c = SettingsCtrl::defaults();
+        c.monitorWraps["DP-1"] = {true, false};
+        c.monitorWraps["HDMI-2"] = {false, true};
+        QVERIFY(store.save(c));
+        QSettings stored(file(), QSettings::IniFormat);
+        QCOMPARE(stored.value("Choices/Monitors/DP-1/wrapTop").toString(), QString("true"));
+        QCOMPARE(stored.value("Choices/Monitors/DP-1/wrapBottom").toString(), QString("false"));
+        QCOMPARE(stored.value("Choices/Monitors/HDMI-2/wrapBottom").toString(), QString("true"));
+        QCOMPARE(load(store), c);
+
+        // A switch it cannot read is off, and said so; a missing one is off.
+        writeFile("[Choices]\nMonitors\\DP-1\\wrapTop=sometimes\nMonitors\\DP-2\\wrapBottom=on\n");
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^Settings: (Choices/Monitors/)?DP-1/wrapTop is "
+                                                "not a yes or no: sometimes - using false$"));
+        const QHash<QString, MonitorWraps> read = load(store).monitorWraps;
+        QCOMPARE(read.size(), 2);
+        QVERIFY(read["DP-1"] == (MonitorWraps{false, false}));
+        QVERIFY(read["DP-2"] == (MonitorWraps{false, true}));
     }
 
     void settingsWords_data()
@@ -175,14 +277,84 @@ private slots:
     void otherKeysInTheFileAreKept()
     {
         writeFile("[General]\nallowLeftWrap=true\n[Extra]\nnote=kept\n");
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        SettingsCtrl::loadSettings();
-        QVERIFY(engineState.allowLeftWrap);
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
-        SettingsCtrl::saveSettings();
+        SettingsCtrl store;
+        const Choices c = load(store);
+        QVERIFY(c.allowLeftWrap);
+        QVERIFY(store.save(c));
         QSettings stored(file(), QSettings::IniFormat);
         QCOMPARE(stored.value("Extra/note").toString(), QString("kept"));
         QCOMPARE(stored.value("allowLeftWrap").toString(), QString("true"));
+    }
+
+    void twoStoresOnOneFileKeepEachOthersChanges()
+    {
+        // Two Pellmars of one user, in two sessions: each saves only what
+        // it changed, and takes what the other changed.
+        const auto reread = [] {
+            SettingsCtrl fresh;
+            return load(fresh);
+        };
+        SettingsCtrl first, second;
+        Choices mine = load(first), theirs = load(second);
+        QVERIFY(first.save(mine) && second.save(theirs)); // the file complete
+        mine.allowRightWrap = true;
+        mine.monitorWraps["DP-1"].top = true;
+        QVERIFY(first.save(mine));
+        theirs.paused = true;
+        theirs.minVelocity = 40;
+        QVERIFY(second.save(theirs)); // has not seen the first's change yet
+        QCOMPARE(reread(), [] {
+            Choices both = SettingsCtrl::defaults();
+            both.allowRightWrap = true;
+            both.monitorWraps["DP-1"].top = true;
+            both.paused = true;
+            both.minVelocity = 40;
+            return both;
+        }());
+        // The first takes the second's changes; one of its own that is not
+        // yet written stays, even where the second changed the same key.
+        mine.minVelocity = 80;
+        const Choices merged = first.takeChanges(mine);
+        QVERIFY(merged.paused);
+        QCOMPARE(merged.minVelocity, 80);
+        QVERIFY(merged.allowRightWrap && merged.monitorWraps["DP-1"].top);
+        QVERIFY(first.save(merged));
+        QCOMPARE(reread().minVelocity, 80);
+        // The second takes all of the first's; asked again, there is
+        // nothing new to take.
+        const Choices seen = second.takeChanges(theirs);
+        QVERIFY(seen.allowRightWrap && seen.monitorWraps["DP-1"].top && seen.paused);
+        QCOMPARE(seen.minVelocity, 80);
+        QCOMPARE(second.takeChanges(seen), seen);
+    }
+
+    void aFailedSaveIsSaidOnce()
+    {
+        // A folder where the file should be: it cannot be written, even by
+        // root.
+        QVERIFY(QDir().mkpath(file()));
+        static int said = 0;
+        said = 0;
+        static QtMessageHandler before = nullptr;
+        before = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+                if (type == QtWarningMsg && message.startsWith("Settings: could not save"))
+                    ++said;
+                before(type, context, message);
+            });
+        SettingsCtrl store;
+        const QString line = "Settings: could not save to " + store.fileName();
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(line));
+        const bool first = store.save(SettingsCtrl::defaults());
+        const bool second = store.save(SettingsCtrl::defaults());
+        // The save at the end is said whatever was said before.
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(line));
+        const bool last = store.save(SettingsCtrl::defaults(), SettingsCtrl::Report::Always);
+        qInstallMessageHandler(before);
+        QVERIFY(QDir(file()).removeRecursively());
+        QVERIFY(!first && !second && !last);
+        QCOMPARE(said, 2);
+        QCOMPARE(store.fileName(), file());
     }
 };
 

@@ -1,4 +1,3 @@
-#include "enginestate.h"
 #include "windowcanvas.h"
 
 #include <QtTest>
@@ -14,17 +13,47 @@ ScreenRect rect(int l, int t, int r, int b)
 
 const std::vector<ScreenRect> twoFullHd{rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)};
 
-// A canvas of the main window's size over the given screens, laid out.
+using E = WindowCanvas::Edge;
+
+// A canvas of the main window's size over the given screens, laid out. It
+// plays the application's part too: what a press asks for is shown back to
+// it as the next snapshot.
 struct Canvas
 {
     explicit Canvas(const std::vector<ScreenRect> &screens)
     {
-        engineState.buildScreenTable(screens);
-        engineState.allowLeftWrap = false;
-        engineState.allowRightWrap = false;
+        replug(screens);
+        QObject::connect(&widget, &WindowCanvas::wrapsChanged, [this](const Choices &c) {
+            ++edits;
+            show(c);
+        });
         widget.resize(561, 351);
         widget.computeLayout();
     }
+
+    // The choices over the current screens, the screens' switches taken
+    // from them, in the current layout.
+    void show(const Choices &c)
+    {
+        auto next = std::make_shared<Snapshot>();
+        next->choices = c;
+        next->screens = table;
+        next->screens.applyWraps(c.monitorWraps);
+        next->layout = layout;
+        shown = next;
+        widget.setSnapshot(next);
+    }
+
+    // A new desktop: a new layout, the choices kept. The screens have no
+    // output names, so they are "#0", "#1", ... in the order given.
+    void replug(const std::vector<ScreenRect> &screens)
+    {
+        table = ScreenTable(screens);
+        ++layout;
+        show(shown ? shown->choices : Choices());
+    }
+
+    const Choices &choices() const { return shown->choices; }
 
     QImage image()
     {
@@ -34,7 +63,7 @@ struct Canvas
         return img;
     }
 
-    WindowCanvas::Marker marker(int screen, WindowCanvas::Edge edge) const
+    WindowCanvas::Marker marker(int screen, E edge) const
     {
         for (const WindowCanvas::ScreenShape &s : widget.shapes())
             for (const WindowCanvas::Marker &m : s.markers)
@@ -44,7 +73,7 @@ struct Canvas
     }
 
     // A point well inside a marker: the mean of its four corners.
-    QPoint inside(int screen, WindowCanvas::Edge edge) const
+    QPoint inside(int screen, E edge) const
     {
         const QPolygon p = marker(screen, edge).polygon;
         QPoint sum;
@@ -53,6 +82,32 @@ struct Canvas
         return sum / 4;
     }
 
+    // Every marker's wrap as the shown snapshot has it, in drawing order.
+    QList<bool> wraps() const
+    {
+        QList<bool> out;
+        for (const WindowCanvas::ScreenShape &s : widget.shapes())
+            for (const WindowCanvas::Marker &m : s.markers)
+                out << WindowCanvas::isOn(*shown, m);
+        return out;
+    }
+
+    int indexOf(int screen, E edge) const
+    {
+        int i = 0;
+        for (const WindowCanvas::ScreenShape &s : widget.shapes())
+            for (const WindowCanvas::Marker &m : s.markers) {
+                if (m.screen == screen && m.edge == edge)
+                    return i;
+                ++i;
+            }
+        return -1;
+    }
+
+    ScreenTable table;
+    std::uint64_t layout = 0;
+    std::shared_ptr<const Snapshot> shown;
+    int edits = 0; // wrapsChanged signals
     WindowCanvas widget;
 };
 
@@ -106,7 +161,6 @@ private slots:
         QCOMPARE(shapes[0].outline, QRect(1, 98, 274, 154)); // x 1..275, y 98..252
         QCOMPARE(shapes[1].outline.x(), 285);
         QCOMPARE(shapes[1].outline.x() + shapes[1].outline.width(), 559);
-        using E = WindowCanvas::Edge;
         QCOMPARE(c.marker(0, E::Top).polygon, poly({{1, 98}, {275, 98}, {260, 113}, {16, 113}}));
         QCOMPARE(c.marker(0, E::Left).polygon, poly({{1, 252}, {1, 98}, {16, 113}, {16, 237}}));
         QCOMPARE(c.marker(1, E::Right).polygon,
@@ -142,7 +196,7 @@ private slots:
         const int k = int(c.widget.scaleDivisor);
         QCOMPARE(shapes[1].outline.y() - shapes[0].outline.y(), 56 / k);
         // Its markers follow its rectangle.
-        QCOMPARE(c.marker(1, WindowCanvas::Edge::Top).polygon.first(), shapes[1].outline.topLeft());
+        QCOMPARE(c.marker(1, E::Top).polygon.first(), shapes[1].outline.topLeft());
         // And screens above the first one (negative tops) too.
         Canvas up({rect(0, 0, 1919, 1079), rect(1920, -300, 3199, 723)});
         const auto s = up.widget.shapes();
@@ -152,10 +206,11 @@ private slots:
     void paintsScreensAndMarkerColours()
     {
         Canvas c(twoFullHd);
-        engineState.allowLeftWrap = true;
-        engineState.screens.editable().wrapFlags[1].wrapTop = true;
+        Choices on;
+        on.allowLeftWrap = true;
+        on.monitorWraps["#1"].top = true; // the second screen, by the name it has
+        c.show(on);
         const QImage img = c.image();
-        using E = WindowCanvas::Edge;
         QCOMPARE(QColor(img.pixel(c.inside(0, E::Left))), QColor(Qt::green));
         QCOMPARE(QColor(img.pixel(c.inside(1, E::Right))), QColor(Qt::red));
         QCOMPARE(QColor(img.pixel(c.inside(1, E::Top))), QColor(Qt::green));
@@ -165,7 +220,6 @@ private slots:
         QCOMPARE(QColor(img.pixel(280, 140)), c.widget.palette().color(QPalette::Window)); // gap
         QCOMPARE(QColor(img.pixel(0, 0)), QColor(Qt::black)); // the frame
         QCOMPARE(QColor(img.pixel(560, 350)), QColor(Qt::black));
-        engineState.allowLeftWrap = false;
     }
 
     void pressFlipsOnlyTheMarkerHit()
@@ -173,34 +227,58 @@ private slots:
         Canvas c(twoFullHd);
         c.widget.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c.widget));
-        using E = WindowCanvas::Edge;
-        ScreenWrapFlags &f1 = engineState.screens.editable().wrapFlags[1];
 
-        QTest::mousePress(&c.widget, Qt::LeftButton, {}, c.inside(1, E::Top));
-        QVERIFY(f1.wrapTop);
-        QCOMPARE(QColor(c.widget.grab().toImage().pixel(c.inside(1, E::Top))), QColor(Qt::green));
-        QTest::mousePress(&c.widget, Qt::RightButton, {}, c.inside(1, E::Top));
-        QVERIFY(!f1.wrapTop);
-        QTest::mousePress(&c.widget, Qt::MiddleButton, {}, c.inside(0, E::Left));
-        QVERIFY(engineState.allowLeftWrap);
-        QTest::mousePress(&c.widget, Qt::LeftButton, {}, c.inside(1, E::Right));
-        QVERIFY(engineState.allowRightWrap);
-        QTest::mousePress(&c.widget, Qt::LeftButton, {}, c.inside(0, E::Bottom));
-        QVERIFY(engineState.screens.editable().wrapFlags[0].wrapBottom);
+        // Any button flips; each press flips the one marker hit and asks
+        // once.
+        struct Press
+        {
+            Qt::MouseButton button;
+            int screen;
+            E edge;
+        };
+        const Press presses[] = {{Qt::LeftButton, 1, E::Top},    {Qt::RightButton, 1, E::Top},
+                                 {Qt::MiddleButton, 0, E::Left}, {Qt::LeftButton, 1, E::Right},
+                                 {Qt::LeftButton, 0, E::Bottom}, {Qt::LeftButton, 1, E::Bottom}};
+        QList<bool> expected = c.wraps();
+        QCOMPARE(expected.size(), 6);
+        QVERIFY(!expected.contains(true));
+        Choices wanted = c.choices();
+        int edits = 0;
+        for (const Press &p : presses) {
+            const int i = c.indexOf(p.screen, p.edge);
+            QVERIFY(i >= 0);
+            QTest::mousePress(&c.widget, p.button, {}, c.inside(p.screen, p.edge));
+            expected[i] = !expected[i];
+            QCOMPARE(c.edits, ++edits);
+            QCOMPARE(c.wraps(), expected);
+            // The choices change in that one switch and nowhere else.
+            const QString monitor = QString("#%1").arg(p.screen);
+            if (p.edge == E::Top)
+                wanted.monitorWraps[monitor].top = expected[i];
+            else if (p.edge == E::Bottom)
+                wanted.monitorWraps[monitor].bottom = expected[i];
+            else
+                (p.edge == E::Left ? wanted.allowLeftWrap : wanted.allowRightWrap) = expected[i];
+            QVERIFY(c.choices() == wanted);
+        }
+        // What was asked for is in the choices: the desktop's edges, and
+        // each monitor's own by its name.
+        QVERIFY(c.choices().allowLeftWrap && c.choices().allowRightWrap);
+        QCOMPARE(c.choices().monitorWraps.value("#0"), (MonitorWraps{false, true}));
+        QCOMPARE(c.choices().monitorWraps.value("#1"), (MonitorWraps{false, true}));
+        // And what is shown is painted.
+        QCOMPARE(QColor(c.widget.grab().toImage().pixel(c.inside(1, E::Bottom))),
+                 QColor(Qt::green));
 
-        // Bodies, labels, gaps: nothing flips.
-        for (const QPoint p :
-             {QPoint(140, 175), QPoint(280, 175), QPoint(420, 175), QPoint(5, 5), QPoint(280, 100)})
-            QTest::mousePress(&c.widget, Qt::LeftButton, {}, p);
-        QVERIFY(engineState.allowLeftWrap && engineState.allowRightWrap);
-        QVERIFY(!engineState.screens.editable().wrapFlags[0].wrapTop);
-        QVERIFY(!f1.wrapTop && !f1.wrapBottom);
-
-        // The place of the first screen's left marker, on the second screen:
-        // only the first screen has one.
+        // Bodies, labels, gaps, the frame: nothing flips. Nor the place of
+        // the first screen's left marker on the second screen, which has
+        // none.
         const QPoint mirrored = c.inside(0, E::Left) + QPoint(284, 0);
-        QTest::mousePress(&c.widget, Qt::LeftButton, {}, mirrored);
-        QVERIFY(engineState.allowLeftWrap);
+        for (const QPoint p : {QPoint(140, 175), QPoint(280, 175), QPoint(420, 175), QPoint(5, 5),
+                               QPoint(280, 100), mirrored})
+            QTest::mousePress(&c.widget, Qt::LeftButton, {}, p);
+        QCOMPARE(c.edits, edits);
+        QCOMPARE(c.wraps(), expected);
     }
 
     void doubleClickFlipsOnce()
@@ -210,7 +288,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&c.widget));
         // As the window system delivers a double click: press, release,
         // double click, release. Only the first is a press.
-        const QPointF p = c.inside(0, WindowCanvas::Edge::Top);
+        const QPointF p = c.inside(0, E::Top);
         for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
                                QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
             const bool down = t != QEvent::MouseButtonRelease;
@@ -218,7 +296,8 @@ private slots:
                           Qt::NoModifier);
             QCoreApplication::sendEvent(&c.widget, &e);
         }
-        QVERIFY(engineState.screens.editable().wrapFlags[0].wrapTop);
+        QCOMPARE(c.edits, 1);
+        QVERIFY(c.choices().monitorWraps.value("#0").top);
     }
 
     void sharedCornerFlipsBoth()
@@ -230,15 +309,12 @@ private slots:
         // and left markers, a few pixels in.
         const QPoint corner = c.widget.shapes()[0].outline.topLeft() + QPoint(3, 3);
         QTest::mousePress(&c.widget, Qt::LeftButton, {}, corner);
-        const bool top = engineState.screens.editable().wrapFlags[0].wrapTop;
-        const bool left = engineState.allowLeftWrap;
+        const bool top = c.choices().monitorWraps.value("#0").top;
+        const bool left = c.choices().allowLeftWrap;
         QVERIFY(top || left);
-        QCOMPARE(
-            top,
-            c.marker(0, WindowCanvas::Edge::Top).polygon.containsPoint(corner, Qt::OddEvenFill));
-        QCOMPARE(
-            left,
-            c.marker(0, WindowCanvas::Edge::Left).polygon.containsPoint(corner, Qt::OddEvenFill));
+        QCOMPARE(c.edits, 1); // one press, one request, however many it flips
+        QCOMPARE(top, c.marker(0, E::Top).polygon.containsPoint(corner, Qt::OddEvenFill));
+        QCOMPARE(left, c.marker(0, E::Left).polygon.containsPoint(corner, Qt::OddEvenFill));
     }
 
     void stackedScreensStandInAColumn()
@@ -266,37 +342,68 @@ private slots:
                 out << mk.edge;
             return out;
         };
-        using E = MapGeometry::Edge;
         QCOMPARE(edges(0), (QList<E>{E::Top, E::Bottom, E::Left}));
         QCOMPARE(edges(1), (QList<E>{E::Top, E::Bottom, E::Left}));
         QCOMPARE(edges(2), (QList<E>{E::Top, E::Right, E::Bottom}));
     }
 
-    void mapFollowsANewTable()
+    void stackedScreensFlipTheDesktopEdgeOnce()
+    {
+        // Both stacked screens carry a left marker; a press on either flips
+        // the one desktop edge.
+        Canvas c({rect(0, 0, 2559, 1439), rect(0, 1440, 1919, 2519), rect(2560, 0, 3839, 1023)});
+        c.widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.widget));
+        QTest::mousePress(&c.widget, Qt::LeftButton, {}, c.inside(1, E::Left));
+        QVERIFY(c.choices().allowLeftWrap);
+        QTest::mousePress(&c.widget, Qt::LeftButton, {}, c.inside(0, E::Left));
+        QVERIFY(!c.choices().allowLeftWrap);
+        QCOMPARE(c.edits, 2);
+    }
+
+    void mapFollowsANewLayout()
     {
         Canvas c(twoFullHd);
         c.widget.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c.widget));
-        engineState.buildScreenTable({rect(0, 0, 1919, 1079)});
+        const QPoint oldTop = c.inside(1, E::Top);
+        c.replug({rect(0, 0, 1919, 1079)});
         // Until it is drawn again the old layout is no target.
-        QTest::mousePress(&c.widget, Qt::LeftButton, {}, c.inside(1, WindowCanvas::Edge::Top));
-        QVERIFY(!engineState.screenTable().wrapFlags[0].wrapTop);
-        c.image(); // a paint lays the new table out
+        QTest::mousePress(&c.widget, Qt::LeftButton, {}, oldTop);
+        QCOMPARE(c.edits, 0);
+        c.image(); // a paint lays the new layout out
         QCOMPARE(c.widget.shapes().size(), 1);
         QCOMPARE(c.widget.scaleDivisor, 4u);
+        // And then it is one.
+        QTest::mousePress(&c.widget, Qt::LeftButton, {}, c.inside(0, E::Top));
+        QCOMPARE(c.edits, 1);
+        QVERIFY(c.choices().monitorWraps.value("#0").top);
     }
 
     void pressBeforeTheFirstPaintHitsNothing()
     {
-        engineState.buildScreenTable(twoFullHd);
-        engineState.allowLeftWrap = false;
         WindowCanvas w;
         w.resize(561, 351);
+        int edits = 0;
+        connect(&w, &WindowCanvas::wrapsChanged, [&] { ++edits; });
+        const QPointF leftMarker(8, 175); // where two full HD screens put it
+        auto press = [&] {
+            QMouseEvent e(QEvent::MouseButtonPress, leftMarker, leftMarker, Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w, &e);
+        };
+        press(); // nothing shown at all yet
+        auto s = std::make_shared<Snapshot>();
+        s->screens = ScreenTable(twoFullHd);
+        s->layout = 1;
+        w.setSnapshot(s);
         QCOMPARE(w.scaleDivisor, 0u);
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(8, 175), QPointF(8, 175),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QVERIFY(QCoreApplication::sendEvent(&w, &press)); // every event returns true
-        QVERIFY(!engineState.allowLeftWrap);
+        press();
+        QCOMPARE(edits, 0);
+        // Laid out, the same press hits.
+        w.computeLayout();
+        press();
+        QCOMPARE(edits, 1);
     }
 };
 

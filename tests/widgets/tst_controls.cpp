@@ -1,15 +1,18 @@
-#include "engine.h"
-#include "enginestate.h"
+#include "application.h"
+#include "arrivalgate.h"
+#include "capturedlog.h"
 #include "fakeplatform.h"
-#include "logicctrl.h"
+#include "focuscurtains.h"
+#include "preferencesdialog.h"
 #include "screendarkencurtain.h"
 #include "ui_window_main.h"
-#include "velocityupdater.h"
+#include "watchingsource.h"
 #include "window_main.h"
+#include "windowcanvas.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialog>
+#include <QLabel>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -40,57 +43,88 @@ int visibleTopLevels()
 
 } // namespace
 
-// The control panel and the curtains over made-up screen arrangements, on
-// the offscreen platform.
+// The control panel and the curtains over made-up screen arrangements: the
+// application over a fake window system, on the offscreen platform.
 class TestControls : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<Application> app;
+    FakePlatform *platform = nullptr; // the application's
 
-    FakePlatform *platform = nullptr;
+    QString settingsFile() const { return dir->path() + "/Brenvik/Pellmar.conf"; }
 
-    Window_Main *open(const std::vector<ScreenRect> &screens)
+    QString stored(const QString &key) const
     {
-        platform = new FakePlatform(monitors(screens));
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        auto *w = new Window_Main(nullptr, platform);
-        w->show();
-        return w;
+        return QSettings(settingsFile(), QSettings::IniFormat).value(key).toString();
     }
 
-    void close(Window_Main *w)
+    // Starts Pellmar over these screens and shows its window; `setUp`
+    // readies the window system first.
+    Window_Main *open(const std::vector<ScreenRect> &screens,
+                      const std::function<void(FakePlatform &)> &setUp = {})
+    {
+        auto fake = std::make_unique<FakePlatform>(monitors(screens));
+        if (setUp)
+            setUp(*fake);
+        platform = fake.get();
+        app = std::make_unique<Application>(std::move(fake));
+        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
+        app->start();
+        app->window()->show();
+        return app->window();
+    }
+
+    // The engine kept out: no pointer to read, so the test alone says
+    // where the curtains go.
+    static void noPointer(FakePlatform &p) { p.readable = false; }
+
+    void close()
     {
         QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
-        delete w;
-        delete platform;
+        app.reset();
         platform = nullptr;
     }
 
-    // The platform reports a new set of monitors; returns once the window
-    // has rebuilt its table.
+    // The platform reports a new set of monitors; returns once the
+    // application has made a new layout of them.
     void replug(const std::vector<PlatformScreen> &screens)
     {
-        const std::uint64_t before = engineState.screens.generation();
+        const quint64 before = app->snapshot()->layout;
         platform->setScreens(screens);
-        QTRY_COMPARE(engineState.screens.generation(), before + 1);
+        QTRY_COMPARE(app->snapshot()->layout, before + 1);
     }
 
-    static QList<QRect> curtainGeometry(Window_Main *w)
+    void edit(const std::function<void(Choices &)> &change)
+    {
+        Choices c = app->choices();
+        change(c);
+        app->setChoices(c);
+    }
+
+    quint64 layout() const { return app->snapshot()->layout; }
+
+    QList<QRect> curtainGeometry() const
     {
         QList<QRect> out;
-        for (ScreenDarkenCurtain *c : *w->curtains)
+        for (ScreenDarkenCurtain *c : app->curtains().shown())
             out << c->geometry();
         return out;
     }
 
 private slots:
-    void initTestCase()
+    void init()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-        // Keep the engine's own focus step out of these tests: the cursor
-        // is not where the made-up screens are.
-        engineState.screenFocusOn = false;
+        dir = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir->path());
+    }
+
+    void cleanup()
+    {
+        if (app)
+            close();
     }
 
     void equalHeightsHideOnlyEasyMove()
@@ -101,9 +135,7 @@ private slots:
         QVERIFY(w->ui->btnScreenFocus->isVisible());
         QVERIFY(w->ui->sldOpacityAmount->isVisible());
         QVERIFY(!w->ui->sldOpacityAmount->isEnabled());
-        QVERIFY(w->curtains);
-        QVERIFY(w->curtains->isEmpty());
-        close(w);
+        QVERIFY(app->curtains().shown().isEmpty());
     }
 
     void differentHeightsShowEverything()
@@ -116,27 +148,91 @@ private slots:
             QVERIFY2(c->isVisible(), qPrintable(c->objectName()));
         QVERIFY(!w->ui->btnEasyMove->isChecked());
 
-        // Easy Move writes its switch and touches no other control.
+        // Easy Move changes its choice and touches no other control.
+        Choices expected = app->choices();
+        expected.easyMove = true;
         w->ui->btnEasyMove->click();
-        QVERIFY(engineState.easyMoveOn);
+        QCOMPARE(app->choices(), expected);
+        QVERIFY(app->snapshot()->choices.easyMove); // handed on
         QVERIFY(!w->ui->btnScreenFocus->isChecked());
         QVERIFY(!w->ui->spnMinVelocity->isEnabled());
         w->ui->btnEasyMove->click();
-        QVERIFY(!engineState.easyMoveOn);
-        close(w);
+        QVERIFY(!app->choices().easyMove);
+    }
+
+    void eachControlAsksOnce()
+    {
+        // Every control of the panel and the map: one use, one request for
+        // exactly that change, which the application keeps and hands on.
+        Window_Main *w = open({rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        auto *canvas = static_cast<WindowCanvas *>(w->ui->canvas);
+        QTRY_VERIFY(canvas->scaleDivisor > 0); // painted, so laid out
+        auto markerAt = [canvas](int screen, WindowCanvas::Edge edge) {
+            for (const WindowCanvas::ScreenShape &s : canvas->shapes())
+                for (const WindowCanvas::Marker &m : s.markers)
+                    if (m.screen == screen && m.edge == edge)
+                        return m.polygon.boundingRect().center();
+            return QPoint(-1, -1);
+        };
+        struct Use
+        {
+            const char *what;
+            std::function<void()> act;
+            std::function<void(Choices &)> change;
+        };
+        const Use uses[] = {
+            {"Min Velocity", [&] { w->ui->btnMinVelocity->click(); },
+             [](Choices &c) { c.minVelocityOn = true; }},
+            {"its threshold", [&] { w->ui->spnMinVelocity->setValue(250); },
+             [](Choices &c) { c.minVelocity = 250; }},
+            {"Max Velocity", [&] { w->ui->btnMaxVelocity->click(); },
+             [](Choices &c) { c.maxVelocityOn = true; }},
+            {"its threshold", [&] { w->ui->spnMaxVelocity->setValue(900); },
+             [](Choices &c) { c.maxVelocity = 900; }},
+            {"Easy Move", [&] { w->ui->btnEasyMove->click(); },
+             [](Choices &c) { c.easyMove = true; }},
+            {"Screen Focus", [&] { w->ui->btnScreenFocus->click(); },
+             [](Choices &c) { c.screenFocus = true; }},
+            {"the darkness", [&] { w->ui->sldOpacityAmount->setValue(65); },
+             [](Choices &c) { c.screenFocusDarkness = 65; }},
+            {"the left edge",
+             [&] {
+                 QTest::mouseClick(canvas, Qt::LeftButton, {},
+                                   markerAt(0, WindowCanvas::Edge::Left));
+             },
+             [](Choices &c) { c.allowLeftWrap = true; }},
+            {"a screen's top",
+             [&] {
+                 QTest::mouseClick(canvas, Qt::LeftButton, {},
+                                   markerAt(1, WindowCanvas::Edge::Top));
+             },
+             [](Choices &c) { c.monitorWraps["DUMMY1"].top = true; }},
+        };
+        for (const Use &use : uses) {
+            Choices expected = app->choices();
+            use.change(expected);
+            QVERIFY2(expected != app->choices(), use.what);
+            int edits = 0;
+            auto counting = connect(w, &Window_Main::choicesEdited, [&] { ++edits; });
+            use.act();
+            disconnect(counting);
+            QVERIFY2(edits == 1, qPrintable(QString("%1: %2").arg(use.what).arg(edits)));
+            QVERIFY2(app->choices() == expected, use.what);
+            QVERIFY2(app->snapshot()->choices == expected, use.what);
+        }
+        QVERIFY(app->snapshot()->screens.wraps[1].top);
     }
 
     void curtainsOnEveryOtherScreen()
     {
-        Window_Main *w =
-            open({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023), rect(3200, 0, 5119, 1079)});
-        // The engine kept out, Screen Focus on: the curtains as asked for.
-        w->engine->stop();
-        engineState.screenFocusOn = true;
-        QVERIFY(QMetaObject::invokeMethod(w, "on_generateNewScreenFocus", Q_ARG(uint, 1)));
-        QCOMPARE(curtainGeometry(w),
+        open({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023), rect(3200, 0, 5119, 1079)},
+             noPointer);
+        edit([](Choices &c) { c.screenFocus = true; });
+        app->focusScreen(1, layout());
+        QCOMPARE(curtainGeometry(),
                  (QList<QRect>{QRect(0, 0, 1920, 1080), QRect(3200, 0, 1920, 1080)}));
-        for (ScreenDarkenCurtain *c : *w->curtains) {
+        for (ScreenDarkenCurtain *c : app->curtains().shown()) {
             QVERIFY(qAbs(c->windowOpacity() - 0.5) < 0.005); // kept in 1/255 steps
             QCOMPARE(c->minimumSize(), c->maximumSize());
             QCOMPARE(c->minimumSize(), c->size());
@@ -150,122 +246,173 @@ private slots:
             QCOMPARE(c->styleSheet(), QString("background-color: black;"));
             QCOMPARE(c->mask(), QRegion(0, 0, c->width(), c->height()));
         }
+        // Each kept out of task lists and pagers as it is made.
+        QCOMPARE(platform->overlays.size(), std::size_t(2));
         // A new focus replaces the set; never two sets at once.
-        QVERIFY(QMetaObject::invokeMethod(w, "on_generateNewScreenFocus", Q_ARG(uint, 0)));
-        QCOMPARE(curtainGeometry(w),
+        app->focusScreen(0, layout());
+        QCOMPARE(curtainGeometry(),
                  (QList<QRect>{QRect(1920, 0, 1280, 1024), QRect(3200, 0, 1920, 1080)}));
         QCOMPARE(visibleTopLevels(), 3);
-        // The index of "no screen" curtains them all.
-        QVERIFY(
-            QMetaObject::invokeMethod(w, "on_generateNewScreenFocus", Q_ARG(uint, 4294967295u)));
-        QCOMPARE(w->curtains->size(), 3);
-        QVERIFY(QMetaObject::invokeMethod(w, "on_destroyScreenFocus"));
-        QVERIFY(w->curtains->isEmpty());
-        QVERIFY(QMetaObject::invokeMethod(w, "on_destroyScreenFocus")); // empty: nothing
+        // "No screen" curtains them all.
+        app->focusScreen(-1, layout());
+        QCOMPARE(app->curtains().shown().size(), 3);
+        QCOMPARE(visibleTopLevels(), 4);
+        edit([](Choices &c) { c.screenFocus = false; });
+        QVERIFY(app->curtains().shown().isEmpty());
         QCOMPARE(visibleTopLevels(), 1);
         // Curtains are shown and hidden, not made anew each time.
+        edit([](Choices &c) { c.screenFocus = true; });
+        app->focusScreen(2, layout());
+        QCOMPARE(app->curtains().shown().size(), 2);
         QCOMPARE(QApplication::topLevelWidgets().size(), 4);
-        // A request queued before Screen Focus went off puts nothing up.
-        engineState.screenFocusOn = false;
-        QVERIFY(QMetaObject::invokeMethod(w, "on_generateNewScreenFocus", Q_ARG(uint, 1)));
+        QCOMPARE(platform->overlays.size(), std::size_t(3));
+    }
+
+    void reportsThatPutNothingUp_data()
+    {
+        QTest::addColumn<QString>("why");
+        QTest::newRow("Screen Focus off") << "off";
+        QTest::newRow("paused") << "paused";
+        QTest::newRow("sent for an older layout") << "older";
+    }
+
+    void reportsThatPutNothingUp()
+    {
+        // The engine's report is decided as it arrives: one sent before
+        // Screen Focus went off, before a pause or before the desktop
+        // changed puts nothing up.
+        QFETCH(QString, why);
+        const auto screens = monitors({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
+        open({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)}, noPointer);
+        edit([](Choices &c) { c.screenFocus = true; });
+        const quint64 sentFor = layout();
+        if (why == "off")
+            edit([](Choices &c) { c.screenFocus = false; });
+        else if (why == "paused")
+            app->setPaused(true);
+        else
+            replug(screens);
+        app->focusScreen(1, sentFor);
+        QVERIFY(app->curtains().shown().isEmpty());
         QCOMPARE(visibleTopLevels(), 1);
-        close(w);
+        // Once it holds again, a report of the layout now shown does.
+        edit([](Choices &c) {
+            c.screenFocus = true;
+            c.paused = false;
+        });
+        app->focusScreen(1, layout());
+        QCOMPARE(curtainGeometry(), (QList<QRect>{QRect(0, 0, 1920, 1080)}));
     }
 
     void opacitySliderAndSwitch()
     {
-        Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
+        Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)}, noPointer);
         QSlider *slider = w->ui->sldOpacityAmount;
-        slider->setValue(30); // while off: only stored
-        QCOMPARE(engineState.curtainOpacityPercent.load(), 30);
-        QVERIFY(w->curtains->isEmpty());
+        slider->setValue(30); // while off: only kept
+        QCOMPARE(app->choices().screenFocusDarkness, 30);
+        QVERIFY(app->curtains().shown().isEmpty());
 
-        w->engine->stop(); // the engine kept out: the test asks for curtains
         w->ui->btnScreenFocus->click();
-        QVERIFY(engineState.screenFocusOn);
+        QVERIFY(app->choices().screenFocus);
         QVERIFY(slider->isEnabled());
-        QVERIFY(w->curtains->isEmpty()); // the engine puts them up, not the switch
-        QVERIFY(QMetaObject::invokeMethod(w, "on_generateNewScreenFocus", Q_ARG(uint, 0)));
-        QVERIFY(qAbs(w->curtains->first()->windowOpacity() - 0.3) < 0.005);
+        QVERIFY(app->curtains().shown().isEmpty()); // the engine puts them up, not the switch
+        app->focusScreen(0, layout());
+        ScreenDarkenCurtain *curtain = app->curtains().shown().value(0);
+        QVERIFY(curtain);
+        QVERIFY(qAbs(curtain->windowOpacity() - 0.3) < 0.005);
         slider->setValue(100);
-        QCOMPARE(w->curtains->first()->windowOpacity(), 1.0);
+        QCOMPARE(curtain->windowOpacity(), 1.0);
         slider->setValue(0);
-        QCOMPARE(w->curtains->first()->windowOpacity(), 0.0);
+        QCOMPARE(curtain->windowOpacity(), 0.0);
 
         w->ui->btnScreenFocus->click(); // off
-        QVERIFY(!engineState.screenFocusOn);
+        QVERIFY(!app->choices().screenFocus);
         QVERIFY(!slider->isEnabled());
-        QVERIFY(w->curtains->isEmpty());
-        slider->setValue(50);
-        close(w);
+        QVERIFY(app->curtains().shown().isEmpty());
+        QVERIFY(!curtain->isVisible());
     }
 
     void engineFocusStepPutsCurtainsUp()
     {
-        // The offscreen cursor sits on the made-up first screen; with the
-        // feature on, the running engine curtains the second.
-        Window_Main *w =
-            open({rect(-100000, -100000, 100000, 100000), rect(200000, 0, 201919, 1079)});
+        // The pointer sits on the first screen; with the feature on, the
+        // running engine curtains the second.
+        Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
         platform->warp(10, 10);
         w->ui->btnScreenFocus->click();
-        QTRY_COMPARE(curtainGeometry(w), (QList<QRect>{QRect(200000, 0, 1920, 1080)}));
+        QTRY_COMPARE(curtainGeometry(), (QList<QRect>{QRect(1920, 0, 1280, 1024)}));
         w->ui->btnScreenFocus->click();
-        QVERIFY(w->curtains->isEmpty());
+        QVERIFY(app->curtains().shown().isEmpty());
         // Switched on again, on the same screen: the curtains return at once.
         w->ui->btnScreenFocus->click();
-        QTRY_COMPARE(w->curtains->size(), 1);
-        w->ui->btnScreenFocus->click();
-        close(w);
+        QTRY_COMPARE(app->curtains().shown().size(), 1);
+        // The pointer goes over: the curtain follows.
+        platform->moveDevice(2500, 500);
+        QTRY_COMPARE(curtainGeometry(), (QList<QRect>{QRect(0, 0, 1920, 1080)}));
     }
 
     void desktopChangesWhileRunning()
     {
         Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
         platform->moveDevice(500, 500);
-        auto &flags = engineState.screens.editable().wrapFlags;
-        flags[1].wrapTop = true; // DUMMY1
-        engineState.allowRightWrap = true;
+        edit([](Choices &c) {
+            c.monitorWraps["DUMMY1"].top = true;
+            c.allowRightWrap = true;
+        });
         w->ui->btnEasyMove->click();
         w->ui->btnScreenFocus->click();
-        QTRY_COMPARE(w->curtains->size(), 1);
+        QTRY_COMPARE(app->curtains().shown().size(), 1);
 
-        // DUMMY1 goes, DUMMY2 comes in its place and a burst settles into
-        // one rebuild.
+        // DUMMY1 goes, DUMMY2 comes in its place, and a burst of reports
+        // settles into one new layout and one line in the log.
         auto screens = monitors({rect(0, 0, 1919, 1079), rect(1920, 0, 3519, 899)});
         screens[1].name = "DUMMY2";
-        platform->setScreens(screens);
-        QTest::ignoreMessage(QtDebugMsg, "Screens: DUMMY0 1920x1080+0+0, DUMMY2 1600x900+1920+0");
-        replug(screens);
-        QTest::qWait(2 * Window_Main::screenSettleMs);
-        const ScreenTable &t = engineState.screenTable();
+        const quint64 before = layout();
+        {
+            CapturedLog log;
+            platform->setScreens(monitors({rect(0, 0, 1919, 1079)}));
+            platform->setScreens(screens);
+            replug(screens);
+            QTest::qWait(2 * Application::screenSettleCeilingMs);
+            QCOMPARE(layout(), before + 1);
+            QCOMPARE(log.startingWith({"Screens: "}),
+                     QStringList{"Screens: DUMMY0 1920x1080+0+0, DUMMY2 1600x900+1920+0"});
+        }
+        const ScreenTable &t = app->snapshot()->screens;
         QCOMPARE(t.desktopRight, 3519);
-        QVERIFY(!t.wrapFlags[1].wrapTop); // a new monitor starts with its switches off
-        QVERIFY(engineState.allowRightWrap);
+        QVERIFY(!t.wraps[1].top); // a new monitor starts with its switches off
+        QVERIFY(app->choices().monitorWraps.value("DUMMY1").top); // kept for its return
+        QVERIFY(app->choices().allowRightWrap);
         // The engine acts on the new edge.
         platform->moveDevice(3519, 300);
         QTRY_COMPARE(platform->cursor(), QPoint(1, 300));
-        // Curtains over the new layout only, never over the cursor's screen.
-        QTRY_COMPARE(curtainGeometry(w), (QList<QRect>{QRect(1920, 0, 1600, 900)}));
+        // Curtains over the new layout only, never over the pointer's screen.
+        QTRY_COMPARE(curtainGeometry(), (QList<QRect>{QRect(1920, 0, 1600, 900)}));
 
         // Back to the first pair: DUMMY1 has its top wrap again.
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
         replug(monitors({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)}));
-        QVERIFY(engineState.screenTable().wrapFlags[1].wrapTop);
+        QVERIFY(app->snapshot()->screens.wraps[1].top);
 
-        // Equal heights: Easy Move goes and is off; one screen: Screen Focus
-        // goes too, and with it every curtain.
+        // Equal heights: Easy Move goes; one screen: Screen Focus goes too,
+        // and with it every curtain. Neither choice is lost.
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
         replug(monitors({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)}));
         QVERIFY(w->ui->btnEasyMove->isHidden());
-        QVERIFY(!engineState.easyMoveOn && !w->ui->btnEasyMove->isChecked());
-        QVERIFY(engineState.screenFocusOn);
+        QVERIFY(w->ui->btnScreenFocus->isVisible());
+        QTRY_COMPARE(app->curtains().shown().size(), 1);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
         replug(monitors({rect(0, 0, 1919, 1079)}));
         QVERIFY(w->ui->btnScreenFocus->isHidden());
-        QVERIFY(!engineState.screenFocusOn);
-        QVERIFY(w->curtains->isEmpty());
+        QVERIFY(app->curtains().shown().isEmpty());
         QCOMPARE(visibleTopLevels(), 1);
-        close(w);
+        QVERIFY(app->choices().easyMove && app->choices().screenFocus);
+
+        // Docked again: both are back as they were.
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
+        replug(monitors({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)}));
+        QVERIFY(w->ui->btnEasyMove->isVisible() && w->ui->btnEasyMove->isChecked());
+        QVERIFY(w->ui->btnScreenFocus->isVisible() && w->ui->btnScreenFocus->isChecked());
+        QTRY_COMPARE(app->curtains().shown().size(), 1);
     }
 
     void thresholdsDecideOnArrivalWithTheEngineRunning()
@@ -273,26 +420,42 @@ private slots:
         // Max Velocity 100: a flick onto the edge stays on it, also once the
         // speed has long fallen; leaving and coming back slowly jumps.
         Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
-        engineState.allowRightWrap = true;
+        edit([](Choices &c) { c.allowRightWrap = true; });
         w->ui->btnMaxVelocity->click();
         w->ui->spnMaxVelocity->setValue(100);
         platform->moveDevice(2000, 500);
-        QTRY_COMPARE(engineState.cursorX.load(), 2000);
+        QTRY_COMPARE(w->lblMouseX->text(), QString("Mouse X: 2000px")); // the engine has seen it
         QTest::qWait(200);
         platform->moveDevice(3199, 500);
-        QTRY_COMPARE(engineState.cursorX.load(), 3199);
-        QTest::qWait(2 * VelocityUpdater::intervalMs + LogicCtrl::warpCheckMs);
+        QTRY_COMPARE(w->lblMouseX->text(), QString("Mouse X: 3199px"));
+        QTest::qWait(2 * ArrivalGate::windowMs + WatchingSource::warpCheckMs);
         QCOMPARE(platform->cursor(), QPoint(3199, 500));
-        QVERIFY(platform->moves.empty());
+        QVERIFY(platform->pointer.moves().empty());
         for (int x = 3150; x <= 3199; x += 7) {
             platform->moveDevice(x, 500);
             QTest::qWait(60);
         }
         platform->moveDevice(3199, 500);
         QTRY_COMPARE(platform->cursor(), QPoint(1, 500));
-        w->ui->btnMaxVelocity->click();
-        engineState.allowRightWrap = false;
-        close(w);
+    }
+
+    void pushThroughNeedsDeviceMotion_data()
+    {
+        QTest::addColumn<bool>("reportsMotion");
+        QTest::newRow("device motion reported") << true;
+        QTest::newRow("polled") << false;
+    }
+
+    void pushThroughNeedsDeviceMotion()
+    {
+        QFETCH(bool, reportsMotion);
+        Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)},
+                              [&](FakePlatform &p) { p.pointer.setReportsMotion(reportsMotion); });
+        w->ui->btnPreferences->click();
+        PreferencesDialog *dialog = app->preferences();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->findChild<QSpinBox *>("spnPushThrough")->isEnabled(), reportsMotion);
+        QCOMPARE(dialog->findChild<QLabel *>("lblPushUnavailable")->isVisible(), !reportsMotion);
     }
 
     void preferencesPauseAndStartAtLogin()
@@ -303,36 +466,44 @@ private slots:
         Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)});
         platform->moveDevice(100, 100);
         w->ui->btnScreenFocus->click();
-        QTRY_COMPARE(w->curtains->size(), 1);
+        QTRY_COMPARE(app->curtains().shown().size(), 1);
 
         // Opened from the main window; every change applies and is saved.
         w->ui->btnPreferences->click();
-        auto *dialog = w->findChild<QDialog *>("PreferencesDialog");
+        PreferencesDialog *dialog = app->preferences();
         QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->parentWidget(), w);
         dialog->findChild<QComboBox *>("cmbBypass")->setCurrentIndex(3);
-        QCOMPARE(engineState.bypassModifier.load(), unsigned(AltKey));
-        QSettings stored(dir.path() + "/Brenvik/Pellmar.conf", QSettings::IniFormat);
-        QCOMPARE(stored.value("Cursor/bypassModifier").toString(), QString("alt"));
-        // The fake reports device motion: push through is offered.
-        QVERIFY(dialog->findChild<QSpinBox *>("spnPushThrough")->isEnabled());
+        QCOMPARE(app->choices().bypassModifier, unsigned(AltKey));
+        QCOMPARE(app->snapshot()->choices.bypassModifier, unsigned(AltKey));
+        QTRY_COMPARE_WITH_TIMEOUT(stored("Cursor/bypassModifier"), QString("alt"), 5000);
 
         // Pause: the curtains go, nothing moves, and it is kept.
-        dialog->findChild<QCheckBox *>("chkPause")->click();
-        QVERIFY(engineState.paused);
-        QVERIFY(w->curtains->isEmpty());
-        engineState.allowRightWrap = true;
+        auto *pause = dialog->findChild<QCheckBox *>("chkPause");
+        pause->click();
+        QVERIFY(app->choices().paused);
+        QVERIFY(app->curtains().shown().isEmpty());
+        edit([](Choices &c) { c.allowRightWrap = true; });
         platform->moveDevice(3839, 500);
-        QTest::qWait(3 * LogicCtrl::warpCheckMs);
+        QTest::qWait(3 * WatchingSource::warpCheckMs);
         QCOMPARE(platform->cursor(), QPoint(3839, 500));
-        stored.sync();
-        QCOMPARE(stored.value("Choices/paused").toString(), QString("true"));
-        QVERIFY(w->obey("toggle")); // as `pellmar --toggle` asks
-        QVERIFY(!engineState.paused);
+        QVERIFY(app->curtains().shown().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(stored("Choices/paused"), QString("true"), 5000);
+        QVERIFY(app->obey("toggle")); // as `pellmar --toggle` asks
+        QVERIFY(!app->choices().paused);
+        QVERIFY(!pause->isChecked()); // the dialog follows
         QTRY_COMPARE(platform->cursor(), QPoint(1, 500));
-        QVERIFY(!w->obey("dance"));
+        // And the curtains come back, over the screen the pointer is not on.
+        QTRY_COMPARE(curtainGeometry(), (QList<QRect>{QRect(1920, 0, 1920, 1080)}));
+        QVERIFY(app->obey("pause"));
+        QVERIFY(app->choices().paused && pause->isChecked());
+        QVERIFY(app->obey("resume"));
+        QVERIFY(!app->choices().paused);
 
         // Start at login writes and removes the autostart entry.
-        dialog->findChild<QCheckBox *>("chkStartAtLogin")->click();
+        auto *atLogin = dialog->findChild<QCheckBox *>("chkStartAtLogin");
+        QVERIFY(!atLogin->isChecked());
+        atLogin->click();
         QVERIFY(QFile::exists(entry));
         QFile f(entry);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -340,54 +511,55 @@ private slots:
         QVERIFY(text.startsWith("[Desktop Entry]\n"));
         QVERIFY(
             text.contains("Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n"));
-        dialog->findChild<QCheckBox *>("chkStartAtLogin")->click();
+        atLogin->click();
         QVERIFY(!QFile::exists(entry));
-
-        dialog->findChild<QComboBox *>("cmbBypass")->setCurrentIndex(0);
-        engineState.allowRightWrap = false;
-        w->ui->btnScreenFocus->click();
-        close(w);
+        close();
         qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    void noCompositorIsSaidBesideTheDarkness_data()
+    {
+        QTest::addColumn<bool>("compositor");
+        QTest::newRow("compositor") << true;
+        QTest::newRow("none") << false;
     }
 
     void noCompositorIsSaidBesideTheDarkness()
     {
-        for (bool compositor : {true, false}) {
-            platform = nullptr;
-            auto *fake =
-                new FakePlatform(monitors({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)}));
-            fake->compositor = compositor;
-            platform = fake;
-            QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-            auto *w = new Window_Main(nullptr, platform);
-            w->show();
-            QCOMPARE(w->ui->lblNoCompositor->isVisible(), !compositor);
-            close(w);
-        }
+        QFETCH(bool, compositor);
+        Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)},
+                              [&](FakePlatform &p) { p.compositor = compositor; });
+        QCOMPARE(w->ui->lblNoCompositor->isVisible(), !compositor);
+        // Asked afresh each time the window is shown.
+        w->hide();
+        platform->compositor = !compositor;
+        w->show();
+        QCOMPARE(w->ui->lblNoCompositor->isVisible(), compositor);
     }
 
     void manyRebuildsWhileTheEngineRuns()
     {
-        // Tables replaced under a busy engine (the thread checker watches),
-        // the old ones freed, the curtains following.
+        // Layouts replaced under a busy engine (the thread checker watches),
+        // the old snapshots freed, the curtains following.
         Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 1023)});
         w->ui->btnScreenFocus->click();
+        std::vector<std::weak_ptr<const Snapshot>> old;
         int step = 0;
         QTimer mouse;
         connect(&mouse, &QTimer::timeout, [&] { platform->moveDevice(1900 + step++ % 40, 100); });
         mouse.start(1);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
         for (int k = 1; k <= 12; ++k) {
+            old.push_back(app->snapshot());
             std::vector<ScreenRect> r{rect(0, 0, 1919, 1079)};
             for (int i = 1; i <= 1 + k % 3; ++i)
                 r.push_back(rect(1920 * i, 0, 1920 * i + 1279, 1023));
             replug(monitors(r));
-            QTRY_COMPARE(w->curtains->size(), int(r.size()) - 1);
+            QTRY_COMPARE(app->curtains().shown().size(), int(r.size()) - 1);
         }
         mouse.stop();
-        QTRY_COMPARE(engineState.screens.retiredCount(), std::size_t(0));
+        QTRY_VERIFY(std::all_of(old.begin(), old.end(), [](const auto &s) { return s.expired(); }));
         w->ui->btnScreenFocus->click();
-        close(w);
     }
 };
 

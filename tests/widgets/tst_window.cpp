@@ -1,41 +1,91 @@
-#include "enginestate.h"
-#include "logicctrl.h"
-#include "sessioncheck.h"
+#include "application.h"
+#include "fakeplatform.h"
+#include "focuscurtains.h"
 #include "singleinstance.h"
 #include "ui_window_main.h"
 #include "window_main.h"
 #include "windowcanvas.h"
 #include "x11platform.h"
 
+#include <QLabel>
 #include <QLockFile>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QtTest>
 #include <unistd.h>
 
-// The main window on Qt's offscreen platform: one screen, no tray.
+// The main window as the application makes it, on Qt's offscreen platform
+// (no tray) over a fake window system of one full HD screen.
 class TestWindow : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<Application> app;
+    FakePlatform *platform = nullptr; // the application's
     Window_Main *w = nullptr;
+
+    QString settingsFile() const { return dir->path() + "/Brenvik/Pellmar.conf"; }
+
+    void start()
+    {
+        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
+        QTest::ignoreMessage(QtDebugMsg, "Screens: DUMMY0 1920x1080+0+0");
+        app->start();
+        w = app->window();
+        QVERIFY(w);
+    }
+
+    void stop()
+    {
+        QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
+        app->stop();
+        w = nullptr;
+    }
+
+    // Starts again on these stored settings.
+    void restartWith(const QVariantMap &stored)
+    {
+        stop();
+        QSettings file(settingsFile(), QSettings::IniFormat);
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            file.setValue(it.key(), it.value());
+        file.sync();
+        start();
+    }
+
+    void edit(const std::function<void(Choices &)> &change)
+    {
+        Choices c = app->choices();
+        change(c);
+        app->setChoices(c);
+    }
 
 private slots:
     void initTestCase()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+        // As main() has it: only the user ends Pellmar.
+        QApplication::setQuitOnLastWindowClosed(false);
     }
 
     void init()
     {
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        w = new Window_Main();
+        // Every test starts from no settings file at all.
+        dir = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir->path());
+        auto fake = std::make_unique<FakePlatform>(
+            std::vector<PlatformScreen>{{"DUMMY0", QRect(0, 0, 1920, 1080)}});
+        platform = fake.get();
+        app = std::make_unique<Application>(std::move(fake));
+        start();
     }
 
     void cleanup()
     {
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
-        delete w;
+        if (app->window())
+            QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
+        app.reset();
+        platform = nullptr;
         w = nullptr;
     }
 
@@ -85,7 +135,7 @@ private slots:
         QCOMPARE(w->ui->lblMaxThresh->text(), QString("Threshold (px/150ms):"));
         QCOMPARE(w->ui->btnEasyMove->text(), QString("Easy Move"));
         QCOMPARE(w->ui->btnScreenFocus->text(), QString("Screen Focus"));
-        QCOMPARE(w->ui->lbVersion->text(), QString("v1.0"));
+        QCOMPARE(w->ui->lbVersion->text(), QString("v1.0")); // project()'s version
 
         const QFont heading = w->ui->lblSettings->font();
         QCOMPARE(heading.family(), QString("Segoe UI"));
@@ -107,6 +157,7 @@ private slots:
 
     void spinBoxesAndSlider()
     {
+        // No settings file: the defaults.
         for (QSpinBox *spin : {w->ui->spnMinVelocity, w->ui->spnMaxVelocity}) {
             QCOMPARE(spin->minimum(), 0);
             QCOMPARE(spin->maximum(), 10000);
@@ -125,10 +176,27 @@ private slots:
         QVERIFY(!s->isEnabled());
     }
 
+    void controlsShowTheStoredChoices()
+    {
+        restartWith({{"Choices/minVelocityOn", true},
+                     {"Choices/minVelocity", 120},
+                     {"Choices/maxVelocity", 4500},
+                     {"Choices/screenFocusDarkness", 70}});
+        QVERIFY(w->ui->btnMinVelocity->isChecked());
+        QVERIFY(w->ui->spnMinVelocity->isEnabled());
+        QCOMPARE(w->ui->spnMinVelocity->value(), 120);
+        QVERIFY(!w->ui->btnMaxVelocity->isChecked());
+        QVERIFY(!w->ui->spnMaxVelocity->isEnabled());
+        QCOMPARE(w->ui->spnMaxVelocity->value(), 4500);
+        QCOMPARE(w->ui->sldOpacityAmount->value(), 70);
+        // Shown, not taken for a change of the user's.
+        QVERIFY(!app->savePending());
+    }
+
     void statusBarReadout()
     {
-        QLabel *labels[] = {engineState.lblMouseX, engineState.lblMouseY, engineState.lblVelocity};
-        // No event has been delivered yet: the start texts stand.
+        QLabel *labels[] = {w->lblMouseX, w->lblMouseY, w->lblVelocity};
+        // Nothing shown yet: the start texts stand.
         QCOMPARE(labels[0]->text(), QString("Mouse X: 0000px"));
         QCOMPARE(labels[1]->text(), QString("Mouse Y: 0000px"));
         QCOMPARE(labels[2]->text(), QString("Mouse Velocity: 0000px/150ms"));
@@ -145,121 +213,135 @@ private slots:
         QVERIFY(labels[2]->width() >= labels[0]->width());
         QVERIFY(labels[0]->width() > w->width() / 4);
 
-        // Once the event loop runs, the engine's refreshes show the cursor.
-        QCursor::setPos(-37, 52);
+        // The engine's readout shows the pointer, and its speed falls to 0
+        // once it stands still.
+        platform->moveDevice(-37, 52);
         QTRY_COMPARE(labels[0]->text(), QString("Mouse X: -37px"));
         QTRY_COMPARE(labels[1]->text(), QString("Mouse Y: 52px"));
         QTRY_COMPARE(labels[2]->text(), QString("Mouse Velocity: 0px/150ms"));
+
+        // Hidden, the readout is not refreshed; shown again, it is.
+        w->hide();
+        const int reads = platform->pointer.reads();
+        platform->moveDevice(640, 480);
+        QTRY_VERIFY(platform->pointer.reads() > reads);
+        QTest::qWait(100);
+        QCOMPARE(labels[0]->text(), QString("Mouse X: -37px"));
+        w->show();
+        QTRY_COMPARE(labels[0]->text(), QString("Mouse X: 640px"));
+        QTRY_COMPARE(labels[1]->text(), QString("Mouse Y: 480px"));
     }
 
-    void moveMouseMovesAndSamplingFollows()
+    void theEnginesOwnMoveIsWhatItReadsNext()
     {
-        const int before = engineState.cursorX;
-        QVERIFY(QMetaObject::invokeMethod(w, "on_moveMouse", Q_ARG(int, 5), Q_ARG(int, 7)));
-        QCOMPARE(QCursor::pos(), QPoint(5, 7));
-        QCOMPARE(engineState.cursorX.load(), before); // only the next sample sees it
-        QTRY_COMPARE(engineState.cursorX.load(), 5);
-        QTRY_COMPARE(engineState.cursorY.load(), 7);
+        w->show();
+        edit([](Choices &c) { c.allowRightWrap = true; });
+        platform->moveDevice(1919, 7);
+        QTRY_COMPARE(platform->cursor(), QPoint(1, 7));
+        QCOMPARE(platform->pointer.moves(), (std::vector<QPoint>{QPoint(1, 7)}));
+        // The readout, from the engine's next read, shows where it went.
+        QTRY_COMPARE(w->lblMouseX->text(), QString("Mouse X: 1px"));
+        QCOMPARE(w->lblMouseY->text(), QString("Mouse Y: 7px"));
     }
 
-    void slotsInOrder()
+    void theWindowOnlyShowsAndAsks()
     {
-        const QStringList expected{"on_btnMinVelocity_clicked()",
-                                   "on_spnMinVelocity_valueChanged(int)",
-                                   "on_btnMaxVelocity_clicked()",
-                                   "on_spnMaxVelocity_valueChanged(int)",
-                                   "on_btnEasyMove_clicked()",
-                                   "iconActivated(QSystemTrayIcon::ActivationReason)",
-                                   "on_hide_showItem_clicked()",
-                                   "on_exitItem_clicked()",
-                                   "on_updateLabels()",
-                                   "on_updateMouse()",
-                                   "on_moveMouse(int,int)",
-                                   "on_btnScreenFocus_clicked()",
-                                   "on_generateNewScreenFocus(uint)",
-                                   "on_destroyScreenFocus()",
-                                   "on_sldOpacityAmount_valueChanged(int)",
-                                   "on_btnPreferences_clicked()"};
+        // Its own methods are the four signals: no slot that setupUi could
+        // connect by its name behind the explicit connections' backs.
+        const QStringList expected{"choicesEdited(Choices)", "preferencesWanted()", "closeWanted()",
+                                   "shownChanged(bool)"};
         const QMetaObject *mo = w->metaObject();
         QStringList found;
         for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {
-            QCOMPARE(mo->method(i).methodType(), QMetaMethod::Slot);
-            QCOMPARE(mo->method(i).access(), QMetaMethod::Private);
+            QCOMPARE(mo->method(i).methodType(), QMetaMethod::Signal);
             found << QString::fromLatin1(mo->method(i).methodSignature());
         }
         QCOMPARE(found, expected);
     }
 
-    void engineSignalsAreConnected()
-    {
-        LogicCtrl *logic = engineState.logicCtrl;
-        QVERIFY(logic);
-        for (const char *sig :
-             {SIGNAL(updateLabels()), SIGNAL(moveMouse(int, int)), SIGNAL(updateMouse()),
-              SIGNAL(generateNewScreenFocus(uint)), SIGNAL(destroyScreenFocus())}) {
-            QVERIFY2(QObject::disconnect(logic, sig, w, nullptr), sig);
-        }
-    }
-
     void oneScreenHidesEasyMoveAndScreenFocus()
     {
-        QCOMPARE(QGuiApplication::screens().size(), 1);
+        // Stored on, but one screen offers neither: both are hidden and do
+        // nothing, and the choices stay for a desktop that offers them.
+        restartWith({{"Choices/easyMove", true}, {"Choices/screenFocus", true}});
         w->show();
         QVERIFY(w->ui->line_3->isHidden());
         QVERIFY(w->ui->btnEasyMove->isHidden());
         QVERIFY(w->ui->line_4->isHidden());
         QVERIFY(w->ui->btnScreenFocus->isHidden());
         QVERIFY(w->ui->sldOpacityAmount->isHidden());
-        QVERIFY(!w->curtains);
+        QVERIFY(app->choices().easyMove && app->choices().screenFocus);
+        QVERIFY(!app->savePending());
+        // No curtain, whatever the engine or a late report says.
+        const int reads = platform->pointer.reads();
+        platform->moveDevice(300, 300);
+        QTRY_VERIFY(platform->pointer.reads() > reads);
+        app->focusScreen(-1, app->snapshot()->layout);
+        QVERIFY(app->curtains().shown().isEmpty());
+        QCOMPARE(QApplication::topLevelWidgets().size(), 1);
         for (QWidget *c : {static_cast<QWidget *>(w->ui->btnMinVelocity),
                            static_cast<QWidget *>(w->ui->spnMinVelocity),
                            static_cast<QWidget *>(w->ui->btnMaxVelocity),
                            static_cast<QWidget *>(w->ui->spnMaxVelocity)})
             QVERIFY(c->isVisible());
-        QVERIFY(!w->trayIcon); // offscreen has no tray
+        QVERIFY(!app->tray()); // offscreen has no tray
     }
 
     void thresholdControls()
     {
+        // Each control changes the choices, and the engine gets them.
+        auto chosen = [this] { return app->snapshot()->choices; };
         QSpinBox *spin = w->ui->spnMinVelocity;
         w->ui->btnMinVelocity->click();
-        QVERIFY(engineState.minVelocityOn);
+        QVERIFY(chosen().minVelocityOn);
         QVERIFY(spin->isEnabled());
         QCOMPARE(spin->value(), 0);
         spin->stepUp();
-        QCOMPARE(engineState.minVelocity.load(), 10);
+        QCOMPARE(chosen().minVelocity, 10);
         spin->setValue(1234);
-        QCOMPARE(engineState.minVelocity.load(), 1234);
+        QCOMPARE(chosen().minVelocity, 1234);
         w->ui->btnMinVelocity->click();
-        QVERIFY(!engineState.minVelocityOn);
+        QVERIFY(!chosen().minVelocityOn);
         QVERIFY(!spin->isEnabled());
         QCOMPARE(spin->value(), 1234);
-        QCOMPARE(engineState.minVelocity.load(), 1234);
+        QCOMPARE(chosen().minVelocity, 1234);
 
         w->ui->btnMaxVelocity->click();
-        QVERIFY(engineState.maxVelocityOn);
+        QVERIFY(chosen().maxVelocityOn);
         QVERIFY(w->ui->spnMaxVelocity->isEnabled());
         w->ui->spnMaxVelocity->setValue(300);
-        QCOMPARE(engineState.maxVelocity.load(), 300);
+        QCOMPARE(chosen().maxVelocity, 300);
         w->ui->btnMaxVelocity->click();
-        QVERIFY(!engineState.maxVelocityOn);
+        QVERIFY(!chosen().maxVelocityOn);
+        QCOMPARE(app->choices(), chosen());
 
-        // A new window starts from the state as it is (nothing of this is
-        // stored between runs, but within one it is).
-        engineState.minVelocityOn = false;
-        engineState.minVelocity = 0;
-        engineState.maxVelocityOn = false;
-        engineState.maxVelocity = 0;
+        // A new start shows them as they were left.
+        stop();
+        start();
+        QVERIFY(!w->ui->btnMinVelocity->isChecked());
+        QCOMPARE(w->ui->spnMinVelocity->value(), 1234);
+        QCOMPARE(w->ui->spnMaxVelocity->value(), 300);
     }
 
-    void closingWithoutATrayIsAccepted()
+    void closingWithoutATrayEndsPellmar()
     {
         w->show();
-        QVERIFY(w->close()); // accepted: with the last window the event loop ends
-        QVERIFY(!w->isVisible());
-        // What a second start asks for brings it back.
-        w->bringToFront();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        // Should nothing end the loop, this does, with another code.
+        QTimer stuck;
+        stuck.setSingleShot(true);
+        connect(&stuck, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        stuck.start(30000);
+        QTimer::singleShot(0, w, [this] { w->close(); });
+        QCOMPARE(QApplication::exec(), 0);
+        // Nowhere to hide to: no notice, and the one-time notice is not
+        // used up.
+        QVERIFY(app->choices().showCloseNotice);
+        // What a second start asks for brings the window to the front.
+        w->hide();
+        QVERIFY(app->obey("show"));
         QVERIFY(w->isVisible());
+        QVERIFY(!app->obey("dance"));
     }
 
     void cursorControlNeedsX11()
@@ -306,27 +388,28 @@ private slots:
         QCOMPARE(blocked.claim(), SingleInstance::Claim::Unanswered);
     }
 
-    void destructorSavesAndStopsTheThreads()
+    void endingTheApplicationSaves()
     {
-        QTemporaryDir other;
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, other.path());
-        engineState.allowLeftWrap = true;
-        LogicCtrl *logic = engineState.logicCtrl;
-        QVERIFY(logic->isRunning());
+        edit([](Choices &c) {
+            c.allowLeftWrap = true;
+            c.minVelocity = 40;
+            c.bypassModifier = AltKey;
+        });
+        QVERIFY(app->savePending());
         QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
-        delete w;
-        w = nullptr;
-        QVERIFY(!engineState.threadsRunning);
-        QSettings stored(other.path() + "/Brenvik/Pellmar.conf", QSettings::IniFormat);
+        app.reset();
+        QVERIFY(QApplication::topLevelWidgets().isEmpty());
+        // Each key where it has always been: the three first at the top
+        // level, every other choice apart.
+        QSettings stored(settingsFile(), QSettings::IniFormat);
         QCOMPARE(stored.value("allowLeftWrap").toString(), QString("true"));
-        // The three first keys at the top level, every other choice apart.
-        QCOMPARE(stored.childKeys().size(), 3);
+        QCOMPARE(stored.value("Choices/minVelocity").toString(), QString("40"));
+        QCOMPARE(stored.value("Cursor/bypassModifier").toString(), QString("alt"));
+        QCOMPARE(stored.childKeys(),
+                 (QStringList{"allowLeftWrap", "allowRightWrap", "boolShowToolTip"}));
         QCOMPARE(stored.childGroups(), (QStringList{"Choices", "Cursor"}));
-        engineState.allowLeftWrap = false;
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-        // cleanup() expects a window to delete.
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        w = new Window_Main();
+        // cleanup() expects an application.
+        app = std::make_unique<Application>(std::make_unique<FakePlatform>());
     }
 };
 

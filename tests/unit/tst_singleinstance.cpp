@@ -1,0 +1,643 @@
+#include "singleinstance.h"
+#include "verbreader.h"
+#include "verbserver.h"
+
+#include <QLockFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using State = VerbReader::State;
+Q_DECLARE_METATYPE(State)
+
+namespace {
+
+// A client of the verb socket, driven byte by byte, with the server in this
+// very thread: every wait lets the event loop run.
+class Client
+{
+public:
+    explicit Client(const QString &path)
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray native = QFile::encodeName(path);
+        std::memcpy(address.sun_path, native.constData(), std::size_t(native.size()));
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        // A full queue empties as the server accepts.
+        QDeadlineTimer deadline(10000);
+        while (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+            if (errno != EAGAIN || deadline.hasExpired()) {
+                ::close(fd);
+                fd = -1;
+                return;
+            }
+            QTest::qWait(1);
+        }
+    }
+    ~Client() { close(); }
+    Client(const Client &) = delete;
+    Client &operator=(const Client &) = delete;
+
+    bool connected() const { return fd >= 0; }
+    void close()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    bool send(const QByteArray &bytes)
+    {
+        return ::send(fd, bytes.constData(), std::size_t(bytes.size()), MSG_NOSIGNAL) ==
+               bytes.size();
+    }
+    // Whether the server has closed its end, without waiting.
+    bool closedByServer()
+    {
+        char b[256];
+        for (;;) {
+            const ssize_t n = ::recv(fd, b, sizeof b, MSG_DONTWAIT);
+            if (n > 0) {
+                received.append(b, int(n));
+                continue;
+            }
+            return n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        }
+    }
+    // Everything the server sends until it closes the connection.
+    QByteArray reply()
+    {
+        QDeadlineTimer deadline(20000);
+        while (!closedByServer()) {
+            if (deadline.hasExpired())
+                return received + "(still open)";
+            QTest::qWait(2);
+        }
+        return received;
+    }
+
+    int fd = -1;
+    QByteArray received;
+};
+
+int openDescriptors()
+{
+    return QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size();
+}
+
+// Runs `work` on a thread of its own while this one's event loop serves.
+template <typename Work> auto meanwhile(Work work)
+{
+    std::atomic<bool> done{false};
+    decltype(work()) result{};
+    std::thread thread([&] {
+        result = work();
+        done = true;
+    });
+    // However long it takes: the work ends by its own deadline.
+    while (!done)
+        QTest::qWait(2);
+    thread.join();
+    return result;
+}
+
+QStringList warnings;
+void keepWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtWarningMsg)
+        warnings << message;
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+} // namespace
+
+class TestSingleInstance : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir base;
+
+    QString socketPath(const char *name) { return base.path() + '/' + name; }
+
+private slots:
+    void reader_data()
+    {
+        QTest::addColumn<QByteArrayList>("chunks");
+        QTest::addColumn<State>("state");
+        QTest::addColumn<QByteArray>("verb");
+
+        const QByteArray longest(int(VerbReader::maxMessage) - 1, 'a');
+        const QByteArray endless(1 << 20, 'z');
+        QTest::newRow("a verb") << QByteArrayList{"show\n"} << State::Verb << QByteArray("show");
+        QTest::newRow("in pieces")
+            << QByteArrayList{"pa", "us", "e", "\n"} << State::Verb << QByteArray("pause");
+        QTest::newRow("no newline yet")
+            << QByteArrayList{"toggle"} << State::NeedMore << QByteArray();
+        QTest::newRow("the newline later")
+            << QByteArrayList{"toggle", "", "\n"} << State::Verb << QByteArray("toggle");
+        QTest::newRow("nothing yet") << QByteArrayList{""} << State::NeedMore << QByteArray();
+        QTest::newRow("as long as a verb may be")
+            << QByteArrayList{longest, "\n"} << State::Verb << longest;
+        QTest::newRow("one letter too many")
+            << QByteArrayList{longest + "a\n"} << State::TooLong << QByteArray();
+        QTest::newRow("too long, no newline")
+            << QByteArrayList{longest, "a"} << State::TooLong << QByteArray();
+        QTest::newRow("endless") << QByteArrayList{endless, endless} << State::TooLong
+                                 << QByteArray();
+        QTest::newRow("an empty line") << QByteArrayList{"\n"} << State::Malformed << QByteArray();
+        QTest::newRow("binary garbage")
+            << QByteArrayList{QByteArray("\x00\xff\x13\x80", 4), "show\n"} << State::Malformed
+            << QByteArray();
+        QTest::newRow("garbage after letters")
+            << QByteArrayList{"sh", QByteArray("o\x00w\n", 4)} << State::Malformed << QByteArray();
+        QTest::newRow("capitals") << QByteArrayList{"Show\n"} << State::Malformed << QByteArray();
+        QTest::newRow("a carriage return")
+            << QByteArrayList{"show\r\n"} << State::Malformed << QByteArray();
+        QTest::newRow("a space") << QByteArrayList{"show \n"} << State::Malformed << QByteArray();
+        // One message per connection: the first line counts, the rest is
+        // never read.
+        QTest::newRow("two verbs")
+            << QByteArrayList{"pause\nshow\n"} << State::Verb << QByteArray("pause");
+        QTest::newRow("a verb, then garbage")
+            << QByteArrayList{"resume\n", QByteArray("\xff", 1), endless} << State::Verb
+            << QByteArray("resume");
+    }
+
+    void reader()
+    {
+        QFETCH(QByteArrayList, chunks);
+        QFETCH(State, state);
+        QFETCH(QByteArray, verb);
+        VerbReader r;
+        for (const QByteArray &chunk : chunks)
+            r.feed(chunk.constData(), std::size_t(chunk.size()));
+        QCOMPARE(r.state(), state);
+        QCOMPARE(QByteArray::fromStdString(r.verb()), verb);
+    }
+
+    void displayKey_data()
+    {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("key");
+        QTest::newRow(":0") << ":0"
+                            << ":0";
+        QTest::newRow("a screen number") << ":0.0"
+                                         << ":0";
+        QTest::newRow("another screen of it") << ":0.1"
+                                              << ":0";
+        QTest::newRow("unix") << "unix:0"
+                              << ":0";
+        QTest::newRow("unix and a screen") << "unix:0.0"
+                                           << ":0";
+        QTest::newRow("a protocol") << "unix/:1"
+                                    << ":1";
+        QTest::newRow("localhost") << "localhost:10.0"
+                                   << ":10";
+        QTest::newRow("LOCALHOST") << "LOCALHOST:10"
+                                   << ":10";
+        QTest::newRow("tcp to localhost") << "tcp/localhost:2"
+                                          << ":2";
+        QTest::newRow("IPv4 loopback") << "127.0.0.1:3"
+                                       << ":3";
+        QTest::newRow("IPv6 loopback") << "[::1]:3"
+                                       << ":3";
+        QTest::newRow("IPv6 loopback, bare") << "::1:3.0"
+                                             << ":3";
+        QTest::newRow("leading zeros") << ":007"
+                                       << ":7";
+        QTest::newRow("spaces") << " :0 "
+                                << ":0";
+        QTest::newRow("another display") << ":1"
+                                         << ":1";
+        QTest::newRow("another host") << "Box:0.0"
+                                      << "box:0";
+        QTest::newRow("DECnet") << "box::0"
+                                << "box::0";
+        QTest::newRow("a Wayland socket") << "wayland-1"
+                                          << "wayland-1";
+        QTest::newRow("a Wayland path") << "/run/user/1000/wayland-0"
+                                        << "/run/user/1000/wayland-0";
+        QTest::newRow("not a number") << ":x"
+                                      << ":x";
+        QTest::newRow("an odd screen") << ":0.x"
+                                       << ":0.x";
+        QTest::newRow("none") << ""
+                              << "default";
+    }
+
+    void displayKey()
+    {
+        QFETCH(QString, display);
+        QFETCH(QString, key);
+        QCOMPARE(SingleInstance::displayKey(display), key);
+    }
+
+    void spellingsOfOneDesktopShareALock()
+    {
+        const QByteArray run = QFile::encodeName(base.path() + "/keys");
+        const QString lock = SingleInstance(":0", run).lockFile();
+        QVERIFY(!lock.isEmpty());
+        for (const char *same : {":0.0", "unix:0", "localhost:0.0", ":00"})
+            QCOMPARE(SingleInstance(same, run).lockFile(), lock);
+        for (const char *other : {":1", "box:0", "wayland-0"})
+            QVERIFY2(SingleInstance(other, run).lockFile() != lock, other);
+    }
+
+    void folder_data()
+    {
+        // What is found where the lock may go: the runtime folder, the
+        // cache folder and the temporary folder.
+        QTest::addColumn<QString>("runtime");
+        QTest::addColumn<QString>("cache");
+        QTest::addColumn<QString>("temp");
+        QTest::addColumn<QString>("chosen");
+
+        QTest::newRow("a private runtime folder") << "private"
+                                                  << "usable"
+                                                  << "free"
+                                                  << "runtime";
+        QTest::newRow("no runtime folder") << "none"
+                                           << "usable"
+                                           << "free"
+                                           << "cache";
+        QTest::newRow("runtime folder someone else's") << "theirs"
+                                                       << "usable"
+                                                       << "free"
+                                                       << "cache";
+        QTest::newRow("runtime folder a link") << "link"
+                                               << "usable"
+                                               << "free"
+                                               << "cache";
+        QTest::newRow("runtime folder open to all") << "open"
+                                                    << "usable"
+                                                    << "free"
+                                                    << "cache";
+        // Whether another user has taken /tmp/pellmar-<uid> changes nothing.
+        QTest::newRow("temp folder taken") << "none"
+                                           << "usable"
+                                           << "theirs"
+                                           << "cache";
+        QTest::newRow("temp folder a link") << "none"
+                                            << "usable"
+                                            << "link"
+                                            << "cache";
+        QTest::newRow("temp folder open to all") << "none"
+                                                 << "usable"
+                                                 << "open"
+                                                 << "cache";
+        QTest::newRow("no cache folder") << "none"
+                                         << "none"
+                                         << "free"
+                                         << "temp";
+        QTest::newRow("cache folder a file") << "none"
+                                             << "file"
+                                             << "free"
+                                             << "temp";
+        QTest::newRow("cache folder too deep for a socket") << "none"
+                                                            << "deep"
+                                                            << "free"
+                                                            << "temp";
+        QTest::newRow("cache folder someone else's") << "none"
+                                                     << "theirs"
+                                                     << "free"
+                                                     << "temp";
+        QTest::newRow("nothing private") << "open"
+                                         << "file"
+                                         << "theirs"
+                                         << "";
+        QTest::newRow("nothing private, temp a link") << "none"
+                                                      << "file"
+                                                      << "link"
+                                                      << "";
+    }
+
+    void folder()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(QString, cache);
+        QFETCH(QString, temp);
+        QFETCH(QString, chosen);
+        const bool root = ::getuid() == 0;
+        if (!root && (runtime == "theirs" || cache == "theirs" || temp == "theirs"))
+            QSKIP("giving a folder to another user needs root");
+
+        const unsigned me = ::getuid();
+        QTemporaryDir where;
+        const QString tempDir = where.path() + "/tmp";
+        QVERIFY(QDir().mkpath(tempDir));
+        const QString machineRun = "/pellmar/run-";
+        // Sets `path` up as `how` says, from the point of view of `me`.
+        const auto prepare = [&](const QString &path, const QString &how) {
+            const QByteArray n = QFile::encodeName(path);
+            if (how == "private")
+                return ::mkdir(n.constData(), 0700) == 0;
+            if (how == "open")
+                return ::mkdir(n.constData(), 0777) == 0 && ::chmod(n.constData(), 0777) == 0;
+            if (how == "theirs")
+                return ::mkdir(n.constData(), 0700) == 0 &&
+                       ::chown(n.constData(), 65534, 65534) == 0;
+            if (how == "link")
+                return QDir().mkpath(path + ".target") &&
+                       ::chmod(QFile::encodeName(path + ".target").constData(), 0700) == 0 &&
+                       QFile::link(path + ".target", path);
+            if (how == "file") {
+                QFile f(path);
+                return f.open(QIODevice::WriteOnly);
+            }
+            return true; // "none", "free", "usable"
+        };
+        QString runtimeDir = where.path() + "/run";
+        QVERIFY(prepare(runtimeDir, runtime));
+        if (runtime == "none")
+            runtimeDir.clear();
+        QString cacheDir = where.path() + "/cache";
+        if (cache == "deep")
+            cacheDir = where.path() + '/' + QString(100, 'd');
+        else if (cache == "theirs")
+            QVERIFY(QDir().mkpath(cacheDir + "/pellmar"));
+        if (cache == "theirs") {
+            // The folder itself, whatever this machine is called.
+            const QString probe =
+                SingleInstance::chooseFolder(QString(), cacheDir, QString(), me, "pellmar-_0");
+            QVERIFY(QDir(probe).removeRecursively());
+            QVERIFY(prepare(probe, "theirs"));
+        } else {
+            QVERIFY(prepare(cacheDir, cache));
+        }
+        if (cache == "none")
+            cacheDir.clear();
+        const QString tempFolder = tempDir + "/pellmar-" + QString::number(me);
+        QVERIFY(prepare(tempFolder, temp));
+
+        const QString got =
+            SingleInstance::chooseFolder(runtimeDir, cacheDir, tempDir, me, "pellmar-_0");
+        if (chosen == "runtime")
+            QCOMPARE(got, runtimeDir);
+        else if (chosen == "cache")
+            QVERIFY2(got.startsWith(cacheDir + machineRun), qPrintable(got));
+        else if (chosen == "temp")
+            QCOMPARE(got, tempFolder);
+        else
+            QCOMPARE(got, QString());
+        if (!got.isEmpty()) {
+            // The user's own and no one else's.
+            QCOMPARE(SingleInstance::privateFolder(got, me), got);
+            struct stat st;
+            QCOMPARE(::lstat(QFile::encodeName(got).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 0777, 0700u);
+        }
+        // The same every time: also once another user takes the temporary
+        // folder, or gives it up.
+        QCOMPARE(SingleInstance::chooseFolder(runtimeDir, cacheDir, tempDir, me, "pellmar-_0"),
+                 got);
+        if (chosen != "temp" && temp == "free") {
+            QVERIFY2(!QFileInfo::exists(tempFolder), "the temporary folder was not needed");
+            if (root) {
+                QVERIFY(prepare(tempFolder, "theirs"));
+                QCOMPARE(
+                    SingleInstance::chooseFolder(runtimeDir, cacheDir, tempDir, me, "pellmar-_0"),
+                    got);
+            }
+        }
+    }
+
+    void serverAnswersOneMessage_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QStringList>("heard");
+        QTest::newRow("a verb") << QByteArray("show\n") << QByteArray("ok\n")
+                                << QStringList{"show"};
+        QTest::newRow("two verbs")
+            << QByteArray("pause\ntoggle\n") << QByteArray("ok\n") << QStringList{"pause"};
+        QTest::newRow("an empty line") << QByteArray("\n") << QByteArray() << QStringList();
+        QTest::newRow("binary garbage")
+            << QByteArray("\x01\x02\xfe\xff\n", 5) << QByteArray() << QStringList();
+        QTest::newRow("too long") << QByteArray(200, 'a') + '\n' << QByteArray() << QStringList();
+    }
+
+    void serverAnswersOneMessage()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(QByteArray, reply);
+        QFETCH(QStringList, heard);
+        VerbServer server;
+        QVERIFY(server.listen(socketPath("answers")));
+        QStringList verbs;
+        connect(&server, &VerbServer::verbReceived, this, [&](const QString &v) { verbs << v; });
+        Client client(socketPath("answers"));
+        QVERIFY(client.connected());
+        QVERIFY(client.send(message));
+        QCOMPARE(client.reply(), reply);
+        QCOMPARE(verbs, heard);
+        QTRY_COMPARE(server.connectionCount(), 0);
+    }
+
+    void anEndlessLineIsCutShort()
+    {
+        VerbServer server;
+        QVERIFY(server.listen(socketPath("endless")));
+        Client client(socketPath("endless"));
+        QVERIFY(client.connected());
+        // The server stops reading at the limit and hangs up: sending fails
+        // long before this much has gone.
+        const QByteArray chunk(4096, 'a');
+        qint64 sent = 0;
+        while (sent < 64 * 1024 * 1024) {
+            const ssize_t n = ::send(client.fd, chunk.constData(), std::size_t(chunk.size()),
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0)
+                sent += n;
+            else if (errno == EAGAIN || errno == EWOULDBLOCK)
+                QTest::qWait(1);
+            else
+                break;
+        }
+        QVERIFY2(sent < 64 * 1024 * 1024, "the server kept reading");
+        QTRY_COMPARE(server.connectionCount(), 0);
+        // And it still hears the next one.
+        Client next(socketPath("endless"));
+        QVERIFY(next.send("show\n"));
+        QCOMPARE(next.reply(), QByteArray("ok\n"));
+    }
+
+    void aVerbWhoseSenderGaveUpIsDropped()
+    {
+        VerbServer server;
+        QVERIFY(server.listen(socketPath("gaveup")));
+        QStringList verbs;
+        connect(&server, &VerbServer::verbReceived, this, [&](const QString &v) { verbs << v; });
+        // Sent and hung up before the server looked: that client has told
+        // its user the verb went unanswered.
+        Client gone(socketPath("gaveup"));
+        QVERIFY(gone.send("toggle\n"));
+        gone.close();
+        Client live(socketPath("gaveup"));
+        QVERIFY(live.send("show\n"));
+        QCOMPARE(live.reply(), QByteArray("ok\n"));
+        QTRY_COMPARE(server.connectionCount(), 0);
+        QCOMPARE(verbs, QStringList{"show"});
+    }
+
+    void idleConnectionsAreClosed()
+    {
+        VerbServer server;
+        QVERIFY(server.listen(socketPath("idle")));
+        Client silent(socketPath("idle"));
+        Client halfway(socketPath("idle"));
+        QVERIFY(halfway.send("pau"));
+        QCOMPARE(silent.reply(), QByteArray());
+        QCOMPARE(halfway.reply(), QByteArray());
+        QTRY_COMPARE(server.connectionCount(), 0);
+    }
+
+    void manyConnectionsCostAFewDescriptors()
+    {
+        VerbServer server;
+        QVERIFY(server.listen(socketPath("many")));
+        const int before = openDescriptors();
+        std::vector<std::unique_ptr<Client>> clients;
+        for (int i = 0; i < 200; ++i) {
+            clients.push_back(std::make_unique<Client>(socketPath("many")));
+            QVERIFY(clients.back()->connected());
+            QVERIFY(server.connectionCount() <= VerbServer::maxConnections);
+        }
+        QVERIFY2(openDescriptors() <= before + 200 + VerbServer::maxConnections + 2,
+                 qPrintable(QString::number(openDescriptors() - before)));
+        // Those beyond the cap are turned away, not kept.
+        const auto turnedAway = [&] {
+            int n = 0;
+            for (auto &c : clients)
+                n += c->closedByServer() ? 1 : 0;
+            return n;
+        };
+        QTRY_VERIFY(turnedAway() >= 200 - VerbServer::maxConnections);
+        QVERIFY(server.connectionCount() <= VerbServer::maxConnections);
+        // Once they have gone, the next is heard.
+        clients.clear();
+        QTRY_COMPARE(server.connectionCount(), 0);
+        Client next(socketPath("many"));
+        QVERIFY(next.send("show\n"));
+        QCOMPARE(next.reply(), QByteArray("ok\n"));
+        QTRY_VERIFY(openDescriptors() <= before + 1);
+    }
+
+    void outOfDescriptorsTheSocketStays()
+    {
+        VerbServer server;
+        const QString path = socketPath("starved");
+        QVERIFY(server.listen(path));
+        QStringList verbs;
+        connect(&server, &VerbServer::verbReceived, this, [&](const QString &v) { verbs << v; });
+        Client client(path);
+        QVERIFY(client.send("show\n"));
+
+        // Every descriptor taken, under a low limit so that this is quick.
+        rlimit was{};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &was), 0);
+        rlimit low = was;
+        low.rlim_cur = rlim_t(openDescriptors() + 64);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        std::vector<int> taken;
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            taken.push_back(fd);
+        QCOMPARE(errno, EMFILE);
+        warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(keepWarnings);
+        const bool noticed = QTest::qWaitFor(
+            [] { return warnings.filter("out of file descriptors").size() == 1; }, 20000);
+        // Long enough to try again a few times.
+        QTest::qWait(3 * VerbServer::retryMs);
+        const bool stillThere = QFileInfo::exists(path) && server.isListening();
+        for (int fd : taken)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &was);
+        qInstallMessageHandler(previous);
+        QVERIFY(noticed);
+        QCOMPARE(warnings.filter("out of file descriptors").size(), 1); // said once
+        QVERIFY(stillThere);
+
+        // Descriptors free again: the waiting client is heard.
+        QCOMPARE(client.reply(), QByteArray("ok\n"));
+        QCOMPARE(verbs, QStringList{"show"});
+        Client next(path);
+        QVERIFY(next.send("pause\n"));
+        QCOMPARE(next.reply(), QByteArray("ok\n"));
+    }
+
+    void tellAndClaim()
+    {
+        const QByteArray run = QFile::encodeName(base.path() + "/tell");
+        SingleInstance nobody(":3", run);
+        QCOMPARE(nobody.tell("pause"), SingleInstance::Answer::NotRunning);
+
+        SingleInstance running(":3", run);
+        QStringList verbs;
+        connect(&running, &SingleInstance::verbReceived, this,
+                [&](const QString &v) { verbs << v; });
+        QCOMPARE(running.claim(), SingleInstance::Claim::Run);
+
+        // Another spelling of the same desktop finds it.
+        SingleInstance client(":3.0", run);
+        QCOMPARE(meanwhile([&] { return client.tell("pause"); }), SingleInstance::Answer::Answered);
+        QCOMPARE(verbs, QStringList{"pause"});
+        SingleInstance second(":3", run);
+        QCOMPARE(meanwhile([&] { return second.claim(); }), SingleInstance::Claim::AnotherRuns);
+        QCOMPARE(verbs, (QStringList{"pause", "show"}));
+    }
+
+    void aHolderThatDoesNotAnswerIsReported_data()
+    {
+        QTest::addColumn<bool>("listening");
+        QTest::newRow("the lock held, no socket") << false;
+        // As a stopped Pellmar: the kernel takes the connection, nobody
+        // reads it.
+        QTest::newRow("the lock held, a socket nobody reads") << true;
+    }
+
+    void aHolderThatDoesNotAnswerIsReported()
+    {
+        QFETCH(bool, listening);
+        const QString run = base.path() + (listening ? "/silent" : "/nosocket");
+        QVERIFY(QDir().mkpath(run));
+        QVERIFY(QFile::setPermissions(run, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner));
+        SingleInstance stuck(":4", QFile::encodeName(run));
+        QLockFile held(stuck.lockFile());
+        QVERIFY(held.tryLock(0));
+        int listener = -1;
+        if (listening) {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            const QByteArray native = QFile::encodeName(stuck.socketFile());
+            std::memcpy(address.sun_path, native.constData(), std::size_t(native.size()));
+            listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            QCOMPARE(::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address),
+                     0);
+            QCOMPARE(::listen(listener, 8), 0);
+        }
+        QCOMPARE(stuck.tell("toggle"), SingleInstance::Answer::Unanswered);
+        SingleInstance start(":4", QFile::encodeName(run));
+        QCOMPARE(start.claim(), SingleInstance::Claim::Unanswered);
+        if (listener >= 0)
+            ::close(listener);
+        // Once the holder lets go, a start runs.
+        held.unlock();
+        SingleInstance later(":4", QFile::encodeName(run));
+        QCOMPARE(later.claim(), SingleInstance::Claim::Run);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"

@@ -1,0 +1,310 @@
+#include "application.h"
+#include "capturedlog.h"
+#include "engine.h"
+#include "fakeplatform.h"
+#include "focuscurtains.h"
+#include "platformfactory.h"
+#include "preferencesdialog.h"
+#include "screendarkencurtain.h"
+#include "ui_window_main.h"
+#include "window_main.h"
+
+#include <QtTest>
+
+namespace {
+
+// Monitors named DUMMY0, DUMMY1, ... in the order given.
+std::vector<PlatformScreen> monitors(const std::vector<QRect> &rects)
+{
+    std::vector<PlatformScreen> out;
+    for (const QRect &r : rects)
+        out.push_back({QString("DUMMY%1").arg(out.size()), r});
+    return out;
+}
+
+// A full HD screen and a 1280x1024 one right of it.
+const std::vector<QRect> twoScreens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+
+} // namespace
+
+// The application object's start and stop, over a fake window system, on
+// Qt's offscreen platform (no tray).
+class TestApplication : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<Application> app;
+    FakePlatform *platform = nullptr; // the application's
+
+    QString settingsFile() const { return dir->path() + "/Brenvik/Pellmar.conf"; }
+
+    // What the settings file holds now, read afresh.
+    QString stored(const QString &key) const
+    {
+        return QSettings(settingsFile(), QSettings::IniFormat).value(key).toString();
+    }
+
+    void make(const std::vector<QRect> &screens, bool reportsMotion = true)
+    {
+        auto fake = std::make_unique<FakePlatform>(monitors(screens));
+        fake->pointer.setReportsMotion(reportsMotion);
+        platform = fake.get();
+        app = std::make_unique<Application>(std::move(fake));
+    }
+
+    void start()
+    {
+        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
+        app->start();
+    }
+
+    void stop()
+    {
+        QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
+        app->stop();
+    }
+
+    void edit(const std::function<void(Choices &)> &change)
+    {
+        Choices c = app->choices();
+        change(c);
+        app->setChoices(c);
+    }
+
+private slots:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir->path());
+    }
+
+    void cleanup()
+    {
+        if (app && app->window())
+            QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
+        app.reset();
+        platform = nullptr;
+    }
+
+    void startHandsOnTheStoredChoicesAndTheScreens()
+    {
+        {
+            QSettings file(settingsFile(), QSettings::IniFormat);
+            file.setValue("allowLeftWrap", true);
+            file.setValue("Choices/minVelocity", 120);
+            file.setValue("Choices/screenFocus", true);
+            file.setValue("Cursor/bypassModifier", "ctrl");
+            file.setValue("Choices/Monitors/DUMMY1/wrapTop", true);
+        }
+        make(twoScreens);
+        // Made, nothing runs yet.
+        QVERIFY(!app->window() && !app->snapshot());
+        QCOMPARE(platform->pointer.reads(), 0);
+
+        start();
+        const auto first = app->snapshot();
+        QVERIFY(first);
+        QCOMPARE(first->layout, quint64(1));
+        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
+        QCOMPARE(first->choices, SettingsCtrl().load());
+        QVERIFY(first->choices.allowLeftWrap && first->choices.screenFocus);
+        QCOMPARE(first->choices.minVelocity, 120);
+        QCOMPARE(first->choices.bypassModifier, unsigned(ControlKey));
+        QCOMPARE(app->choices(), first->choices);
+        QCOMPARE(first->screens.names, (std::vector<QString>{"DUMMY0", "DUMMY1"}));
+        QCOMPARE(first->screens.rects.size(), std::size_t(2));
+        QVERIFY(first->screens.rects[1] == (ScreenRect{1920, 0, 3199, 1023}));
+        QVERIFY(first->screens.wraps[1].top && !first->screens.wraps[0].top);
+
+        // The window is made and shows the choices, but the caller shows it.
+        QVERIFY(app->window() && !app->window()->isVisible());
+        QVERIFY(app->window()->ui->btnScreenFocus->isChecked());
+        QVERIFY(!app->tray()); // no tray to hold it
+        // The engine runs on the platform's pointer and acts on what it was
+        // handed: the cursor on the left edge wraps.
+        QVERIFY(app->engine().running());
+        QTRY_VERIFY(platform->pointer.reads() > 0);
+        platform->moveDevice(0, 500);
+        QTRY_COMPARE(platform->cursor(), QPoint(3198, 500));
+        // And the curtain goes up over the screen it is not on.
+        QTRY_COMPARE(app->curtains().shown().size(), 1);
+        QTRY_COMPARE(app->curtains().shown().first()->geometry(), QRect(0, 0, 1920, 1080));
+    }
+
+    void stopEndsTheEngineAndWritesWhatWaits_data()
+    {
+        QTest::addColumn<bool>("reportsMotion");
+        QTest::newRow("watching") << true;
+        QTest::newRow("polling") << false;
+    }
+
+    void stopEndsTheEngineAndWritesWhatWaits()
+    {
+        QFETCH(bool, reportsMotion);
+        make(twoScreens, reportsMotion);
+        start();
+        app->window()->show();
+        // The pointer keeps moving, through the stop too.
+        int step = 0;
+        QTimer mouse;
+        connect(&mouse, &QTimer::timeout, [&] { platform->moveDevice(100 + step++ % 40, 100); });
+        mouse.start(1);
+        QTRY_VERIFY(platform->pointer.reads() > 10);
+
+        // A change just made: its write still waits.
+        edit([](Choices &c) { c.minVelocity = 777; });
+        QVERIFY(app->savePending());
+        QCOMPARE(stored("Choices/minVelocity"), QString());
+
+        CapturedLog log;
+        stop();
+        // Written at once, not left to the timer.
+        QVERIFY(!app->savePending());
+        QCOMPARE(stored("Choices/minVelocity"), QString("777"));
+        // The window and the curtains are gone.
+        QVERIFY(!app->window());
+        QVERIFY(QApplication::topLevelWidgets().isEmpty());
+        // Nothing reads the pointer any more, however it moves.
+        const int reads = platform->pointer.reads();
+        QTest::qWait(400);
+        QCOMPARE(platform->pointer.reads(), reads);
+        mouse.stop();
+        // Stopped once: a second stop does nothing.
+        app->stop();
+        QCOMPARE(log.startingWith({"Settings: Saving"}).size(), 1);
+
+        // And it starts again: the choices as written, a new layout, the
+        // engine on the pointer.
+        start();
+        QVERIFY(app->window());
+        QCOMPARE(app->choices().minVelocity, 777);
+        QCOMPARE(app->window()->ui->spnMinVelocity->value(), 777);
+        QCOMPARE(app->snapshot()->layout, quint64(2));
+        QTRY_VERIFY(platform->pointer.reads() > reads);
+        edit([](Choices &c) { c.allowRightWrap = true; });
+        platform->moveDevice(3199, 10);
+        QTRY_COMPARE(platform->cursor(), QPoint(1, 10));
+    }
+
+    void aDesktopChangeWhileStoppedIsReadAtTheNextStart()
+    {
+        make(twoScreens);
+        start();
+        stop();
+        // A monitor comes while Pellmar is stopped; nothing is there to
+        // follow it.
+        platform->setScreens(monitors({QRect(0, 0, 1920, 1080)}));
+        QTest::qWait(3 * Application::screenSettleMs);
+        QVERIFY(!app->window());
+        start();
+        QCOMPARE(app->snapshot()->screens.size(), 1);
+    }
+
+    void aStormOfScreenChangesIsStillFollowed()
+    {
+        // Changes closer together than the settle time (a flaky cable):
+        // each puts the rebuild off, but not beyond the ceiling.
+        make(twoScreens);
+        start();
+        const quint64 before = app->snapshot()->layout;
+        QElapsedTimer storm;
+        storm.start();
+        for (int k = 0; k < 20; ++k) {
+            platform->setScreens(
+                monitors(k % 2 ? twoScreens : std::vector<QRect>{QRect(0, 0, 1920, 1080)}));
+            QTest::qWait(Application::screenSettleMs * 3 / 4);
+        }
+        const auto rebuilds = static_cast<qint64>(app->snapshot()->layout - before);
+        const qint64 ceilings = storm.elapsed() / Application::screenSettleCeilingMs;
+        QVERIFY2(rebuilds >= ceilings / 2 && rebuilds >= 2,
+                 qPrintable(QString("%1 rebuilds in %2 ms").arg(rebuilds).arg(storm.elapsed())));
+        // The storm over, the last layout is the one shown.
+        QTRY_COMPARE(app->snapshot()->screens.size(), 2);
+    }
+
+    void everyChangeIsWrittenSoon()
+    {
+        make(twoScreens);
+        start();
+        QWidget *w = app->window();
+        w->show();
+        // From the application and from a control alike.
+        edit([](Choices &c) { c.allowRightWrap = true; });
+        QTRY_COMPARE_WITH_TIMEOUT(stored("allowRightWrap"), QString("true"), 5000);
+        QVERIFY(!app->savePending());
+        app->window()->ui->btnMaxVelocity->click();
+        QVERIFY(app->savePending());
+        QTRY_COMPARE_WITH_TIMEOUT(stored("Choices/maxVelocityOn"), QString("true"), 5000);
+    }
+
+    void aDraggedSliderWritesWhenTheDragSettles()
+    {
+        make(twoScreens);
+        start();
+        app->window()->show();
+        app->window()->ui->btnScreenFocus->click();
+        QSlider *slider = app->window()->ui->sldOpacityAmount;
+        slider->setValue(20);
+        QTRY_COMPARE_WITH_TIMEOUT(stored("Choices/screenFocusDarkness"), QString("20"), 5000);
+        QCOMPARE(stored("Choices/screenFocus"), QString("true"));
+
+        // The whole range in steps, quicker than the save delay (no event
+        // is handled in between, so no timer can fire): every step is
+        // handed on, none written yet.
+        slider->setSliderDown(true);
+        for (int v = 0; v <= 100; ++v) {
+            slider->setValue(v);
+            QCOMPARE(app->snapshot()->choices.screenFocusDarkness, v);
+            QCOMPARE(slider->value(), v); // the handle stays where the hand is
+        }
+        slider->setSliderDown(false);
+        QVERIFY(app->savePending());
+        QCOMPARE(stored("Choices/screenFocusDarkness"), QString("20"));
+        // One write, with the last value.
+        QTRY_COMPARE_WITH_TIMEOUT(stored("Choices/screenFocusDarkness"), QString("100"), 5000);
+        QVERIFY(!app->savePending());
+    }
+
+    void startAndStopSayNothingOfQtsOwn_data()
+    {
+        QTest::addColumn<bool>("fake");
+        QTest::newRow("fake window system") << true;
+        QTest::newRow("this session's window system") << false;
+    }
+
+    void startAndStopSayNothingOfQtsOwn()
+    {
+        // A connection made to nothing, or a slot setupUi finds nothing for,
+        // says so only in the log.
+        QFETCH(bool, fake);
+        CapturedLog log;
+        if (fake)
+            make(twoScreens);
+        else
+            app = std::make_unique<Application>(makePlatform(PlatformOptions()));
+        app->start();
+        app->window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(app->window()));
+        app->showPreferences();
+        QVERIFY(app->preferences() && app->preferences()->isVisible());
+        if (!fake) {
+            // Offscreen, no thread may read the pointer: nothing runs, the
+            // rest works.
+            QVERIFY(!app->engine().running());
+        }
+        QTest::qWait(50); // queued calls are made, and complain, here
+        app->stop();
+        QCOMPARE(log.startingWith({"Settings: Loading"}).size(), 1);
+        QCOMPARE(log.startingWith({"Screens: "}).size(), 1);
+        QCOMPARE(log.startingWith({"Settings: Saving"}).size(), 1);
+        const QStringList qtSaid = log.startingWith({"QMetaObject", "QObject::"});
+        QVERIFY2(qtSaid.isEmpty(), qPrintable(qtSaid.join('\n')));
+    }
+};
+
+QTEST_MAIN(TestApplication)
+#include "tst_application.moc"
