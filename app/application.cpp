@@ -71,7 +71,7 @@ void Application::start()
     connect(mainWindow.get(), &Window_Main::shownChanged, this, [this](bool shown) {
         if (shown) { // a compositor may have come or gone
             compositor = windowSystem->compositorRunning();
-            publish();
+            publish(current);
         }
         if (trayIcon)
             trayIcon->showWindowShown(shown);
@@ -147,7 +147,7 @@ void Application::rebuildScreens()
     // back over the new layout at once.
     focus->setScreens(screens);
     qDebug().noquote() << "Screens:" << seen.join(", ");
-    publish();
+    publish(current);
 }
 
 void Application::setChoices(const Choices &choices)
@@ -156,14 +156,14 @@ void Application::setChoices(const Choices &choices)
         return;
     const bool pauseChanged = choices.paused != current.paused;
     current = choices;
-    publish();
+    publish(choices);
     if (pauseChanged && trayIcon)
         trayIcon->showState(current.paused, Autostart::forThisUser().isOn());
     if (!saveSoon->isActive())
         saveSoon->start();
 }
 
-void Application::publish()
+void Application::publish(const Choices &choices)
 {
     // What the layout does not offer (Easy Move without screens of
     // different heights, Screen Focus on one screen) does nothing and is not
@@ -171,18 +171,18 @@ void Application::publish()
     // offers it again (docked once more), and for another session that
     // shares the file.
     auto next = std::make_shared<Snapshot>();
-    next->choices = current;
+    next->choices = choices;
     next->screens = screens;
-    next->screens.applyWraps(current.monitorWraps);
+    next->screens.applyWraps(choices.monitorWraps);
     next->layout = layout;
     published = next;
-    if (!screens.multipleScreens || !current.screenFocus || current.paused)
+    if (!screens.multipleScreens || !choices.screenFocus || choices.paused)
         focus->hideAll();
-    focus->setDarkness(current.screenFocusDarkness);
+    focus->setDarkness(choices.screenFocusDarkness);
     worker->publish(next);
     mainWindow->showSnapshot(next, compositor);
     if (preferencesDialog)
-        preferencesDialog->refresh(current, Autostart::forThisUser().isOn());
+        preferencesDialog->refresh(choices, Autostart::forThisUser().isOn());
 }
 
 bool Application::savePending() const

@@ -86,7 +86,7 @@ private:
     // Reads the screens and publishes a new layout.
     void rebuildScreens();
     // Hands the choices and the screens on as one snapshot.
-    void publish();
+    void publish(const Choices &choices);
     void saveNow();
     // Another Pellmar of this user has written the settings file: take what
     // it changed.

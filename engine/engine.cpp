@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "contactsource.h"
 #include "logicctrl.h"
 #include "pollingsource.h"
 #include "watchingsource.h"
@@ -23,7 +24,9 @@ void Engine::start(PointerWatch *pointer)
     if (running() || !pointer)
         return;
     watch = pointer;
-    if (pointer->reportsMotion())
+    if (pointer->contactsOnly())
+        source = std::make_unique<ContactSource>(*pointer);
+    else if (pointer->reportsMotion())
         source = std::make_unique<WatchingSource>(*pointer);
     else
         source = std::make_unique<PollingSource>(*pointer);

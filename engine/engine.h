@@ -25,7 +25,8 @@ public:
     // turn, looks at the pointer at once and focuses afresh.
     void publish(std::shared_ptr<const Snapshot> snapshot);
     // Starts the thread on this pointer (which must outlive the run): it
-    // watches where device motion is reported, and polls elsewhere. Null:
+    // takes the pointer's contacts where it is seen only on sensors, watches
+    // where device motion is reported, and polls elsewhere. Null:
     // the window system lets no thread read the pointer, and nothing runs.
     void start(PointerWatch *pointer);
     // Ends the thread and joins it. Start and stop may alternate.

@@ -43,13 +43,14 @@ unsigned long LogicCtrl::pass()
         // New choices or a new desktop: look at once, and focus afresh.
         lastFocusScreen = unknownScreen;
         lookNow = true;
+        source.pointer().follow(*snapshot);
     }
     if (!snapshot)
         return 1000 * 1000; // nothing to work on until the first snapshot
     unsigned long us = source.turn(now, lookNow, *this);
     const qint64 readoutWait = refreshReadoutIfDue(now);
     if (readoutWait >= 0)
-        us = std::min<unsigned long>(us, static_cast<unsigned long>(readoutWait) * 1000);
+        us = std::min(us, static_cast<unsigned long>(readoutWait) * 1000);
     return us;
 }
 

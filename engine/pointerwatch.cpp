@@ -1,3 +1,5 @@
 #include "pointerwatch.h"
 
 PointerWatch::~PointerWatch() = default;
+
+void PointerWatch::follow(const Snapshot &) {}

@@ -1,5 +1,7 @@
 #pragma once
 
+struct Snapshot;
+
 // The modifier keys the engine tells apart, as bits.
 enum ModifierKey : unsigned
 {
@@ -33,9 +35,20 @@ public:
     // and the engine polls the pointer instead. Fixed for the watch's life.
     virtual bool reportsMotion() const = 0;
 
+    // Where the window system lets a program see the pointer only where it
+    // touches a surface of its own (Wayland): the watch senses it on strips
+    // along the edges where a rule can act, each contact (and each push
+    // while the pointer rests on a strip) is one reading, and there is
+    // nothing to read in between. Fixed for the watch's life.
+    virtual bool contactsOnly() const { return false; }
+
+    // Engine thread, with each new snapshot: where the rules can act now. A
+    // watch that senses contacts lays its strips out anew.
+    virtual void follow(const Snapshot &snapshot);
+
     // Sleeps until a pointer device moves (only if `motionWakes`), wake()
-    // is called or timeoutMs has passed; returns whether a device moved
-    // since the last call.
+    // is called or timeoutMs has passed (-1: no timeout); returns whether a
+    // device moved since the last call.
     virtual bool waitForMotion(int timeoutMs, bool motionWakes) = 0;
 
     // Reads the pointer; false if it cannot be read.

@@ -30,6 +30,8 @@ public:
     // hands it to `sink`; returns how long to wait before the next turn, in
     // microseconds.
     virtual unsigned long turn(qint64 nowMs, bool lookNow, SampleSink &sink) = 0;
+    // A turn that asks for this waits until something happens.
+    static constexpr unsigned long untilWoken = ~0ul;
     // Waits that long, or less where something happens meanwhile.
     virtual void wait(unsigned long us) = 0;
     // The last sample's time, or a time long past when there was none.

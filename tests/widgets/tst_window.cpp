@@ -1,18 +1,15 @@
 #include "application.h"
 #include "fakeplatform.h"
 #include "focuscurtains.h"
-#include "singleinstance.h"
 #include "ui_window_main.h"
 #include "window_main.h"
 #include "windowcanvas.h"
 #include "x11platform.h"
 
 #include <QLabel>
-#include <QLockFile>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QtTest>
-#include <unistd.h>
 
 // The main window as the application makes it, on Qt's offscreen platform
 // (no tray) over a fake window system of one full HD screen.
@@ -353,39 +350,6 @@ private slots:
         QVERIFY(!X11Platform::cursorControlAvailable("wayland-egl", ""));
         QVERIFY(!X11Platform::cursorControlAvailable("xcb", "wayland")); // XWayland
         QVERIFY(!X11Platform::cursorControlAvailable("xcb", "Wayland"));
-    }
-
-    void singleInstanceFolderAndLock()
-    {
-        // The lock lives only in a folder of the user's own that no one else
-        // may enter: not in one another user owns, not in an open one, not
-        // behind a link.
-        QTemporaryDir base;
-        const unsigned me = ::getuid();
-        const QString mine = base.path() + "/mine", open = base.path() + "/open",
-                      link = base.path() + "/link";
-        QCOMPARE(SingleInstance::privateFolder(mine, me), mine); // made private
-        QCOMPARE(QFileInfo(mine).permissions() & 0x0077, QFileDevice::Permissions());
-        QVERIFY(QDir().mkdir(open));
-        QVERIFY(QFile::setPermissions(open, QFileDevice::Permissions(0x7755)));
-        QCOMPARE(SingleInstance::privateFolder(open, me), QString());
-        QCOMPARE(SingleInstance::privateFolder(mine, me + 1), QString()); // someone else's
-        QVERIFY(QFile::link(mine, link));
-        QCOMPARE(SingleInstance::privateFolder(link, me), QString());
-        QCOMPARE(SingleInstance::privateFolder(QString(), me), QString());
-
-        // One instance per display; a held lock nobody answers for is
-        // reported, not taken for a running Pellmar.
-        SingleInstance first(":7", mine.toLocal8Bit());
-        QCOMPARE(first.claim(), SingleInstance::Claim::Run);
-        SingleInstance other(":8", mine.toLocal8Bit());
-        QCOMPARE(other.claim(), SingleInstance::Claim::Run);
-        QVERIFY(first.lockFile() != other.lockFile());
-        QLockFile held(mine + "/pellmar-_9.lock");
-        QVERIFY(held.tryLock(0));
-        SingleInstance blocked(":9", mine.toLocal8Bit());
-        QCOMPARE(blocked.lockFile(), mine + "/pellmar-_9.lock");
-        QCOMPARE(blocked.claim(), SingleInstance::Claim::Unanswered);
     }
 
     void endingTheApplicationSaves()
