@@ -64,6 +64,7 @@ void Application::start()
     Platform *platform = windowSystem.get();
     focus = std::make_unique<FocusCurtains>([platform](WId w) { platform->markAsOverlay(w); });
     mainWindow = std::make_unique<Window_Main>();
+    mainWindow->setSpeedKnown(windowSystem->abilities().arrivalSpeed);
     connect(worker.get(), &Engine::readout, mainWindow.get(), &Window_Main::showReadout);
     connect(mainWindow.get(), &Window_Main::choicesEdited, this, &Application::setChoices);
     connect(mainWindow.get(), &Window_Main::preferencesWanted, this, &Application::showPreferences);
@@ -250,7 +251,8 @@ void Application::showPreferences()
     if (!preferencesDialog) {
         PointerWatch *pointer = windowSystem->pointerWatch();
         preferencesDialog =
-            new PreferencesDialog(pointer && pointer->reportsMotion(), mainWindow.get());
+            new PreferencesDialog(pointer && pointer->reportsMotion(),
+                                  windowSystem->abilities().modifierKeys, mainWindow.get());
         connect(preferencesDialog, &PreferencesDialog::choicesEdited, this,
                 &Application::setChoices);
         connect(preferencesDialog, &PreferencesDialog::pauseToggled, this, &Application::setPaused);

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include "unixsignalwatcher.h"
@@ -37,12 +38,31 @@ int answerWithoutWindow(int argc, char *argv[])
     return 1;
 }
 
+// Whether the user picked Qt's platform plugin (QT_QPA_PLATFORM, or
+// -platform / --platform among the arguments).
+bool platformChosen(int argc, char *argv[])
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     if (CommandLine::needsNoWindow(argc, argv))
         return answerWithoutWindow(argc, argv);
+
+    // In a Wayland session Pellmar is a Wayland client: through XWayland
+    // it could neither see nor move the pointer, so it never falls back
+    // there unless the user asks.
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !platformChosen(argc, argv))
+        qputenv("QT_QPA_PLATFORM", "wayland");
 
         // The engine reads and moves the pointer in the X server's own pixels,
         // so the screens must be in those pixels too: no scaling of the
@@ -85,7 +105,7 @@ int main(int argc, char *argv[])
     QObject::connect(&instance, &SingleInstance::verbReceived, &app,
                      [&app](const QString &verb) { app.obey(verb); });
     app.window()->show();
-    SessionCheck::warnIfNoCursorControl(app.window(), app.platform().cursorControlAvailable());
+    SessionCheck::warnIfNoCursorControl(app.window(), app.platform().cursorControlNotice());
     const int status = qtApp.exec();
     // Choices that could not be kept are worth an exit status that says so.
     return app.stop() ? status : 1;

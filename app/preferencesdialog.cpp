@@ -8,10 +8,12 @@ namespace {
 const unsigned bypassKeys[] = {0, ShiftKey, ControlKey, AltKey, MetaKey};
 } // namespace
 
-PreferencesDialog::PreferencesDialog(bool pushAvailable, QWidget *parent)
+PreferencesDialog::PreferencesDialog(bool pushAvailable, bool bypassAvailable, QWidget *parent)
     : QDialog(parent), ui(new Ui::PreferencesDialog)
 {
     ui->setupUi(this);
+    ui->cmbBypass->setEnabled(bypassAvailable);
+    ui->lblBypassUnavailable->setVisible(!bypassAvailable);
     ui->spnPushThrough->setEnabled(pushAvailable);
     ui->lblPushUnavailable->setVisible(!pushAvailable);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::hide);

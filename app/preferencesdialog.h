@@ -17,8 +17,9 @@ class PreferencesDialog : public QDialog
 
 public:
     // `pushAvailable`: whether device motion is reported, which push
-    // through needs.
-    PreferencesDialog(bool pushAvailable, QWidget *parent = nullptr);
+    // through needs; `bypassAvailable`: whether the modifier keys held are
+    // seen, which the bypass key needs.
+    PreferencesDialog(bool pushAvailable, bool bypassAvailable, QWidget *parent = nullptr);
     ~PreferencesDialog() override;
 
     // Takes the controls' values from these.

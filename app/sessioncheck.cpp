@@ -1,22 +1,16 @@
 #include "sessioncheck.h"
 
 #include <QMessageBox>
+#include <QString>
 #include <QtGlobal>
 
-const char *SessionCheck::notice()
+bool SessionCheck::warnIfNoCursorControl(QWidget *parent, const QString &notice)
 {
-    return "Pellmar cannot move the mouse cursor in this session: cursor control needs an X11 "
-           "session. Edge wrap and Easy Move will not work; log in to an X11 session (often "
-           "\"GNOME on Xorg\" or \"Plasma (X11)\" at the login screen) to use them.";
-}
-
-bool SessionCheck::warnIfNoCursorControl(QWidget *parent, bool cursorControlAvailable)
-{
-    if (cursorControlAvailable)
+    if (notice.isEmpty())
         return true;
-    qWarning("%s", notice());
+    qWarning("%s", qPrintable(notice));
     auto *box =
-        new QMessageBox(QMessageBox::Information, "Pellmar", notice(), QMessageBox::Ok, parent);
+        new QMessageBox(QMessageBox::Information, "Pellmar", notice, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();

@@ -59,10 +59,10 @@ void Window_Main::showSnapshot(std::shared_ptr<const Snapshot> snapshot, bool co
     const Choices &c = snapshot->choices;
     const ScreenTable &table = snapshot->screens;
     ui->btnMinVelocity->setChecked(c.minVelocityOn);
-    ui->spnMinVelocity->setEnabled(c.minVelocityOn);
+    ui->spnMinVelocity->setEnabled(speedKnown && c.minVelocityOn);
     ui->spnMinVelocity->setValue(c.minVelocity);
     ui->btnMaxVelocity->setChecked(c.maxVelocityOn);
-    ui->spnMaxVelocity->setEnabled(c.maxVelocityOn);
+    ui->spnMaxVelocity->setEnabled(speedKnown && c.maxVelocityOn);
     ui->spnMaxVelocity->setValue(c.maxVelocity);
     ui->btnEasyMove->setChecked(c.easyMove);
     ui->btnScreenFocus->setChecked(c.screenFocus);
@@ -82,6 +82,21 @@ void Window_Main::showSnapshot(std::shared_ptr<const Snapshot> snapshot, bool co
     ui->canvas->setSnapshot(snapshot);
     shown = std::move(snapshot);
     showing = false;
+}
+
+void Window_Main::setSpeedKnown(bool known)
+{
+    // The choices stay as they are, for a session that can see the speed.
+    // The reason takes the place of the compositor's, which a desktop that
+    // hides the speed (Wayland) never needs.
+    speedKnown = known;
+    ui->btnMinVelocity->setEnabled(known);
+    ui->btnMaxVelocity->setEnabled(known);
+    ui->lblNoSpeed->setVisible(!known);
+    if (shown) {
+        ui->spnMinVelocity->setEnabled(known && shown->choices.minVelocityOn);
+        ui->spnMaxVelocity->setEnabled(known && shown->choices.maxVelocityOn);
+    }
 }
 
 void Window_Main::showReadout(int x, int y, int speed)

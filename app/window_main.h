@@ -24,6 +24,9 @@ public:
     // show only what the layout offers; `compositorRunning` says whether
     // the darkness can apply.
     void showSnapshot(std::shared_ptr<const Snapshot> snapshot, bool compositorRunning);
+    // Whether the window system shows how fast the pointer nears an edge;
+    // where it does not, the thresholds are off and say why.
+    void setSpeedKnown(bool known);
     // Where the pointer is and its horizontal speed (pixels per 150 ms).
     void showReadout(int x, int y, int speed);
     // Shows the window, hidden to the tray or not, in front of the others.
@@ -55,4 +58,5 @@ private:
 
     std::shared_ptr<const Snapshot> shown;
     bool showing = false; // while the controls take given values
+    bool speedKnown = true;
 };

@@ -34,7 +34,7 @@ int ArrivalGate::speed(qint64 nowMs) const
 }
 
 bool ArrivalGate::allows(const Choices &choices, bool onEdge, qint64 nowMs, double pushed,
-                         int pushNeeded)
+                         int pushNeeded, bool speedSeen)
 {
     if (!onEdge) {
         decided = false;
@@ -43,7 +43,7 @@ bool ArrivalGate::allows(const Choices &choices, bool onEdge, qint64 nowMs, doub
     if (!decided) {
         // The motion that brought the cursor here is no push beyond it.
         decided = true;
-        allowed = CursorRules::speedAllowsJump(choices, speed(nowMs));
+        allowed = !speedSeen || CursorRules::speedAllowsJump(choices, speed(nowMs));
         push = 0;
     } else if (pushed > 0) {
         push += pushed;

@@ -27,8 +27,11 @@ public:
     // whether it lies where a gated jump would happen, `pushed` how far the
     // device moved beyond the edge since the last sample, and `pushNeeded`
     // how far it must have in all (0: arrival alone decides).
+    // `speedSeen`: whether the samples show the speed at all; where they
+    // are only contacts with the edges they do not, and the thresholds do
+    // not apply.
     bool allows(const Choices &choices, bool onEdge, qint64 nowMs, double pushed = 0,
-                int pushNeeded = 0);
+                int pushNeeded = 0, bool speedSeen = true);
 
 private:
     struct Sample

@@ -63,14 +63,17 @@ bool LogicCtrl::onSample(const PointerReading &r, double pushX, qint64 now)
     sampleX = r.x;
     sampleY = r.y;
     gate.record(now, r.x);
-    // Pushing counts only where the engine hears the device itself.
+    // Pushing counts only where the engine hears the device itself, and
+    // the speed only where it sees the pointer move, not just its contacts.
     const int pushNeeded = source.pointer().reportsMotion() ? s.choices.pushThrough : 0;
     const double pushed = pushNeeded > 0 ? pushX * CursorRules::edgeDirection(s, r.x, r.y) : 0;
+    const bool speedSeen = !source.pointer().contactsOnly();
     // With no threshold and no push asked for nothing is gated: spare the
     // edge test (an Easy Move lookup of its own) on every sample.
-    const bool gating = s.choices.minVelocityOn || s.choices.maxVelocityOn || pushNeeded > 0;
+    const bool gating =
+        (speedSeen && (s.choices.minVelocityOn || s.choices.maxVelocityOn)) || pushNeeded > 0;
     const bool jumpAllowed = gate.allows(s.choices, gating && CursorRules::atGatedEdge(s, r.x, r.y),
-                                         now, pushed, pushNeeded);
+                                         now, pushed, pushNeeded, speedSeen);
     bool moved = false;
     if (!CursorRules::heldBack(s, r.keys, r.buttonHeld)) {
         moved = makeMoves(CursorRules::wrapEdges(s, r.x, r.y, jumpAllowed));

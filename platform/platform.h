@@ -17,6 +17,15 @@ struct PlatformScreen
     QRect geometry;
 };
 
+// What the window system shows Pellmar of the pointer beyond its position.
+// Where it does not, the choices that need it cannot act, and the views say
+// so.
+struct PlatformAbilities
+{
+    bool modifierKeys = true; // which modifier keys are held: the bypass key
+    bool arrivalSpeed = true; // how fast the pointer nears an edge: the thresholds
+};
+
 // Everything Pellmar needs from the window system, and nothing more: the
 // screens and their changes, the engine's own view of the pointer, and
 // whether a program may move the cursor at all. Called on the GUI thread
@@ -32,8 +41,14 @@ public:
     // The screens in the window system's order.
     virtual std::vector<PlatformScreen> screens() = 0;
 
-    // False where no program may move the pointer (a Wayland session).
+    // False where no program may move the pointer (XWayland, a Wayland
+    // compositor without the protocols for it).
     virtual bool cursorControlAvailable() = 0;
+    // Why not, in the user's words, to be said once; empty where it may.
+    virtual QString cursorControlNotice() = 0;
+    // What is seen of the pointer beyond its position: everything, unless
+    // the platform says otherwise.
+    virtual PlatformAbilities abilities() { return {}; }
 
     // Whether a compositor runs, so that windows can be partly transparent.
     virtual bool compositorRunning() = 0;

@@ -90,6 +90,15 @@ bool X11Platform::cursorControlAvailable()
     return cursorControlAvailable(QGuiApplication::platformName(), qgetenv("XDG_SESSION_TYPE"));
 }
 
+QString X11Platform::cursorControlNotice()
+{
+    if (cursorControlAvailable())
+        return QString();
+    return "Pellmar cannot move the mouse cursor in this session: cursor control needs an X11 "
+           "session. Edge wrap and Easy Move will not work; log in to an X11 session (often "
+           "\"GNOME on Xorg\" or \"Plasma (X11)\" at the login screen) to use them.";
+}
+
 bool X11Platform::compositorRunning()
 {
 #ifdef PELLMAR_HAVE_XCB

@@ -25,6 +25,7 @@ public:
 
     std::vector<PlatformScreen> screens() override;
     bool cursorControlAvailable() override;
+    QString cursorControlNotice() override;
     PointerWatch *pointerWatch() override;
     bool compositorRunning() override;
     void markAsOverlay(WId window) override;

@@ -24,6 +24,12 @@ packages=(
     # the virtual desktop and the end-to-end tests
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xdotool trayer
     imagemagick python3 fonts-dejavu-core xcompmgr openbox tint2 picom
+    # Wayland: the client library, its code generator and protocol files
+    # (the wlroots ones come only with the Rust bindings' sources), Qt's
+    # Wayland platform plugins, and a headless sway with a screenshot tool
+    # for the end-to-end tests
+    libwayland-dev libwayland-bin wayland-protocols librust-wayland-protocols-dev
+    qtwayland5 qt6-wayland sway grim
     # packaging checks
     dpkg-dev file desktop-file-utils appstream
     # the fuzz targets: Clang and its libFuzzer

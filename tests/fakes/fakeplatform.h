@@ -15,6 +15,10 @@ public:
 
     std::vector<PlatformScreen> screens() override { return screenList; }
     bool cursorControlAvailable() override { return controlAvailable; }
+    QString cursorControlNotice() override
+    {
+        return controlAvailable ? QString() : QString("The fake desktop lets no one move it.");
+    }
     PointerWatch *pointerWatch() override { return readable ? &pointer : nullptr; }
     bool compositorRunning() override { return compositor; }
     void markAsOverlay(WId window) override { overlays.push_back(window); }

@@ -1,0 +1,558 @@
+"""A real Wayland desktop for end-to-end tests: sway on its headless backend
+with outputs laid out side by side, pellmar-wl-probe to drive and read the
+pointer, and the real pellmar on it.
+
+sway will not run as root, so when the tests run as root (CI does) sway and
+every program that talks to it run as an ordinary user of their own
+(pellmar-wl, made here if missing), with a private runtime folder. Programs
+that user may not reach where they were built (pellmar, the probe) are
+copied to the session's folder first. Every process started here is ended
+by its own id."""
+import json
+import os
+import pwd
+import queue
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+from desktop import PELLMAR, TWO_SCREENS, wait_for
+
+USER = os.environ.get("PELLMAR_WAYLAND_USER", "pellmar-wl")
+PROBE = os.environ.get("PELLMAR_WL_PROBE",
+                       os.path.join(os.path.dirname(os.path.abspath(PELLMAR)), "pellmar-wl-probe"))
+PATH = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"
+
+# No swaynag: its warning bar would cover the top of an output, and the
+# harness reads config errors from the log. Windows float, as on a stacking
+# desktop: a tiled window would cover its whole output and hide the probe's
+# background there. No borders or title bars: sway draws those itself, and
+# the probe is blind over them.
+CONFIG = """\
+swaynag_command -
+xwayland disable
+default_border none
+default_floating_border none
+for_window [shell=".*"] floating enable
+"""
+
+needs_sway = unittest.skipUnless(shutil.which("sway"),
+                                 "sway is not installed (tools/setup.sh installs it)")
+
+
+def parse_layout(layout):
+    """'1920x1080+0+0 1280x1024+1920+0' -> [(1920, 1080, 0, 0), ...]"""
+    screens = []
+    for spec in layout.split():
+        m = re.fullmatch(r"(\d+)x(\d+)\+(-?\d+)\+(-?\d+)", spec)
+        if not m:
+            raise ValueError(f"not a screen (WxH+X+Y): {spec!r}")
+        screens.append(tuple(map(int, m.groups())))
+    return screens
+
+
+def ensure_user():
+    """The ordinary user the session runs as: the tests' own when they are
+    not root, else USER, made if missing. Returns its passwd entry."""
+    if os.geteuid() != 0:
+        return pwd.getpwuid(os.geteuid())
+    try:
+        return pwd.getpwnam(USER)
+    except KeyError:
+        pass
+    made = subprocess.run(["useradd", "--create-home", "--user-group", "--shell", "/bin/sh", USER],
+                          capture_output=True, text=True, timeout=60)
+    try:
+        return pwd.getpwnam(USER)
+    except KeyError:
+        raise RuntimeError(f"cannot make the user {USER} that sway runs as: {made.stderr}")
+
+
+def end(proc, timeout=10, sig=signal.SIGTERM):
+    """Ends one process by its id: sig first, then SIGKILL."""
+    if proc is None:
+        return None
+    if proc.poll() is None:
+        try:
+            proc.send_signal(sig)
+        except ProcessLookupError:
+            pass
+        try:
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+    return proc.returncode
+
+
+class Sway:
+    """sway on the headless backend, outputs laid out as in `layout`
+    ("WxH+X+Y ..."), and the probe running. Outputs are HEADLESS-1,
+    HEADLESS-2, ... in the layout's order."""
+
+    def __init__(self, layout=TWO_SCREENS, config=CONFIG):
+        if not shutil.which("sway"):
+            raise RuntimeError("sway is not installed (tools/setup.sh installs it)")
+        self.user = ensure_user()
+        self.procs = []
+        self.sway = None
+        self.probe = None
+        self.dir = tempfile.mkdtemp(prefix="pellmar-wayland-")
+        try:
+            self._start(layout, config)
+        except BaseException:
+            self.close()
+            raise
+
+    def _start(self, layout, config):
+        self._own(self.dir)
+        self.runtime = os.path.join(self.dir, "run")
+        os.mkdir(self.runtime, 0o700)
+        self._own(self.runtime)
+        self.bin = os.path.join(self.dir, "bin")
+        os.mkdir(self.bin, 0o755)
+        self._own(self.bin)
+        config_path = os.path.join(self.dir, "sway.conf")
+        with open(config_path, "w") as f:
+            f.write(config)
+        self._own(config_path)
+
+        self.base_env = {
+            "HOME": self.user.pw_dir, "USER": self.user.pw_name, "LOGNAME": self.user.pw_name,
+            "PATH": PATH, "LANG": "C.UTF-8", "XDG_RUNTIME_DIR": self.runtime,
+        }
+        sway_env = dict(self.base_env, WLR_BACKENDS="headless", WLR_RENDERER="pixman",
+                        WLR_LIBINPUT_NO_DEVICES="1")
+        self.sway_log_path = os.path.join(self.dir, "sway.log")
+        self.sway_log = open(self.sway_log_path, "w")
+        # PELLMAR_SWAY_DEBUG=1: sway's debug log, for a failure's reader.
+        debug = ["-d"] if os.environ.get("PELLMAR_SWAY_DEBUG") else []
+        self.sway = self._popen(["sway", *debug, "-c", config_path], sway_env, stdout=self.sway_log,
+                                stderr=subprocess.STDOUT)
+
+        def sockets():
+            if self.sway.poll() is not None:
+                raise RuntimeError(f"sway ended with {self.sway.returncode}:\n{self.sway_output()}")
+            names = os.listdir(self.runtime)
+            display = sorted(n for n in names if re.fullmatch(r"wayland-\d+", n))
+            ipc = [n for n in names if re.fullmatch(rf"sway-ipc\.\d+\.{self.sway.pid}\.sock", n)]
+            return (display[0], ipc[0]) if display and ipc else None
+        found = wait_for(sockets, 30, 0.05)
+        if not found:
+            raise RuntimeError("sway did not open its sockets:\n" + self.sway_output())
+        self.display = found[0]
+        self.swaysock = os.path.join(self.runtime, found[1])
+        self.env = dict(self.base_env, WAYLAND_DISPLAY=self.display, SWAYSOCK=self.swaysock,
+                        XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="sway")
+        if not wait_for(lambda: self._swaymsg_ok("-t", "get_version"), 30, 0.05):
+            raise RuntimeError("sway does not answer on " + self.swaysock + ":\n" + self.sway_output())
+        if "Error(s) loading config" in self.sway_output():
+            raise RuntimeError("sway's config has errors:\n" + self.sway_output())
+
+        self.layout(layout)
+        self.probe_log_path = os.path.join(self.dir, "probe.log")
+        self.probe_log = open(self.probe_log_path, "w")
+        self.probe = self._popen([self.reachable(PROBE)], self.env, stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE, stderr=self.probe_log, text=True, bufsize=1)
+        self.answers = queue.Queue()
+        threading.Thread(target=self._read_answers, args=(self.probe.stdout,), daemon=True).start()
+        expected = {f"HEADLESS-{i + 1}": (x, y, w, h) for i, (w, h, x, y) in enumerate(parse_layout(layout))}
+        if not wait_for(lambda: self.outputs() == expected, 10, 0.05):
+            raise RuntimeError(f"the probe sees {self.outputs()}, not {expected}")
+
+    # Running things as the session's user.
+
+    def _own(self, path):
+        if os.geteuid() == 0:
+            os.chown(path, self.user.pw_uid, self.user.pw_gid)
+
+    def _popen(self, command, env, **kwargs):
+        if os.geteuid() == 0:
+            kwargs.update(user=self.user.pw_uid, group=self.user.pw_gid, extra_groups=[])
+        kwargs.setdefault("cwd", self.dir)
+        proc = subprocess.Popen(command, env=env, **kwargs)
+        self.procs.append(proc)
+        return proc
+
+    def run_as_user(self, *command, env=None, **kwargs):
+        """Starts a program in this session as its user; returns its Popen.
+        `env` adds to (or, with None values, takes from) the session's
+        environment. The program is ended by close() if still running."""
+        full = dict(self.env)
+        for key, value in (env or {}).items():
+            if value is None:
+                full.pop(key, None)
+            else:
+                full[key] = value
+        return self._popen([str(c) for c in command], full, **kwargs)
+
+    def reachable(self, path):
+        """A copy of the program at `path` that the session's user can run
+        (the build folder may be root's only); the same copy each time."""
+        if not os.path.isfile(path):
+            raise RuntimeError(f"{path} is not built (the pellmar_wl_probe and pellmar targets; "
+                               "PELLMAR_WL_PROBE and PELLMAR_BIN say where they are)")
+        copy = os.path.join(self.bin, os.path.basename(path))
+        if not os.path.exists(copy):
+            shutil.copy(path, copy)
+            os.chmod(copy, 0o755)
+        return copy
+
+    def swaymsg(self, *args, check=True, timeout=30):
+        """One swaymsg call; returns its parsed JSON answer. A command that
+        sway refuses raises when `check`."""
+        proc = self.run_as_user("swaymsg", "-r", *args, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True)
+        try:
+            out, err = proc.communicate(timeout=timeout)
+        finally:
+            end(proc)
+            self.procs.remove(proc)
+        if check and proc.returncode != 0:
+            raise RuntimeError(f"swaymsg {' '.join(args)} failed ({proc.returncode}): {out}{err}")
+        try:
+            answer = json.loads(out) if out.strip() else None
+        except json.JSONDecodeError:
+            answer = out
+        if check and isinstance(answer, list) and any(isinstance(a, dict) and not a.get("success", True)
+                                                      for a in answer):
+            raise RuntimeError(f"swaymsg {' '.join(args)}: {answer}")
+        return answer
+
+    def _swaymsg_ok(self, *args):
+        try:
+            self.swaymsg(*args, timeout=10)
+            return True
+        except (RuntimeError, subprocess.TimeoutExpired):
+            return False
+
+    # Outputs.
+
+    def sway_outputs(self):
+        """Outputs as sway's IPC has them: {name: (x, y, w, h)}, logical."""
+        return {o["name"]: (o["rect"]["x"], o["rect"]["y"], o["rect"]["width"], o["rect"]["height"])
+                for o in self.swaymsg("-t", "get_outputs") if o.get("active", True)}
+
+    def set_output(self, name, mode, x, y):
+        """Gives an output a mode ("WxH") and a place, as a user's output
+        settings do."""
+        self.swaymsg(f"output {name} mode {mode} position {x} {y}")
+
+    def layout(self, layout):
+        """Makes and places the outputs of `layout`: HEADLESS-1 for its
+        first screen, and so on."""
+        screens = parse_layout(layout)
+        while len(self.sway_outputs()) < len(screens):
+            before = len(self.sway_outputs())
+            self.swaymsg("create_output")
+            if not wait_for(lambda: len(self.sway_outputs()) > before, 10, 0.05):
+                raise RuntimeError("sway made no new output")
+        commands = [f"output HEADLESS-{i + 1} mode {w}x{h} position {x} {y}"
+                    for i, (w, h, x, y) in enumerate(screens)]
+        self.swaymsg("; ".join(commands))
+        expected = {f"HEADLESS-{i + 1}": (x, y, w, h) for i, (w, h, x, y) in enumerate(screens)}
+        if not wait_for(lambda: {k: v for k, v in self.sway_outputs().items() if k in expected}
+                        == expected, 10, 0.05):
+            raise RuntimeError(f"sway has {self.sway_outputs()}, not {expected}")
+
+    def add_output(self, mode, x, y):
+        """Plugs in one more output of `mode` ("WxH") at (x, y); returns its
+        name once the probe sees it there. Headless outputs cannot be
+        unplugged again in this sway."""
+        before = set(self.sway_outputs())
+        self.swaymsg("create_output")
+        new = wait_for(lambda: set(self.sway_outputs()) - before, 10, 0.05)
+        if not new:
+            raise RuntimeError("sway made no new output")
+        name = sorted(new)[0]
+        self.set_output(name, mode, x, y)
+        w, h = map(int, mode.split("x"))
+        if not wait_for(lambda: self.outputs().get(name) == (x, y, w, h), 10, 0.05):
+            raise RuntimeError(f"the probe sees {self.outputs()}, not {name} at {(x, y, w, h)}")
+        return name
+
+    # The probe: the pointer as a device moves it and a client sees it.
+
+    def _read_answers(self, stream):
+        for line in stream:
+            self.answers.put(line.rstrip("\n"))
+        self.answers.put(None)
+
+    def ask(self, line, timeout=30):
+        """Sends the probe one command; returns its answer line."""
+        if self.probe.poll() is not None:
+            raise RuntimeError(f"the probe ended with {self.probe.returncode}:\n{self.probe_output()}")
+        self.probe.stdin.write(line + "\n")
+        self.probe.stdin.flush()
+        try:
+            answer = self.answers.get(timeout=timeout)
+        except queue.Empty:
+            raise RuntimeError(f"the probe did not answer {line!r}:\n{self.probe_output()}")
+        if answer is None:
+            raise RuntimeError(f"the probe ended on {line!r}:\n{self.probe_output()}")
+        if answer.startswith("error"):
+            raise RuntimeError(f"the probe: {line!r}: {answer}")
+        return answer
+
+    def move(self, x, y):
+        """Absolute motion to (x, y) in layout coordinates, as a tablet or
+        an input-sharing tool makes."""
+        self.ask(f"move {x} {y}")
+
+    def rel(self, dx, dy):
+        """The device moves by (dx, dy), as a mouse does, pinned or not."""
+        self.ask(f"rel {dx} {dy}")
+
+    def button(self, down):
+        """Presses or releases the left button."""
+        self.ask("button down" if down else "button up")
+
+    def click(self, x, y):
+        """A left click at (x, y)."""
+        self.move(x, y)
+        self.button(True)
+        self.button(False)
+
+    def where(self):
+        """Where the pointer is, (x, y) in layout coordinates; None while it
+        is over some other client's surface (pellmar's windows and sensor
+        strips among them), where the probe cannot see it."""
+        answer = self.ask("where")
+        if answer == "unknown":
+            return None
+        m = re.fullmatch(r"at (-?\d+) (-?\d+)", answer)
+        if not m:
+            raise RuntimeError(f"the probe: where: {answer!r}")
+        return int(m.group(1)), int(m.group(2))
+
+    def wait_pointer(self, expected, timeout=5.0):
+        """Waits until the pointer is at `expected`; returns where it is."""
+        wait_for(lambda: self.where() == tuple(expected), timeout, 0.02)
+        return self.where()
+
+    def stays(self, expected, seconds=0.3):
+        """True if the pointer stays at `expected` for a while."""
+        end_at = time.monotonic() + seconds
+        while time.monotonic() < end_at:
+            if self.where() != tuple(expected):
+                return False
+            time.sleep(0.01)
+        return True
+
+    def outputs(self):
+        """Outputs as a client sees them (xdg-output): {name: (x, y, w, h)},
+        logical."""
+        answer = self.ask("outputs")
+        found = {}
+        for entry in filter(None, answer.split(";")):
+            name, *numbers = entry.split()
+            found[name] = tuple(map(int, numbers))
+        return found
+
+    # Looking at the session.
+
+    def screenshot(self, path, output=None):
+        """A PNG of the whole layout (or of one output) as sway shows it."""
+        args = ["grim"] + (["-o", output] if output else []) + ["-"]
+        proc = self.run_as_user(*args, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            png, err = proc.communicate(timeout=60)
+        finally:
+            end(proc)
+            self.procs.remove(proc)
+        if proc.returncode != 0:
+            raise RuntimeError(f"grim failed: {err.decode(errors='replace')}")
+        with open(path, "wb") as f:
+            f.write(png)
+
+    def windows(self):
+        """Every window (view) in sway's tree, as its IPC nodes."""
+        found = []
+
+        def walk(node):
+            if node.get("type") in ("con", "floating_con") and (node.get("app_id") is not None
+                                                                or node.get("shell")):
+                found.append(node)
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                walk(child)
+        walk(self.swaymsg("-t", "get_tree"))
+        return found
+
+    def sway_output(self):
+        self.sway_log.flush()
+        with open(self.sway_log_path) as f:
+            return f.read()
+
+    def probe_output(self):
+        self.probe_log.flush()
+        with open(self.probe_log_path) as f:
+            return f.read()
+
+    def close(self):
+        if self.probe and self.probe.poll() is None:
+            try:
+                self.probe.stdin.write("quit\n")
+                self.probe.stdin.flush()
+                self.probe.wait(5)
+            except (OSError, ValueError, subprocess.TimeoutExpired):
+                pass
+        # The last started first: sway goes after its clients.
+        for proc in reversed(self.procs):
+            end(proc)
+        for proc in self.procs:
+            for stream in (proc.stdin, proc.stdout, proc.stderr):
+                if stream:
+                    try:
+                        stream.close()
+                    except OSError:
+                        pass
+        self.procs = []
+        for log in ("probe_log", "sway_log"):
+            if getattr(self, log, None):
+                getattr(self, log).close()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class WaylandPellmar:
+    """The real program in a sway session, run as the session's user, with
+    its own settings folder; its output goes to a log."""
+
+    def __init__(self, sway, settings=None, config_dir=None, extra_env=None):
+        self.sway = sway
+        self.config = config_dir or tempfile.mkdtemp(prefix="pellmar-config-", dir=sway.dir)
+        self.settings_file = os.path.join(self.config, "Brenvik", "Pellmar.conf")
+        if settings is not None:
+            os.makedirs(os.path.dirname(self.settings_file), exist_ok=True)
+            with open(self.settings_file, "w") as f:
+                f.write("[General]\n")
+                for key, value in settings.items():
+                    f.write(f"{key}={str(value).lower()}\n")
+        self._own_tree(self.config)
+        env = {"XDG_CONFIG_HOME": self.config, "QT_LOGGING_RULES": "default.debug=true"}
+        env.update(self._sanitizer_env())
+        env.update(extra_env or {})
+        self.log_path = os.path.join(self.config, "pellmar.log")
+        self.log = open(self.log_path, "w")
+        self.proc = sway.run_as_user(sway.reachable(PELLMAR), env=env, stdout=self.log,
+                                     stderr=subprocess.STDOUT)
+        self.window = None
+
+    def _own_tree(self, top):
+        if os.geteuid() != 0:
+            return
+        uid, gid = self.sway.user.pw_uid, self.sway.user.pw_gid
+        os.chown(top, uid, gid)
+        for root, dirs, files in os.walk(top):
+            for name in dirs + files:
+                os.chown(os.path.join(root, name), uid, gid)
+
+    def _sanitizer_env(self):
+        """The sanitizers' settings from the test's environment, with their
+        suppression files copied to where the session's user can read them."""
+        env = {}
+        for key in ("ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"):
+            value = os.environ.get(key)
+            if not value:
+                continue
+
+            def copy(m):
+                path = m.group(1)
+                if not os.path.isfile(path):
+                    return m.group(0)
+                target = os.path.join(self.sway.bin, key.lower() + "-" + os.path.basename(path))
+                shutil.copy(path, target)
+                os.chmod(target, 0o644)
+                return "suppressions=" + target
+            env[key] = re.sub(r"suppressions=([^:]+)", copy, value)
+        return env
+
+    def wait_window(self, timeout=10.0):
+        """Waits for the main window (a view titled "Pellmar" of this
+        process) to be mapped; returns its sway node. Message boxes carry
+        the same title: the first one mapped (the lowest id) is taken."""
+        def find():
+            if self.proc.poll() is not None:
+                return None
+            found = [node for node in self.sway.windows()
+                     if node.get("name") == "Pellmar" and node.get("pid") in (None, self.proc.pid)]
+            return min(found, key=lambda node: node["id"]) if found else None
+        self.window = wait_for(find, timeout, 0.05)
+        assert self.window, "the Pellmar window did not appear:\n" + self.output()
+        # Give the engine its first samples.
+        time.sleep(0.2)
+        return self.window
+
+    def window_geometry(self):
+        """The main window's content, (x, y, w, h) in layout coordinates,
+        as sway has it now."""
+        for node in self.sway.windows():
+            if node.get("id") == self.window["id"]:
+                r, w = node["rect"], node["window_rect"]
+                return r["x"] + w["x"], r["y"] + w["y"], w["width"], w["height"]
+        return None
+
+    def stop(self, sig=signal.SIGTERM, timeout=10):
+        """Ends the program by signal; returns its exit status."""
+        if self.proc.poll() is None:
+            self.proc.send_signal(sig)
+        try:
+            status = self.proc.wait(timeout)
+            if status != 0:
+                # Sanitizer reports and the like, for whoever reads the failure.
+                sys.stderr.write(f"pellmar ended with {status}:\n{self.output()}\n")
+            return status
+        finally:
+            if self.proc.poll() is None:
+                self.proc.kill()
+                self.proc.wait()
+            self.log.close()
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        if not self.log.closed:
+            self.log.close()
+
+    def output(self):
+        if not self.log.closed:
+            self.log.flush()
+        with open(self.log_path) as f:
+            return f.read()
+
+    def stored(self, section="General"):
+        """One section of the settings file as a dict of strings."""
+        values, current = {}, None
+        with open(self.settings_file) as f:
+            for line in f:
+                line = line.strip()
+                if line.startswith("[") and line.endswith("]"):
+                    current = line[1:-1]
+                elif "=" in line and current == section:
+                    k, v = line.split("=", 1)
+                    values[k] = v
+        return values
+
+
+def sway_for(test, layout=TWO_SCREENS, **kwargs):
+    """A sway session that lives as long as the test."""
+    sway = Sway(layout, **kwargs)
+    test.addCleanup(sway.close)
+    return sway
+
+
+def wayland_pellmar_for(test, sway, settings=None, pointer=(700, 400), **kwargs):
+    """The real program in `sway` for the length of the test, its window up,
+    started with the pointer away from every edge."""
+    if pointer:
+        sway.move(*pointer)
+    app = WaylandPellmar(sway, settings, **kwargs)
+    test.addCleanup(app.kill)
+    app.wait_window()
+    return app
