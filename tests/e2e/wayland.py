@@ -345,6 +345,31 @@ class Sway:
             time.sleep(0.01)
         return True
 
+    def react(self, point, target, timeout_ms=1000):
+        """Moves the pointer onto `point` (absolute) and times, in seconds,
+        until the probe's backgrounds show it at `target`; None if it is
+        not there within `timeout_ms`. Timed by the probe on the
+        compositor's events, with no asking in between."""
+        answer = self.ask(f"react {point[0]} {point[1]} {target[0]} {target[1]} {int(timeout_ms)}",
+                          timeout=timeout_ms / 1000.0 + 30)
+        if answer == "timeout":
+            return None
+        m = re.fullmatch(r"us (\d+)", answer)
+        if not m:
+            raise RuntimeError(f"the probe: react: {answer!r}")
+        return int(m.group(1)) / 1e6
+
+    def wander(self, rate, seconds):
+        """Moves the pointer as a mouse does, `rate` small relative steps a
+        second for `seconds`, round a 200 px square to the right of and
+        below where it is; returns once the compositor has taken them all.
+        Returns how many were sent."""
+        answer = self.ask(f"wander {rate} {seconds}", timeout=seconds + 30)
+        m = re.fullmatch(r"sent (\d+)", answer)
+        if not m:
+            raise RuntimeError(f"the probe: wander: {answer!r}")
+        return int(m.group(1))
+
     def outputs(self):
         """Outputs as a client sees them (xdg-output): {name: (x, y, w, h)},
         logical."""

@@ -10,6 +10,15 @@
 //   button down|up    the left button                              -> ok
 //   where             -> at X Y | unknown (over another surface)
 //   outputs           -> NAME X Y W H;NAME X Y W H... (logical)
+//   react X Y TX TY MS
+//                     absolute motion to (X, Y), then waits up to MS ms
+//                     for the pointer to show on our backgrounds at
+//                     (TX, TY) -> us N (microseconds from sending the
+//                     motion until its event) | timeout
+//   wander RATE SECONDS
+//                     relative motion in small steps, RATE a second on a
+//                     fixed schedule, round a 200 px square from where the
+//                     pointer is                               -> sent N
 //   quit              -> bye
 // Answers come after a round trip, so the compositor has seen the request
 // and every event it sent back has been read.
@@ -76,6 +85,11 @@ struct Probe
 
     Output *over = nullptr; // whose background the pointer is on
     double surfaceX = 0, surfaceY = 0;
+
+    // react: the point waited for, and when the pointer first showed there.
+    bool awaiting = false, arrived = false;
+    long targetX = 0, targetY = 0;
+    timespec arrival{};
 };
 
 Probe probe;
@@ -85,6 +99,48 @@ uint32_t nowMs()
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return static_cast<uint32_t>(t.tv_sec * 1000 + t.tv_nsec / 1000000);
+}
+
+timespec now()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t;
+}
+
+int64_t microsBetween(const timespec &from, const timespec &to)
+{
+    return (static_cast<int64_t>(to.tv_sec) - from.tv_sec) * 1000000 +
+           (static_cast<int64_t>(to.tv_nsec) - from.tv_nsec) / 1000;
+}
+
+timespec later(const timespec &t, int64_t micros)
+{
+    const int64_t ns = static_cast<int64_t>(t.tv_nsec) + micros * 1000;
+    timespec out{};
+    out.tv_sec = t.tv_sec + static_cast<time_t>(ns / 1000000000);
+    out.tv_nsec = static_cast<long>(ns % 1000000000);
+    return out;
+}
+
+// Where the pointer is in layout coordinates, while it is on our background.
+void pointerAt(long &x, long &y)
+{
+    x = probe.over->x + std::lround(std::floor(probe.surfaceX));
+    y = probe.over->y + std::lround(std::floor(probe.surfaceY));
+}
+
+// Timed as the event is handed to us, not when the reply goes out.
+void noteArrival()
+{
+    if (!probe.awaiting || probe.arrived || !probe.over)
+        return;
+    long x = 0, y = 0;
+    pointerAt(x, y);
+    if (x == probe.targetX && y == probe.targetY) {
+        probe.arrival = now();
+        probe.arrived = true;
+    }
 }
 
 void fail(const char *what)
@@ -224,6 +280,7 @@ void pointerEnter(void *, wl_pointer *, uint32_t, wl_surface *surface, wl_fixed_
             probe.over = &o;
     probe.surfaceX = wl_fixed_to_double(x);
     probe.surfaceY = wl_fixed_to_double(y);
+    noteArrival();
 }
 
 void pointerLeave(void *, wl_pointer *, uint32_t, wl_surface *)
@@ -235,6 +292,7 @@ void pointerMotion(void *, wl_pointer *, uint32_t, wl_fixed_t x, wl_fixed_t y)
 {
     probe.surfaceX = wl_fixed_to_double(x);
     probe.surfaceY = wl_fixed_to_double(y);
+    noteArrival();
 }
 
 void pointerButton(void *, wl_pointer *, uint32_t, uint32_t, uint32_t, uint32_t) {}
@@ -326,6 +384,43 @@ void roundtrip()
         fail("lost the compositor");
 }
 
+// Reads and handles the compositor's events until `until`, or until some
+// have been handled when `once`. False at the deadline.
+bool dispatchUntil(const timespec &until, bool once)
+{
+    const int fd = wl_display_get_fd(probe.display);
+    for (;;) {
+        while (wl_display_prepare_read(probe.display) != 0)
+            wl_display_dispatch_pending(probe.display);
+        if (wl_display_flush(probe.display) < 0 && errno != EAGAIN) {
+            wl_display_cancel_read(probe.display);
+            fail("lost the compositor");
+        }
+        const int64_t left = microsBetween(now(), until);
+        if (left <= 0) {
+            wl_display_cancel_read(probe.display);
+            return false;
+        }
+        const timespec wait = later(timespec{}, left);
+        pollfd fds = {fd, POLLIN, 0};
+        const int n = ppoll(&fds, 1, &wait, nullptr);
+        if (n < 0 && errno != EINTR) {
+            wl_display_cancel_read(probe.display);
+            fail("poll failed");
+        }
+        if (n > 0) {
+            if (wl_display_read_events(probe.display) < 0)
+                fail("lost the compositor");
+        } else {
+            wl_display_cancel_read(probe.display);
+        }
+        if (wl_display_dispatch_pending(probe.display) < 0)
+            fail("lost the compositor");
+        if (once && n > 0)
+            return true;
+    }
+}
+
 bool ready(const Output &o)
 {
     return o.placed && o.sized && o.width > 0 && o.height > 0;
@@ -406,8 +501,8 @@ std::string command(const std::string &line)
             return "unknown";
         // Surface-local, and during a drag possibly beyond the surface: the
         // output's place still turns it into layout coordinates.
-        const long x = probe.over->x + std::lround(std::floor(probe.surfaceX));
-        const long y = probe.over->y + std::lround(std::floor(probe.surfaceY));
+        long x = 0, y = 0;
+        pointerAt(x, y);
         return "at " + std::to_string(x) + " " + std::to_string(y);
     }
     if (verb == "outputs") {
@@ -423,6 +518,63 @@ std::string command(const std::string &line)
                    std::to_string(o.height);
         }
         return out;
+    }
+    if (verb == "react") {
+        int x = 0, y = 0, left = 0, top = 0, width = 0, height = 0;
+        long tx = 0, ty = 0, ms = 0;
+        if (!(in >> x >> y >> tx >> ty >> ms) || ms <= 0)
+            return "error: react X Y TX TY MS";
+        roundtrip();
+        if (!layoutBox(left, top, width, height))
+            return "error: no outputs";
+        const int dx = std::clamp(x - left, 0, width - 1);
+        const int dy = std::clamp(y - top, 0, height - 1);
+        probe.targetX = tx;
+        probe.targetY = ty;
+        probe.arrived = false;
+        probe.awaiting = true;
+        zwlr_virtual_pointer_v1_motion_absolute(
+            probe.device, nowMs(), static_cast<uint32_t>(dx), static_cast<uint32_t>(dy),
+            static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+        zwlr_virtual_pointer_v1_frame(probe.device);
+        const timespec sent = now();
+        if (wl_display_flush(probe.display) < 0 && errno != EAGAIN)
+            fail("lost the compositor");
+        // Woken by the compositor's events only: asking for the pointer in a
+        // loop would time our own traffic as much as the jump.
+        const timespec deadline = later(sent, ms * 1000);
+        while (!probe.arrived && dispatchUntil(deadline, true)) {
+        }
+        probe.awaiting = false;
+        roundtrip();
+        if (!probe.arrived)
+            return "timeout";
+        return "us " + std::to_string(microsBetween(sent, probe.arrival));
+    }
+    if (verb == "wander") {
+        double rate = 0, seconds = 0;
+        if (!(in >> rate >> seconds) || rate <= 0 || seconds < 0)
+            return "error: wander RATE SECONDS";
+        // Right, down, left, up, 50 steps of 4 px each.
+        static const int steps[4][2] = {{4, 0}, {0, 4}, {-4, 0}, {0, -4}};
+        const timespec start = now();
+        const int64_t total = std::llround(rate * seconds);
+        for (int64_t k = 0; k < total; ++k) {
+            // Due on a fixed schedule, as a mouse reports; each sent without
+            // a round trip, so the compositor has only the motion to do.
+            const timespec due = later(start, std::llround(1e6 * static_cast<double>(k) / rate));
+            // Our backgrounds' events are read meanwhile: unread, they would
+            // fill the compositor's buffer for us.
+            dispatchUntil(due, false);
+            const int *step = steps[(k / 50) % 4];
+            zwlr_virtual_pointer_v1_motion(probe.device, nowMs(), wl_fixed_from_int(step[0]),
+                                           wl_fixed_from_int(step[1]));
+            zwlr_virtual_pointer_v1_frame(probe.device);
+            if (wl_display_flush(probe.display) < 0 && errno != EAGAIN)
+                fail("lost the compositor");
+        }
+        roundtrip();
+        return "sent " + std::to_string(total);
     }
     if (verb == "quit")
         return "bye";
