@@ -30,6 +30,9 @@ packages=(
     # for the end-to-end tests
     libwayland-dev libwayland-bin wayland-protocols librust-wayland-protocols-dev
     qtwayland5 qt6-wayland sway grim
+    # a Wayland desktop without the wlroots protocols, as GNOME and KDE are
+    # to Pellmar
+    weston
     # packaging checks
     dpkg-dev file desktop-file-utils appstream
     # the fuzz targets: Clang and its libFuzzer

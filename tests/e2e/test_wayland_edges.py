@@ -29,6 +29,9 @@ class WaylandEdges(unittest.TestCase):
 
     def test_desktop_wraps_both_ways(self):
         sway, app = self.start(allowLeftWrap=True, allowRightWrap=True)
+        # A native Wayland window, not one through XWayland.
+        self.assertEqual((app.window.get("shell"), app.window.get("app_id")),
+                         ("xdg_shell", "pellmar"))
         self.assertIn("Screens: HEADLESS-1 1920x1080+0+0, HEADLESS-2 1280x1024+1920+0",
                       app.output())
         sway.move(3199, 500)
@@ -36,6 +39,18 @@ class WaylandEdges(unittest.TestCase):
         # Onto the shorter screen: its nearest row.
         sway.move(0, 1070)
         self.assertEqual(sway.wait_pointer((3198, 1023)), (3198, 1023))
+        self.assertEqual(app.stop(), 0)
+
+    def test_three_outputs_one_stacked(self):
+        # A laptop under the left monitor: both make the desktop's left edge.
+        sway, app = self.start("1920x1080+0+0 1280x1024+1920+0 1366x768+0+1080",
+                               allowLeftWrap=True, allowRightWrap=True)
+        sway.move(0, 1500)
+        self.assertEqual(sway.wait_pointer((3198, 1023)), (3198, 1023))
+        sway.move(3199, 200)
+        self.assertEqual(sway.wait_pointer((1, 200)), (1, 200))
+        sway.move(0, 500)
+        self.assertEqual(sway.wait_pointer((3198, 500)), (3198, 500))
         self.assertEqual(app.stop(), 0)
 
     def test_edges_switched_off_stay_put(self):
