@@ -320,46 +320,9 @@ class Desktop:
         subprocess.run(["import", "-window", "root", path], env=self.env, check=True, timeout=30)
 
 
-class Pellmar:
-    """The real program, with its own settings folder."""
-
-    def __init__(self, desktop, settings=None, config_dir=None, extra_env=None):
-        self.desktop = desktop
-        self.config = config_dir or tempfile.mkdtemp(prefix="pellmar-config-")
-        self.settings_file = os.path.join(self.config, "Brenvik", "Pellmar.conf")
-        if settings is not None:
-            os.makedirs(os.path.dirname(self.settings_file), exist_ok=True)
-            with open(self.settings_file, "w") as f:
-                f.write("[General]\n")
-                for key, value in settings.items():
-                    f.write(f"{key}={str(value).lower()}\n")
-        env = dict(desktop.env, XDG_CONFIG_HOME=self.config,
-                   XDG_RUNTIME_DIR=os.path.join(self.config, "run"),
-                   QT_LOGGING_RULES="default.debug=true")
-        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
-        env.update(extra_env or {})
-        self.log_path = os.path.join(self.config, "pellmar.log")
-        self.log = open(self.log_path, "w")
-        self.proc = subprocess.Popen([PELLMAR], env=env, stdout=self.log, stderr=subprocess.STDOUT)
-        self.window = None
-
-    def wait_window(self, timeout=10.0):
-        """Waits for the main window to be mapped; returns its id."""
-        def find():
-            r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Pellmar$"],
-                               env=self.desktop.env, capture_output=True, text=True)
-            ids = r.stdout.split()
-            return ids[0] if ids else None
-        self.window = wait_for(find, timeout, 0.05)
-        assert self.window, "the Pellmar window did not appear:\n" + self.output()
-        # Give the engine its first samples.
-        time.sleep(0.2)
-        return self.window
-
-    def window_origin(self):
-        out = self.desktop.xdotool("getwindowgeometry", self.window)
-        m = re.search(r"Position: (-?\d+),(-?\d+)", out)
-        return int(m.group(1)), int(m.group(2))
+class RunningProgram:
+    """What every test does with a started pellmar: `proc`, its log at
+    `log_path` (open as `log`) and its settings file `settings_file`."""
 
     def stop(self, sig=signal.SIGTERM, timeout=10):
         """Ends the program by signal; returns its exit status."""
@@ -402,6 +365,48 @@ class Pellmar:
                     k, v = line.split("=", 1)
                     values[k] = v
         return values
+
+
+class Pellmar(RunningProgram):
+    """The real program, with its own settings folder."""
+
+    def __init__(self, desktop, settings=None, config_dir=None, extra_env=None):
+        self.desktop = desktop
+        self.config = config_dir or tempfile.mkdtemp(prefix="pellmar-config-")
+        self.settings_file = os.path.join(self.config, "Brenvik", "Pellmar.conf")
+        if settings is not None:
+            os.makedirs(os.path.dirname(self.settings_file), exist_ok=True)
+            with open(self.settings_file, "w") as f:
+                f.write("[General]\n")
+                for key, value in settings.items():
+                    f.write(f"{key}={str(value).lower()}\n")
+        env = dict(desktop.env, XDG_CONFIG_HOME=self.config,
+                   XDG_RUNTIME_DIR=os.path.join(self.config, "run"),
+                   QT_LOGGING_RULES="default.debug=true")
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+        env.update(extra_env or {})
+        self.log_path = os.path.join(self.config, "pellmar.log")
+        self.log = open(self.log_path, "w")
+        self.proc = subprocess.Popen([PELLMAR], env=env, stdout=self.log, stderr=subprocess.STDOUT)
+        self.window = None
+
+    def wait_window(self, timeout=10.0):
+        """Waits for the main window to be mapped; returns its id."""
+        def find():
+            r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Pellmar$"],
+                               env=self.desktop.env, capture_output=True, text=True)
+            ids = r.stdout.split()
+            return ids[0] if ids else None
+        self.window = wait_for(find, timeout, 0.05)
+        assert self.window, "the Pellmar window did not appear:\n" + self.output()
+        # Give the engine its first samples.
+        time.sleep(0.2)
+        return self.window
+
+    def window_origin(self):
+        out = self.desktop.xdotool("getwindowgeometry", self.window)
+        m = re.search(r"Position: (-?\d+),(-?\d+)", out)
+        return int(m.group(1)), int(m.group(2))
 
     def keys(self, *keys):
         """Types keys into the main window, which takes the focus first."""

@@ -16,13 +16,12 @@ import re
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import threading
 import time
 import unittest
 
-from desktop import PELLMAR, TWO_SCREENS, wait_for
+from desktop import PELLMAR, TWO_SCREENS, RunningProgram, wait_for
 
 USER = os.environ.get("PELLMAR_WAYLAND_USER", "pellmar-wl")
 PROBE = os.environ.get("PELLMAR_WL_PROBE",
@@ -444,7 +443,7 @@ class Sway:
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-class WaylandPellmar:
+class WaylandPellmar(RunningProgram):
     """The real program in a sway session, run as the session's user, with
     its own settings folder; its output goes to a log."""
 
@@ -521,48 +520,6 @@ class WaylandPellmar:
                 r, w = node["rect"], node["window_rect"]
                 return r["x"] + w["x"], r["y"] + w["y"], w["width"], w["height"]
         return None
-
-    def stop(self, sig=signal.SIGTERM, timeout=10):
-        """Ends the program by signal; returns its exit status."""
-        if self.proc.poll() is None:
-            self.proc.send_signal(sig)
-        try:
-            status = self.proc.wait(timeout)
-            if status != 0:
-                # Sanitizer reports and the like, for whoever reads the failure.
-                sys.stderr.write(f"pellmar ended with {status}:\n{self.output()}\n")
-            return status
-        finally:
-            if self.proc.poll() is None:
-                self.proc.kill()
-                self.proc.wait()
-            self.log.close()
-
-    def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
-        if not self.log.closed:
-            self.log.close()
-
-    def output(self):
-        if not self.log.closed:
-            self.log.flush()
-        with open(self.log_path) as f:
-            return f.read()
-
-    def stored(self, section="General"):
-        """One section of the settings file as a dict of strings."""
-        values, current = {}, None
-        with open(self.settings_file) as f:
-            for line in f:
-                line = line.strip()
-                if line.startswith("[") and line.endswith("]"):
-                    current = line[1:-1]
-                elif "=" in line and current == section:
-                    k, v = line.split("=", 1)
-                    values[k] = v
-        return values
 
 
 def sway_for(test, layout=TWO_SCREENS, **kwargs):
