@@ -250,9 +250,8 @@ void Application::showPreferences()
 {
     if (!preferencesDialog) {
         PointerWatch *pointer = windowSystem->pointerWatch();
-        preferencesDialog =
-            new PreferencesDialog(pointer && pointer->reportsMotion(),
-                                  windowSystem->abilities().modifierKeys, mainWindow.get());
+        preferencesDialog = new PreferencesDialog(pointer && pointer->reportsMotion(),
+                                                  windowSystem->abilities(), mainWindow.get());
         connect(preferencesDialog, &PreferencesDialog::choicesEdited, this,
                 &Application::setChoices);
         connect(preferencesDialog, &PreferencesDialog::pauseToggled, this, &Application::setPaused);

@@ -8,12 +8,15 @@ namespace {
 const unsigned bypassKeys[] = {0, ShiftKey, ControlKey, AltKey, MetaKey};
 } // namespace
 
-PreferencesDialog::PreferencesDialog(bool pushAvailable, bool bypassAvailable, QWidget *parent)
+PreferencesDialog::PreferencesDialog(bool pushAvailable, const PlatformAbilities &abilities,
+                                     QWidget *parent)
     : QDialog(parent), ui(new Ui::PreferencesDialog)
 {
     ui->setupUi(this);
-    ui->cmbBypass->setEnabled(bypassAvailable);
-    ui->lblBypassUnavailable->setVisible(!bypassAvailable);
+    ui->cmbBypass->setEnabled(abilities.modifierKeys);
+    ui->lblBypassUnavailable->setVisible(!abilities.modifierKeys);
+    ui->chkWrapWhileButton->setEnabled(abilities.pointerWhileDragging);
+    ui->lblDragUnavailable->setVisible(!abilities.pointerWhileDragging);
     ui->spnPushThrough->setEnabled(pushAvailable);
     ui->lblPushUnavailable->setVisible(!pushAvailable);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::hide);

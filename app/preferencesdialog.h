@@ -1,6 +1,7 @@
 #pragma once
 
 #include "choices.h"
+#include "platform.h"
 
 #include <QDialog>
 
@@ -17,9 +18,11 @@ class PreferencesDialog : public QDialog
 
 public:
     // `pushAvailable`: whether device motion is reported, which push
-    // through needs; `bypassAvailable`: whether the modifier keys held are
-    // seen, which the bypass key needs.
-    PreferencesDialog(bool pushAvailable, bool bypassAvailable, QWidget *parent = nullptr);
+    // through needs; `abilities`: what else the window system lets Pellmar
+    // see (the keys held, for the bypass key; the pointer during a drag, for
+    // wraps while dragging). A control that cannot work is off, with why.
+    PreferencesDialog(bool pushAvailable, const PlatformAbilities &abilities,
+                      QWidget *parent = nullptr);
     ~PreferencesDialog() override;
 
     // Takes the controls' values from these.

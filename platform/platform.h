@@ -24,6 +24,9 @@ struct PlatformAbilities
 {
     bool modifierKeys = true; // which modifier keys are held: the bypass key
     bool arrivalSpeed = true; // how fast the pointer nears an edge: the thresholds
+    // whether the pointer is seen at an edge while a button drags something:
+    // wraps while dragging
+    bool pointerWhileDragging = true;
 };
 
 // Everything Pellmar needs from the window system, and nothing more: the

@@ -136,6 +136,9 @@ PlatformAbilities WaylandPlatform::abilities()
     PlatformAbilities a;
     a.modifierKeys = false;
     a.arrivalSpeed = false;
+    // The compositor keeps the pointer with the surface a drag began on: no
+    // strip hears of it until the button is let go.
+    a.pointerWhileDragging = false;
     return a;
 }
 

@@ -21,6 +21,7 @@ public:
     }
     PointerWatch *pointerWatch() override { return readable ? &pointer : nullptr; }
     bool compositorRunning() override { return compositor; }
+    PlatformAbilities abilities() override { return seen; }
     void markAsOverlay(WId window) override { overlays.push_back(window); }
 
     // Replaces the screens and reports the change, as a hot-plug does.
@@ -36,6 +37,7 @@ public:
     bool readable = true;
     bool controlAvailable = true;
     bool compositor = true;
+    PlatformAbilities seen;    // what the fake desktop lets Pellmar see
     std::vector<WId> overlays; // every window marked as an overlay
     std::vector<PlatformScreen> screenList;
     FakePointer pointer;

@@ -439,23 +439,49 @@ private slots:
         QTRY_COMPARE(platform->cursor(), QPoint(1, 500));
     }
 
-    void pushThroughNeedsDeviceMotion_data()
+    void whatTheDesktopHidesIsOffWithWhy_data()
     {
-        QTest::addColumn<bool>("reportsMotion");
-        QTest::newRow("device motion reported") << true;
-        QTest::newRow("polled") << false;
+        // A control that the window system gives no way to work is off, and
+        // the dialog says why; the others stay on.
+        QTest::addColumn<QString>("hidden");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("nothing hidden") << ""
+                                        << ""
+                                        << "";
+        QTest::newRow("device motion") << "motion"
+                                       << "spnPushThrough"
+                                       << "lblPushUnavailable";
+        QTest::newRow("keys held") << "keys"
+                                   << "cmbBypass"
+                                   << "lblBypassUnavailable";
+        QTest::newRow("the pointer in a drag") << "drag"
+                                               << "chkWrapWhileButton"
+                                               << "lblDragUnavailable";
     }
 
-    void pushThroughNeedsDeviceMotion()
+    void whatTheDesktopHidesIsOffWithWhy()
     {
-        QFETCH(bool, reportsMotion);
-        Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)},
-                              [&](FakePlatform &p) { p.pointer.setReportsMotion(reportsMotion); });
+        QFETCH(QString, hidden);
+        QFETCH(QString, control);
+        QFETCH(QString, reason);
+        Window_Main *w =
+            open({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)}, [&](FakePlatform &p) {
+                p.pointer.setReportsMotion(hidden != "motion");
+                p.seen.modifierKeys = hidden != "keys";
+                p.seen.pointerWhileDragging = hidden != "drag";
+            });
         w->ui->btnPreferences->click();
         PreferencesDialog *dialog = app->preferences();
         QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(dialog->findChild<QSpinBox *>("spnPushThrough")->isEnabled(), reportsMotion);
-        QCOMPARE(dialog->findChild<QLabel *>("lblPushUnavailable")->isVisible(), !reportsMotion);
+        const QStringList controls{"spnPushThrough", "cmbBypass", "chkWrapWhileButton"};
+        const QStringList reasons{"lblPushUnavailable", "lblBypassUnavailable",
+                                  "lblDragUnavailable"};
+        for (int k = 0; k < controls.size(); ++k) {
+            QCOMPARE(dialog->findChild<QWidget *>(controls[k])->isEnabled(),
+                     controls[k] != control);
+            QCOMPARE(dialog->findChild<QWidget *>(reasons[k])->isVisible(), reasons[k] == reason);
+        }
     }
 
     void preferencesPauseAndStartAtLogin()
