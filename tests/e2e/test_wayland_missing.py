@@ -30,7 +30,12 @@ class MissingProtocols(unittest.TestCase):
 
         def as_user(*command, env=None, **kwargs):
             # The process itself runs as the user, so that its own id ends it.
+            # The sanitizers' settings of a sanitizer run come along (as for
+            # the other end-to-end runs, memory errors count, not what the
+            # platform plugin leaves at exit).
             base = {"HOME": home, "XDG_RUNTIME_DIR": home, "PATH": "/usr/local/bin:/usr/bin:/bin"}
+            base.update({k: v for k, v in os.environ.items()
+                         if k in ("ASAN_OPTIONS", "UBSAN_OPTIONS")})
             return subprocess.Popen(list(command), env=dict(base, **(env or {})),
                                     user=user.pw_uid, group=user.pw_gid, extra_groups=[],
                                     cwd=home, **kwargs)
