@@ -1,5 +1,23 @@
 #include "choices.h"
 
+namespace {
+
+// A monitor not named is one with both wraps off: the same choice.
+bool sameWraps(const QHash<QString, MonitorWraps> &a, const QHash<QString, MonitorWraps> &b)
+{
+    for (auto it = a.cbegin(); it != a.cend(); ++it) {
+        if (b.value(it.key()) != *it)
+            return false;
+    }
+    for (auto it = b.cbegin(); it != b.cend(); ++it) {
+        if (a.value(it.key()) != *it)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool Choices::operator==(const Choices &o) const
 {
     return showCloseNotice == o.showCloseNotice && allowLeftWrap == o.allowLeftWrap &&
@@ -9,5 +27,5 @@ bool Choices::operator==(const Choices &o) const
            screenFocus == o.screenFocus && screenFocusDarkness == o.screenFocusDarkness &&
            paused == o.paused && bypassModifier == o.bypassModifier &&
            wrapWhileButtonHeld == o.wrapWhileButtonHeld && pushThrough == o.pushThrough &&
-           monitorWraps == o.monitorWraps;
+           sameWraps(monitorWraps, o.monitorWraps);
 }

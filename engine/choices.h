@@ -45,6 +45,8 @@ struct Choices
     // unplugged for now included, so that they come back with it.
     QHash<QString, MonitorWraps> monitorWraps;
 
+    // Equal as choices: a monitor missing from one and one with both wraps
+    // off in the other are the same.
     bool operator==(const Choices &o) const;
     bool operator!=(const Choices &o) const { return !(*this == o); }
 };
