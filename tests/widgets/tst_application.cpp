@@ -101,6 +101,9 @@ private slots:
             file.setValue("Choices/Monitors/DUMMY1/wrapTop", true);
         }
         make(twoScreens);
+        // The pointer starts mid-screen: a read taken at a corner just before
+        // the move below would wrap from there (left, then DUMMY1's top).
+        platform->warp(960, 500);
         // Made, nothing runs yet.
         QVERIFY(!app->window() && !app->snapshot());
         QCOMPARE(platform->pointer.reads(), 0);
