@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTimer>
+#include <algorithm>
 
 Application::Application(std::unique_ptr<Platform> platform, SettingsCtrl settings, QObject *parent)
     : QObject(parent), windowSystem(std::move(platform)), store(std::move(settings)),
@@ -32,6 +33,16 @@ Application::Application(std::unique_ptr<Platform> platform, SettingsCtrl settin
             screenSettleCeiling->start();
     });
     connect(screenSettle, &QTimer::timeout, this, &Application::rebuildScreens);
+    // Where the desktop tells which screen holds the pointer and whether
+    // the focused window is full screen, it does so as things change.
+    connect(windowSystem.get(), &Platform::pointerScreenChanged, this,
+            &Application::followPointerScreen);
+    connect(windowSystem.get(), &Platform::fullscreenChanged, this, [this](bool on) {
+        if (!started || on == fullscreen)
+            return;
+        fullscreen = on;
+        publish(current);
+    });
     connect(screenSettleCeiling, &QTimer::timeout, this, &Application::rebuildScreens);
     saveSoon->setSingleShot(true);
     saveSoon->setInterval(saveDelayMs);
@@ -61,11 +72,22 @@ void Application::start()
 
     worker = std::make_unique<Engine>();
     connect(worker.get(), &Engine::focusScreen, this, &Application::focusScreen);
-    Platform *platform = windowSystem.get();
-    focus = std::make_unique<FocusCurtains>([platform](WId w) { platform->markAsOverlay(w); });
+    focus = std::make_unique<FocusCurtains>(*windowSystem);
     mainWindow = std::make_unique<Window_Main>();
     mainWindow->setSpeedKnown(windowSystem->abilities().arrivalSpeed);
+    const QString noFocus = windowSystem->screenFocusNotice();
+    mainWindow->setScreenFocusNotice(noFocus);
+    if (!noFocus.isEmpty())
+        qWarning().noquote() << noFocus;
     connect(worker.get(), &Engine::readout, mainWindow.get(), &Window_Main::showReadout);
+    connect(worker.get(), &Engine::pointerUnseen, mainWindow.get(),
+            &Window_Main::showPositionUnknown);
+    // Seen only at the edges, or not at all, the pointer's place is not
+    // known until it touches one.
+    PointerWatch *pointer = windowSystem->pointerWatch();
+    if (!pointer || pointer->contactsOnly())
+        mainWindow->showPositionUnknown();
+    fullscreen = windowSystem->focusedFullscreen();
     connect(mainWindow.get(), &Window_Main::choicesEdited, this, &Application::setChoices);
     connect(mainWindow.get(), &Window_Main::preferencesWanted, this, &Application::showPreferences);
     connect(mainWindow.get(), &Window_Main::closeWanted, this, &Application::closeWindow);
@@ -80,7 +102,7 @@ void Application::start()
     });
 
     rebuildScreens();
-    worker->start(windowSystem->pointerWatch());
+    worker->start(pointer);
 
     if (TrayIcon::available()) {
         trayIcon = std::make_unique<TrayIcon>();
@@ -176,10 +198,15 @@ void Application::publish(const Choices &choices)
     next->screens = screens;
     next->screens.applyWraps(choices.monitorWraps);
     next->layout = layout;
+    next->fullscreen = fullscreen;
     published = next;
     if (!screens.multipleScreens || !choices.screenFocus || choices.paused)
         focus->hideAll();
     focus->setDarkness(choices.screenFocusDarkness);
+    // The engine puts the curtains up anew with each snapshot where it sees
+    // the pointer; where the desktop tells, what it told last stands.
+    if (windowSystem->tellsPointerScreen())
+        followPointerScreen(windowSystem->pointerScreen());
     worker->publish(next);
     mainWindow->showSnapshot(next, compositor);
     if (preferencesDialog)
@@ -224,6 +251,19 @@ void Application::focusScreen(int screen, quint64 forLayout)
         current.paused)
         return;
     focus->focus(screen);
+}
+
+void Application::followPointerScreen(const QString &output)
+{
+    if (!started || !windowSystem->tellsPointerScreen())
+        return;
+    const auto &names = screens.names;
+    const auto at = std::find(names.begin(), names.end(), output);
+    // An output not (yet) in the table, or none named: every screen
+    // curtained would hide the one in use; leave them as they are.
+    if (at == names.end())
+        return;
+    focusScreen(int(at - names.begin()), layout);
 }
 
 void Application::setPaused(bool on)

@@ -70,6 +70,9 @@ public:
     // The engine's report: curtains over every screen of layout `layout`
     // but `screen` (-1: all of them).
     void focusScreen(int screen, quint64 layout);
+    // The desktop's report, where it tells: the output that holds the
+    // pointer now.
+    void followPointerScreen(const QString &output);
 
     const Choices &choices() const { return current; }
     std::shared_ptr<const Snapshot> snapshot() const { return published; }
@@ -103,6 +106,7 @@ private:
     ScreenTable screens;
     quint64 layout = 0;
     bool compositor = true;
+    bool fullscreen = false; // the focused window fills its screen
     std::shared_ptr<const Snapshot> published;
     std::unique_ptr<Engine> worker;
     std::unique_ptr<FocusCurtains> focus;

@@ -66,7 +66,8 @@ void Window_Main::showSnapshot(std::shared_ptr<const Snapshot> snapshot, bool co
     ui->spnMaxVelocity->setValue(c.maxVelocity);
     ui->btnEasyMove->setChecked(c.easyMove);
     ui->btnScreenFocus->setChecked(c.screenFocus);
-    ui->sldOpacityAmount->setEnabled(c.screenFocus);
+    ui->btnScreenFocus->setEnabled(screenFocusNotice.isEmpty());
+    ui->sldOpacityAmount->setEnabled(c.screenFocus && screenFocusNotice.isEmpty());
     // A slider being dragged keeps its handle where the hand is.
     if (!ui->sldOpacityAmount->isSliderDown())
         ui->sldOpacityAmount->setValue(c.screenFocusDarkness);
@@ -99,12 +100,30 @@ void Window_Main::setSpeedKnown(bool known)
     }
 }
 
+void Window_Main::setScreenFocusNotice(const QString &notice)
+{
+    // The choice stays as it is, for a desktop that tells where the pointer
+    // is; the reason is on the switch itself.
+    screenFocusNotice = notice;
+    ui->btnScreenFocus->setToolTip(notice);
+    ui->btnScreenFocus->setEnabled(notice.isEmpty());
+    ui->sldOpacityAmount->setEnabled(notice.isEmpty() && shown && shown->choices.screenFocus);
+}
+
 void Window_Main::showReadout(int x, int y, int speed)
 {
     // A label whose text is the same is not laid out or painted again.
     lblMouseX->setText("Mouse X: " + QString::number(x) + "px");
     lblMouseY->setText("Mouse Y: " + QString::number(y) + "px");
-    lblVelocity->setText("Mouse Velocity: " + QString::number(speed) + "px/150ms");
+    lblVelocity->setText(speedKnown ? "Mouse Velocity: " + QString::number(speed) + "px/150ms"
+                                    : QString("Mouse Velocity: not known"));
+}
+
+void Window_Main::showPositionUnknown()
+{
+    lblMouseX->setText("Mouse X: not known");
+    lblMouseY->setText("Mouse Y: not known");
+    lblVelocity->setText("Mouse Velocity: not known");
 }
 
 void Window_Main::bringToFront()

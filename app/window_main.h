@@ -27,8 +27,14 @@ public:
     // Whether the window system shows how fast the pointer nears an edge;
     // where it does not, the thresholds are off and say why.
     void setSpeedKnown(bool known);
+    // Why Screen Focus cannot work on this desktop, in the user's words;
+    // empty where it can. The switch is then off limits and says why.
+    void setScreenFocusNotice(const QString &notice);
     // Where the pointer is and its horizontal speed (pixels per 150 ms).
     void showReadout(int x, int y, int speed);
+    // The pointer is out of Pellmar's sight (on Wayland, anywhere but on
+    // its edge strips): no number stands for where it is.
+    void showPositionUnknown();
     // Shows the window, hidden to the tray or not, in front of the others.
     void bringToFront();
 
@@ -59,4 +65,5 @@ private:
     std::shared_ptr<const Snapshot> shown;
     bool showing = false; // while the controls take given values
     bool speedKnown = true;
+    QString screenFocusNotice;
 };

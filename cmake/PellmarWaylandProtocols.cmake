@@ -7,7 +7,8 @@
 #   PELLMAR_WAYLAND_PROTOCOLS_DIR       wayland-protocols' folder of XML files
 #   PELLMAR_WLR_PROTOCOLS_DIR           the wlroots protocols' folder
 #   PELLMAR_WAYLAND_XML_<NAME>          each protocol the project uses:
-#       LAYER_SHELL, VIRTUAL_POINTER, RELATIVE_POINTER, XDG_SHELL, XDG_OUTPUT
+#       LAYER_SHELL, VIRTUAL_POINTER, RELATIVE_POINTER, XDG_SHELL, XDG_OUTPUT,
+#       VIEWPORTER
 #
 # pellmar_wayland_protocol(TARGET xml_path basename) generates
 # <basename>-client-protocol.h and <basename>-protocol.c into the target's
@@ -78,8 +79,10 @@ if(PELLMAR_WAYLAND_CLIENT_FOUND AND PELLMAR_WAYLAND_SCANNER AND PELLMAR_WAYLAND_
     set(PELLMAR_WAYLAND_XML_XDG_SHELL ${PELLMAR_WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml)
     set(PELLMAR_WAYLAND_XML_XDG_OUTPUT
         ${PELLMAR_WAYLAND_PROTOCOLS_DIR}/unstable/xdg-output/xdg-output-unstable-v1.xml)
+    set(PELLMAR_WAYLAND_XML_VIEWPORTER
+        ${PELLMAR_WAYLAND_PROTOCOLS_DIR}/stable/viewporter/viewporter.xml)
     set(PELLMAR_WAYLAND_FOUND TRUE)
-    foreach(name LAYER_SHELL VIRTUAL_POINTER RELATIVE_POINTER XDG_SHELL XDG_OUTPUT)
+    foreach(name LAYER_SHELL VIRTUAL_POINTER RELATIVE_POINTER XDG_SHELL XDG_OUTPUT VIEWPORTER)
         if(NOT EXISTS "${PELLMAR_WAYLAND_XML_${name}}")
             message(STATUS "Wayland: ${PELLMAR_WAYLAND_XML_${name}} is missing")
             set(PELLMAR_WAYLAND_FOUND FALSE)

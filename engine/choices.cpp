@@ -27,5 +27,5 @@ bool Choices::operator==(const Choices &o) const
            screenFocus == o.screenFocus && screenFocusDarkness == o.screenFocusDarkness &&
            paused == o.paused && bypassModifier == o.bypassModifier &&
            wrapWhileButtonHeld == o.wrapWhileButtonHeld && pushThrough == o.pushThrough &&
-           sameWraps(monitorWraps, o.monitorWraps);
+           pauseInFullscreen == o.pauseInFullscreen && sameWraps(monitorWraps, o.monitorWraps);
 }

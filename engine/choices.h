@@ -41,6 +41,9 @@ struct Choices
     unsigned bypassModifier = 0;
     bool wrapWhileButtonHeld = false;
     int pushThrough = 0;
+    // No jump while the focused window is full screen: a game's mouse-look
+    // or a presentation is not thrown across the desktop.
+    bool pauseInFullscreen = false;
     // Each monitor's top and bottom wraps by output name, monitors
     // unplugged for now included, so that they come back with it.
     QHash<QString, MonitorWraps> monitorWraps;

@@ -89,10 +89,15 @@ bool atGatedEdge(const Snapshot &state, int x, int y)
     return !easyMove(state, x, y, true).empty();
 }
 
+bool quiet(const Snapshot &state)
+{
+    return state.choices.paused || (state.fullscreen && state.choices.pauseInFullscreen);
+}
+
 bool heldBack(const Snapshot &state, unsigned keys, bool buttonHeld)
 {
     const unsigned bypass = state.choices.bypassModifier;
-    return state.choices.paused || (bypass != 0 && (keys & bypass) != 0) ||
+    return quiet(state) || (bypass != 0 && (keys & bypass) != 0) ||
            (buttonHeld && !state.choices.wrapWhileButtonHeld);
 }
 

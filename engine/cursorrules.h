@@ -51,9 +51,12 @@ CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed);
 // let it: a switched-on desktop edge, or a place Easy Move carries from.
 bool atGatedEdge(const Snapshot &state, int x, int y);
 
-// Whether every wrap and Easy Move is held back: Pellmar paused, the
-// bypass key held, or a button held (dragging) unless jumps are wanted then
-// too.
+// Whether nothing may jump now, wherever the pointer is: Pellmar paused, or
+// a window full screen while that holds jumps back.
+bool quiet(const Snapshot &state);
+
+// Whether every wrap and Easy Move is held back: quiet, the bypass key
+// held, or a button held (dragging) unless jumps are wanted then too.
 bool heldBack(const Snapshot &state, unsigned keys, bool buttonHeld);
 
 // The way beyond the side edge the cursor stands on: +1 at a screen's right

@@ -34,6 +34,7 @@ void Engine::start(PointerWatch *pointer)
     // The engine's signals come from its thread: queued to whoever listens
     // on this one.
     connect(logicCtrl.get(), &LogicCtrl::readout, this, &Engine::readout);
+    connect(logicCtrl.get(), &LogicCtrl::pointerUnseen, this, &Engine::pointerUnseen);
     connect(logicCtrl.get(), &LogicCtrl::focusScreen, this, &Engine::focusScreen);
     inbox.running.store(true, std::memory_order_release);
     thread = std::thread([this] { logicCtrl->run(); });

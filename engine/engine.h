@@ -43,6 +43,7 @@ public:
 
 signals:
     void readout(int x, int y, int speed);
+    void pointerUnseen();
     void focusScreen(int screen, quint64 layout);
 
 private:

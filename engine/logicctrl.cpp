@@ -57,6 +57,11 @@ unsigned long LogicCtrl::pass()
 bool LogicCtrl::onSample(const PointerReading &r, double pushX, qint64 now)
 {
     const Snapshot &s = *snapshot;
+    sampleLost = r.lost;
+    if (r.lost) {
+        sampled = true;
+        return false; // nothing to act on until it is seen again
+    }
     if (!sampled || r.x != sampleX)
         xChangedAt = now;
     sampled = true;
@@ -93,7 +98,9 @@ bool LogicCtrl::makeMoves(const CursorMoves &moves)
 void LogicCtrl::updateScreenFocus(int x, int y)
 {
     const Snapshot &s = *snapshot;
-    if (!s.screens.multipleScreens)
+    // A pointer seen only at the edges would leave the curtains wherever it
+    // last touched one: the desktop itself tells where it is, if anyone.
+    if (!s.screens.multipleScreens || source.pointer().contactsOnly())
         return;
     if (!s.choices.screenFocus || s.choices.paused) {
         lastFocusScreen = unknownScreen;
@@ -116,7 +123,7 @@ qint64 LogicCtrl::refreshReadoutIfDue(qint64 now)
     // has changed, and at most once per interval. A change that comes too
     // soon is shown when the interval is up.
     const int v = gate.speed(now);
-    if (sampleX != shownX || sampleY != shownY || v != shownSpeed)
+    if (sampleX != shownX || sampleY != shownY || v != shownSpeed || sampleLost != shownLost)
         readoutDue = true;
     if (!inbox.readoutShown.load(std::memory_order_relaxed))
         return -1; // refreshed when the window is shown again
@@ -129,7 +136,11 @@ qint64 LogicCtrl::refreshReadoutIfDue(qint64 now)
         shownX = sampleX;
         shownY = sampleY;
         shownSpeed = v;
-        emit readout(sampleX, sampleY, v);
+        shownLost = sampleLost;
+        if (sampleLost)
+            emit pointerUnseen();
+        else
+            emit readout(sampleX, sampleY, v);
     }
     // A speed shown falls to 0 once x has stood still for a whole window,
     // with no sample to say so: look again then. Samples that find x where

@@ -41,6 +41,9 @@ public:
 signals:
     // Where the pointer is and its horizontal speed in pixels per 150 ms.
     void readout(int x, int y, int speed);
+    // The pointer has gone where it cannot be seen: its position is not
+    // known until it is seen again.
+    void pointerUnseen();
     // The screen under the pointer, -1 for none, of the snapshot layout
     // `layout`: every other screen is to be curtained.
     void focusScreen(int screen, quint64 layout);
@@ -72,4 +75,6 @@ private:
     int shownX = 0;
     int shownY = 0;
     int shownSpeed = 0;
+    bool sampleLost = false; // the last sample said the pointer is out of sight
+    bool shownLost = false;
 };

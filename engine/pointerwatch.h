@@ -18,6 +18,10 @@ struct PointerReading
     int y = 0;
     unsigned keys = 0;       // ModifierKey bits
     bool buttonHeld = false; // any mouse button
+    // Where the pointer is seen only on surfaces of one's own (Wayland): it
+    // has left them, and is no longer seen at all; x and y are where it was
+    // last.
+    bool lost = false;
 };
 
 // The pointer as the engine thread itself sees it, on a view of the window

@@ -1,5 +1,7 @@
 #include "sensorlayout.h"
 
+#include "cursorrules.h"
+
 namespace SensorLayout {
 
 namespace {
@@ -29,7 +31,7 @@ std::vector<SensorStrip> strips(const Snapshot &s)
 {
     std::vector<SensorStrip> out;
     const ScreenTable &t = s.screens;
-    if (s.choices.paused || t.rects.empty())
+    if (CursorRules::quiet(s) || t.rects.empty())
         return out;
     for (int i = 0; i < t.size(); ++i) {
         const ScreenRect &r = t.rects[i];

@@ -15,4 +15,7 @@ struct Snapshot
     // Counts the desktop's layouts: a screen index the engine reports is
     // one of this layout's, and means nothing in another.
     std::uint64_t layout = 0;
+    // The focused window fills its screen (a game, a presentation), where
+    // the desktop tells it.
+    bool fullscreen = false;
 };

@@ -1,58 +1,62 @@
 #include "focuscurtains.h"
 
+#include "platform.h"
 #include "screendarkencurtain.h"
 
-FocusCurtains::FocusCurtains(std::function<void(WId)> mark) : markAsOverlay(std::move(mark)) {}
+FocusCurtains::FocusCurtains(Platform &p) : platform(p) {}
 
-FocusCurtains::~FocusCurtains()
+FocusCurtains::~FocusCurtains() = default;
+
+void FocusCurtains::setScreens(const ScreenTable &table)
 {
-    for (ScreenDarkenCurtain *curtain : pool)
-        delete curtain;
+    up.clear();
+    pool.clear();
+    screens = table;
+    pool.resize(screens.rects.size());
 }
 
-void FocusCurtains::setScreens(const ScreenTable &screens)
+std::unique_ptr<Curtain> FocusCurtains::make(int screen) const
 {
-    for (ScreenDarkenCurtain *curtain : pool)
-        delete curtain;
-    up.clear();
-    rects = screens.rects;
-    pool.assign(rects.size(), nullptr);
+    const ScreenRect &r = screens.rects[screen];
+    const PlatformScreen where{screens.names[screen], QRect(r.left, r.top, r.width(), r.height())};
+    if (auto own = platform.makeCurtain(where, darkness))
+        return own;
+    auto window = std::make_unique<ScreenDarkenCurtain>(screen, r, darkness);
+    platform.markAsOverlay(window->winId());
+    return window;
 }
 
 void FocusCurtains::focus(int screen)
 {
     const int n = static_cast<int>(pool.size());
     if (screen >= 0 && screen < n && pool[screen])
-        pool[screen]->hide();
+        pool[screen]->setShown(false);
     up.clear();
     for (int s = 0; s < n; ++s) {
         if (s == screen)
             continue;
-        if (!pool[s]) {
-            pool[s] = new ScreenDarkenCurtain(s, rects[s], darkness);
-            if (markAsOverlay)
-                markAsOverlay(pool[s]->winId());
-        }
-        pool[s]->show();
-        up.append(pool[s]);
+        if (!pool[s])
+            pool[s] = make(s);
+        pool[s]->setShown(true);
+        up.append(pool[s].get());
     }
 }
 
 void FocusCurtains::hideAll()
 {
-    for (ScreenDarkenCurtain *curtain : up)
-        curtain->hide();
+    for (Curtain *curtain : up)
+        curtain->setShown(false);
     up.clear();
 }
 
 void FocusCurtains::setDarkness(int percent)
 {
-    // Each change of opacity is a request to the window system per curtain.
+    // Each change of darkness is a request to the window system per curtain.
     if (percent == darkness)
         return;
     darkness = percent;
-    for (ScreenDarkenCurtain *curtain : pool) {
+    for (const auto &curtain : pool) {
         if (curtain)
-            curtain->setWindowOpacity(percent / 100.0);
+            curtain->setDarkness(percent);
     }
 }

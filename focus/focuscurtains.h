@@ -3,20 +3,21 @@
 #include "screentable.h"
 
 #include <QList>
-#include <QtGui/qwindowdefs.h>
-#include <functional>
+#include <memory>
 #include <vector>
 
-class ScreenDarkenCurtain;
+class Curtain;
+class Platform;
 
 // The Screen Focus curtains: one per screen of the current layout, made
 // when first needed and then only shown and hidden, so that a new focus
-// costs no window made anew. GUI thread only.
+// costs no window made anew. Each is the window system's own where it has
+// one (platform), else a top-level window kept out of task lists. GUI
+// thread only.
 class FocusCurtains
 {
 public:
-    // `markAsOverlay` keeps a new curtain out of task lists and pagers.
-    explicit FocusCurtains(std::function<void(WId)> markAsOverlay);
+    explicit FocusCurtains(Platform &platform);
     ~FocusCurtains();
     FocusCurtains(const FocusCurtains &) = delete;
     FocusCurtains &operator=(const FocusCurtains &) = delete;
@@ -32,12 +33,14 @@ public:
     void setDarkness(int percent);
 
     // The curtains now up, in ascending screen order.
-    QList<ScreenDarkenCurtain *> shown() const { return up; }
+    QList<Curtain *> shown() const { return up; }
 
 private:
-    std::function<void(WId)> markAsOverlay;
-    std::vector<ScreenRect> rects;
-    std::vector<ScreenDarkenCurtain *> pool; // one per screen, null until needed
-    QList<ScreenDarkenCurtain *> up;
+    std::unique_ptr<Curtain> make(int screen) const;
+
+    Platform &platform;
+    ScreenTable screens;
+    std::vector<std::unique_ptr<Curtain>> pool; // one per screen, null until needed
+    QList<Curtain *> up;
     int darkness = 50;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "curtain.h"
 #include "screentable.h"
 
 #include <QWidget>
@@ -8,10 +9,9 @@ namespace Ui {
 class ScreenDarkenCurtain;
 }
 
-// A black, partly transparent window over one whole screen while Screen
-// Focus is on. It never takes the keyboard focus and lets every click
-// through to what lies under it.
-class ScreenDarkenCurtain : public QWidget
+// A curtain as a top-level window: black, partly transparent by the
+// window's opacity (which needs a compositor), over one whole screen.
+class ScreenDarkenCurtain : public QWidget, public Curtain
 {
     Q_OBJECT
 
@@ -22,6 +22,11 @@ public:
     ~ScreenDarkenCurtain() override;
 
     int screen() const { return screenIndex; }
+
+    void setShown(bool shown) override { setVisible(shown); }
+    bool isShown() const override { return isVisible(); }
+    void setDarkness(int percent) override { setWindowOpacity(percent / 100.0); }
+    QRect area() const override { return geometry(); }
 
 private:
     Ui::ScreenDarkenCurtain *ui;

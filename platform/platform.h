@@ -4,8 +4,10 @@
 #include <QRect>
 #include <QString>
 #include <QtGui/qwindowdefs.h>
+#include <memory>
 #include <vector>
 
+#include "curtain.h"
 #include "pointerwatch.h"
 
 // One monitor as the window system reports it: its output name, which
@@ -60,6 +62,24 @@ public:
     // the desktop: no entry in task lists or pagers.
     virtual void markAsOverlay(WId window) = 0;
 
+    // A curtain of the window system's own over `screen`, `darkness`
+    // percent black; null where a top-level window marked as an overlay
+    // serves (X11).
+    virtual std::unique_ptr<Curtain> makeCurtain(const PlatformScreen &screen, int darkness);
+
+    // Where the pointer is read, the engine tells which screen holds it.
+    // Where it is not (Wayland), the desktop itself may tell: then this is
+    // true, pointerScreen() is the output it named last (empty until it
+    // has) and pointerScreenChanged() brings each change.
+    virtual bool tellsPointerScreen() { return false; }
+    virtual QString pointerScreen() { return QString(); }
+    // Why Screen Focus cannot work here, in the user's words; empty where
+    // it can.
+    virtual QString screenFocusNotice() { return QString(); }
+    // Whether the focused window fills its screen, where the desktop tells
+    // it (fullscreenChanged() brings each change); false elsewhere.
+    virtual bool focusedFullscreen() { return false; }
+
     // The engine thread's own view of the pointer, owned by the platform:
     // it reads and moves the pointer, and where it reports device motion
     // the engine sleeps until the device moves, else it polls. Null where
@@ -70,4 +90,7 @@ signals:
     // A screen was added, removed, moved or resized, or the primary screen
     // changed. Comes in bursts while a dock brings its outputs up.
     void screensChanged();
+    // The output that holds the pointer, where tellsPointerScreen().
+    void pointerScreenChanged(const QString &output);
+    void fullscreenChanged(bool on);
 };

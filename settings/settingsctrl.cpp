@@ -54,6 +54,8 @@ const Key keys[] = {
     {"Cursor/wrapWhileButtonHeld", &Choices::wrapWhileButtonHeld, noNumber, noWord, false, 0, 1,
      nullptr},
     {"Cursor/pushThrough", noFlag, &Choices::pushThrough, noWord, 0, 0, 500, nullptr},
+    {"Cursor/pauseInFullscreen", &Choices::pauseInFullscreen, noNumber, noWord, true, 0, 1,
+     nullptr},
 };
 
 // A stored value as the log quotes it: whole when short, else its start

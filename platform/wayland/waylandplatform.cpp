@@ -1,8 +1,11 @@
 #include "waylandplatform.h"
 
+#include "compositorevents.h"
+#include "waylandcurtain.h"
 #include "waylandoutput.h"
 #include "waylandpointerwatch.h"
 
+#include "viewporter-client-protocol.h"
 #include "waylandlayershell.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
@@ -29,17 +32,43 @@ WaylandPlatform::WaylandPlatform(QObject *parent) : Platform(parent)
     wl_display_roundtrip(display);
     notifier = new QSocketNotifier(wl_display_get_fd(display), QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &WaylandPlatform::dispatch);
+
+    // Which output holds the pointer and whether a window is full screen
+    // come from the compositor's own events, where it has them.
+    events = CompositorEvents::open();
+    if (!events)
+        return;
+    connect(events.get(), &CompositorEvents::focusedOutputChanged, this,
+            &Platform::pointerScreenChanged);
+    connect(events.get(), &CompositorEvents::fullscreenChanged, this, &Platform::fullscreenChanged);
+    connect(events.get(), &CompositorEvents::lost, this, [this] {
+        // The compositor has gone, or restarted: nothing more is told, and
+        // nothing held back for what was.
+        const bool was = events->fullscreen();
+        events.release()->deleteLater();
+        if (was)
+            emit fullscreenChanged(false);
+    });
 }
 
 // Out of line, where the members' types are complete.
 WaylandPlatform::~WaylandPlatform()
 {
     watch.reset();
+    events.reset();
     if (!display)
         return;
     outputs.clear();
     if (xdgOutputs)
         zxdg_output_manager_v1_destroy(xdgOutputs);
+    if (viewporter)
+        wp_viewporter_destroy(viewporter);
+    if (layerShell)
+        zwlr_layer_shell_v1_destroy(layerShell);
+    if (shm)
+        wl_shm_destroy(shm);
+    if (compositor)
+        wl_compositor_destroy(compositor);
     wl_registry_destroy(registry);
     wl_display_disconnect(display);
 }
@@ -48,8 +77,18 @@ void WaylandPlatform::onGlobal(void *data, wl_registry *registry, uint32_t name,
                                const char *interface, uint32_t version)
 {
     auto *self = static_cast<WaylandPlatform *>(data);
-    if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
-        self->layerShell = true;
+    const auto bind = [&](const wl_interface &i, uint32_t most) {
+        return wl_registry_bind(registry, name, &i, std::min(version, most));
+    };
+    if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0 && !self->layerShell) {
+        self->layerShell =
+            static_cast<zwlr_layer_shell_v1 *>(bind(zwlr_layer_shell_v1_interface, 1));
+    } else if (std::strcmp(interface, wl_compositor_interface.name) == 0 && !self->compositor) {
+        self->compositor = static_cast<wl_compositor *>(bind(wl_compositor_interface, 4));
+    } else if (std::strcmp(interface, wl_shm_interface.name) == 0 && !self->shm) {
+        self->shm = static_cast<wl_shm *>(bind(wl_shm_interface, 1));
+    } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0 && !self->viewporter) {
+        self->viewporter = static_cast<wp_viewporter *>(bind(wp_viewporter_interface, 1));
     } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
         self->virtualPointer = true;
     } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 &&
@@ -112,6 +151,29 @@ bool WaylandPlatform::cursorControlAvailable()
     return layerShell && virtualPointer;
 }
 
+std::unique_ptr<Curtain> WaylandPlatform::makeCurtain(const PlatformScreen &screen, int darkness)
+{
+    // Never a window: without the layer shell the curtain does nothing (and
+    // Screen Focus says why it cannot work).
+    WaylandCurtain::Globals globals;
+    globals.display = display;
+    globals.compositor = compositor;
+    globals.shm = shm;
+    globals.layerShell = layerShell;
+    globals.viewporter = viewporter;
+    // By name when it goes up: the output may have gone (or come back)
+    // since.
+    const QString name = screen.name;
+    auto output = [this, name]() -> wl_output * {
+        for (const auto &o : outputs) {
+            if (o->known() && o->name() == name)
+                return o->handle();
+        }
+        return nullptr;
+    };
+    return std::make_unique<WaylandCurtain>(globals, output, screen.geometry, darkness);
+}
+
 QString WaylandPlatform::cursorControlNotice()
 {
     if (cursorControlAvailable())
@@ -127,6 +189,32 @@ QString WaylandPlatform::cursorControlNotice()
            missing.join(" and ") +
            ". Edge wrap and Easy Move will not work (sway and the other desktops built on "
            "wlroots offer what they need).";
+}
+
+bool WaylandPlatform::tellsPointerScreen()
+{
+    return events != nullptr;
+}
+
+QString WaylandPlatform::pointerScreen()
+{
+    return events ? events->focusedOutput() : QString();
+}
+
+bool WaylandPlatform::focusedFullscreen()
+{
+    return events && events->fullscreen();
+}
+
+QString WaylandPlatform::screenFocusNotice()
+{
+    if (!layerShell || !compositor || !shm)
+        return "Screen Focus cannot work here: this desktop does not let programs darken its "
+               "screens (no layer-shell protocol).";
+    if (!events)
+        return "Screen Focus cannot work here: this desktop does not tell programs which screen "
+               "holds the pointer (sway tells it on its IPC socket).";
+    return QString();
 }
 
 PlatformAbilities WaylandPlatform::abilities()

@@ -6,11 +6,16 @@
 #include <memory>
 #include <vector>
 
+class CompositorEvents;
 class QSocketNotifier;
 class WaylandOutput;
 class WaylandPointerWatch;
+struct wl_compositor;
 struct wl_display;
 struct wl_registry;
+struct wl_shm;
+struct wp_viewporter;
+struct zwlr_layer_shell_v1;
 struct zxdg_output_manager_v1;
 
 // The window system as a wlroots compositor (sway first) has it: the
@@ -33,8 +38,14 @@ public:
     PlatformAbilities abilities() override;
     PointerWatch *pointerWatch() override;
     bool compositorRunning() override { return true; }
-    // Curtains on Wayland come with a layer surface of their own, later.
+    // Curtains are layer surfaces of our own (makeCurtain), never windows.
     void markAsOverlay(WId) override {}
+    std::unique_ptr<Curtain> makeCurtain(const PlatformScreen &screen, int darkness) override;
+    // Told by the compositor's own events (sway's IPC), where it has them.
+    bool tellsPointerScreen() override;
+    QString pointerScreen() override;
+    QString screenFocusNotice() override;
+    bool focusedFullscreen() override;
 
 private:
     static void onGlobal(void *data, wl_registry *, uint32_t name, const char *interface,
@@ -46,10 +57,15 @@ private:
     wl_display *display = nullptr;
     wl_registry *registry = nullptr;
     zxdg_output_manager_v1 *xdgOutputs = nullptr;
+    // For the curtains, drawn on this connection.
+    wl_compositor *compositor = nullptr;
+    wl_shm *shm = nullptr;
+    zwlr_layer_shell_v1 *layerShell = nullptr;
+    wp_viewporter *viewporter = nullptr;
     std::vector<std::unique_ptr<WaylandOutput>> outputs;
     QSocketNotifier *notifier = nullptr;
-    bool layerShell = false;
     bool virtualPointer = false;
+    std::unique_ptr<CompositorEvents> events;
     std::unique_ptr<WaylandPointerWatch> watch;
     bool watchTried = false;
 };

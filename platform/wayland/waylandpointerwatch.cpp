@@ -194,6 +194,7 @@ void WaylandPointerWatch::contact(double sx, double sy)
     // focus, which a sensor never takes.
     last.keys = 0;
     last.buttonHeld = buttonsDown > 0;
+    last.lost = false;
     pending = true;
 }
 
@@ -223,6 +224,10 @@ void WaylandPointerWatch::onLeave(void *data, wl_pointer *, uint32_t, wl_surface
     auto *self = static_cast<WaylandPointerWatch *>(data);
     self->under = nullptr;
     self->buttonsDown = 0;
+    // Off our surfaces the pointer is out of sight: where it was is no
+    // longer where it is.
+    self->last.lost = true;
+    self->pending = true;
 }
 
 void WaylandPointerWatch::onMotion(void *data, wl_pointer *, uint32_t, int32_t sx, int32_t sy)
@@ -383,6 +388,7 @@ void WaylandPointerWatch::movePointer(int x, int y)
     motionX = motionY = 0;
     last.x = x;
     last.y = y;
+    last.lost = false;
     pending = true;
 }
 

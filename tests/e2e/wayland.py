@@ -330,6 +330,14 @@ class Sway:
             raise RuntimeError(f"the probe: where: {answer!r}")
         return int(m.group(1)), int(m.group(2))
 
+    def clicks(self):
+        """How many presses of the left button the probe's backgrounds got."""
+        answer = self.ask("clicks")
+        m = re.fullmatch(r"clicks (\d+)", answer)
+        if not m:
+            raise RuntimeError(f"the probe: clicks: {answer!r}")
+        return int(m.group(1))
+
     def wait_pointer(self, expected, timeout=5.0):
         """Waits until the pointer is at `expected`; returns where it is."""
         wait_for(lambda: self.where() == tuple(expected), timeout, 0.02)

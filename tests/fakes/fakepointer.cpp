@@ -22,7 +22,16 @@ bool FakePointer::readPointer(PointerReading &reading)
     reading.y = at.y();
     reading.keys = keysHeld;
     reading.buttonHeld = buttonHeld;
+    reading.lost = outOfSight;
     return true;
+}
+
+void FakePointer::setOutOfSight(bool on)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    outOfSight = on;
+    moved = true;
+    changed.notify_all();
 }
 
 void FakePointer::takeDeviceMotion(double &dx, double &dy)

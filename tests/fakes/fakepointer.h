@@ -14,6 +14,7 @@ class FakePointer : public PointerWatch
 {
 public:
     bool reportsMotion() const override { return motionReported; }
+    bool contactsOnly() const override { return onlyContacts; }
     bool waitForMotion(int timeoutMs, bool motionWakes) override;
     bool readPointer(PointerReading &reading) override;
     void takeDeviceMotion(double &dx, double &dy) override;
@@ -23,6 +24,11 @@ public:
     // Whether device motion is reported (the engine watches) or not (it
     // polls); set before the engine starts.
     void setReportsMotion(bool on) { motionReported = on; }
+    // Whether it is seen only where it touches surfaces of one's own, as on
+    // Wayland; set before the engine starts.
+    void setContactsOnly(bool on) { onlyContacts = on; }
+    // From now on every read says the pointer is out of sight, or no longer.
+    void setOutOfSight(bool on);
     // The device moves the pointer there.
     void moveDevice(int x, int y);
     // A program puts it there: no device motion.
@@ -52,4 +58,6 @@ private:
     bool buttonHeld = false;
     double motionX = 0, motionY = 0;
     bool motionReported = true;
+    bool onlyContacts = false;
+    bool outOfSight = false;
 };

@@ -264,18 +264,30 @@ private slots:
         QTest::addColumn<unsigned>("bypass");
         QTest::addColumn<bool>("whileButton");
         QTest::addColumn<bool>("paused");
+        QTest::addColumn<bool>("fullscreen");
+        QTest::addColumn<bool>("quietInFullscreen");
         QTest::addColumn<unsigned>("keys");
         QTest::addColumn<bool>("button");
         QTest::addColumn<bool>("held");
         const unsigned none = 0, shift = ShiftKey, ctrl = ControlKey;
-        QTest::newRow("nothing held") << none << false << false << none << false << false;
-        QTest::newRow("no bypass key set") << none << false << false << shift << false << false;
+        // bypass, while button, paused, full screen, quiet then, keys, button
+        QTest::newRow("nothing held")
+            << none << false << false << false << true << none << false << false;
+        QTest::newRow("no bypass key set")
+            << none << false << false << false << true << shift << false << false;
         QTest::newRow("bypass key held")
-            << shift << false << false << (shift | ctrl) << false << true;
-        QTest::newRow("another key held") << shift << false << false << ctrl << false << false;
-        QTest::newRow("dragging") << none << false << false << none << true << true;
-        QTest::newRow("dragging, wanted") << none << true << false << none << true << false;
-        QTest::newRow("paused") << none << true << true << none << false << true;
+            << shift << false << false << false << true << (shift | ctrl) << false << true;
+        QTest::newRow("another key held")
+            << shift << false << false << false << true << ctrl << false << false;
+        QTest::newRow("dragging") << none << false << false << false << true << none << true
+                                  << true;
+        QTest::newRow("dragging, wanted")
+            << none << true << false << false << true << none << true << false;
+        QTest::newRow("paused") << none << true << true << false << true << none << false << true;
+        QTest::newRow("full screen")
+            << none << true << false << true << true << none << false << true;
+        QTest::newRow("full screen, jumps wanted then")
+            << none << true << false << true << false << none << false << false;
     }
 
     void heldBack()
@@ -283,12 +295,16 @@ private slots:
         QFETCH(unsigned, bypass);
         QFETCH(bool, whileButton);
         QFETCH(bool, paused);
+        QFETCH(bool, fullscreen);
+        QFETCH(bool, quietInFullscreen);
         QFETCH(unsigned, keys);
         QFETCH(bool, button);
         Snapshot s;
         s.choices.bypassModifier = bypass;
         s.choices.wrapWhileButtonHeld = whileButton;
         s.choices.paused = paused;
+        s.fullscreen = fullscreen;
+        s.choices.pauseInFullscreen = quietInFullscreen;
         QTEST(CursorRules::heldBack(s, keys, button), "held");
     }
 

@@ -1,3 +1,4 @@
+#include "contactsource.h"
 #include "engine.h"
 #include "fakepointer.h"
 #include "logicctrl.h"
@@ -36,11 +37,16 @@ std::shared_ptr<const Snapshot> snapshotOf(const std::vector<ScreenRect> &screen
 // written down as it comes, with the time for the readout.
 struct Rig
 {
-    Rig(bool watching, std::vector<ScreenRect> desktop) : screens(std::move(desktop))
+    // `contacts`: seen only on sensor contacts, as on Wayland.
+    Rig(bool watching, std::vector<ScreenRect> desktop, bool contacts = false)
+        : screens(std::move(desktop))
     {
         pointer.setReportsMotion(watching);
+        pointer.setContactsOnly(contacts);
         pointer.warp(500, 500);
-        if (watching)
+        if (contacts)
+            source = std::make_unique<ContactSource>(pointer);
+        else if (watching)
             source = std::make_unique<WatchingSource>(pointer);
         else
             source = std::make_unique<PollingSource>(pointer);
@@ -50,6 +56,13 @@ struct Rig
             logic.get(), &LogicCtrl::readout, logic.get(),
             [this](int x, int y, int speed) {
                 readouts << QString("%1,%2 %3").arg(x).arg(y).arg(speed);
+                readoutTimes << now;
+            },
+            Qt::DirectConnection);
+        QObject::connect(
+            logic.get(), &LogicCtrl::pointerUnseen, logic.get(),
+            [this] {
+                readouts << "unseen";
                 readoutTimes << now;
             },
             Qt::DirectConnection);
@@ -257,6 +270,33 @@ private slots:
         rig.inbox.lookNow = true;
         rig.pass();
         QCOMPARE(rig.readouts.size(), 3);
+    }
+
+    // Seen only on contacts, the pointer out of sight has no position: the
+    // readout says so rather than keep the last one, nothing jumps on the
+    // stale one, and the curtains are not moved by where it touched last.
+    void readoutOfAPointerOutOfSight()
+    {
+        Rig rig(true, twoScreens, true);
+        Choices c = rightWrap();
+        c.screenFocus = true;
+        rig.publish(c);
+        rig.pointer.moveDevice(3000, 400);
+        rig.pass();
+        QCOMPARE(rig.readouts, QStringList{"3000,400 0"});
+        rig.pointer.warp(3839, 400);
+        rig.pointer.setOutOfSight(true);
+        rig.idle(100);
+        QCOMPARE(rig.readouts, (QStringList{"3000,400 0", "unseen"}));
+        QVERIFY(rig.pointer.moves().empty());
+        rig.pointer.setOutOfSight(false);
+        rig.pointer.moveDevice(3839, 300);
+        rig.idle(100);
+        QCOMPARE(rig.pointer.moves(), std::vector<QPoint>{QPoint(1, 300)});
+        // (The speed between contacts means nothing; the window says so.)
+        QCOMPARE(rig.readouts.mid(0, 2), (QStringList{"3000,400 0", "unseen"}));
+        QVERIFY2(rig.readouts.value(2).startsWith("3839,300 "), qPrintable(rig.readouts.join('|')));
+        QVERIFY(rig.focus.isEmpty());
     }
 
     void readoutOnlyWhileShown_data() { bothSources(); }

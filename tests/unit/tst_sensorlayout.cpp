@@ -7,16 +7,26 @@ namespace {
 
 using Strips = std::vector<SensorStrip>;
 
+// Why nothing may jump, if anything holds jumps back.
+enum Quiet
+{
+    Active,
+    Paused,
+    Fullscreen,       // a window full screen, jumps held back then
+    FullscreenIgnored // a window full screen, jumps wanted all the same
+};
+
 struct Layout
 {
     Layout(std::vector<ScreenRect> screens = {}, bool leftWrap = false, bool rightWrap = false,
-           bool easy = false, bool pause = false, std::vector<int> tops = {})
+           bool easy = false, Quiet pause = Active, std::vector<int> tops = {})
         : rects(std::move(screens)), left(leftWrap), right(rightWrap), easyMove(easy),
           paused(pause), topWraps(std::move(tops))
     {
     }
     std::vector<ScreenRect> rects;
-    bool left, right, easyMove, paused;
+    bool left, right, easyMove;
+    Quiet paused;
     std::vector<int> topWraps; // screens, in the order given, with their top wrap on
 };
 
@@ -31,7 +41,9 @@ Snapshot snapshotOf(const Layout &l)
     s.choices.allowLeftWrap = l.left;
     s.choices.allowRightWrap = l.right;
     s.choices.easyMove = l.easyMove;
-    s.choices.paused = l.paused;
+    s.choices.paused = l.paused == Paused;
+    s.fullscreen = l.paused == Fullscreen || l.paused == FullscreenIgnored;
+    s.choices.pauseInFullscreen = l.paused != FullscreenIgnored;
     s.screens = ScreenTable(l.rects, names);
     s.screens.applyWraps(s.choices.monitorWraps);
     return s;
@@ -65,8 +77,13 @@ private slots:
         const ScreenRect full{0, 0, 1919, 1079}, beside{1920, 0, 3199, 1023};
         const ScreenRect tall{0, 0, 1919, 1199}, lowered{1920, 176, 3199, 1199};
         QTest::newRow("nothing on") << Layout{{full, beside}} << Strips{};
-        QTest::newRow("paused") << Layout{{full, beside}, true, true, true, true, {0, 1}}
+        QTest::newRow("paused") << Layout{{full, beside}, true, true, true, Paused, {0, 1}}
                                 << Strips{};
+        QTest::newRow("full screen")
+            << Layout{{full, beside}, true, true, true, Fullscreen, {0, 1}} << Strips{};
+        QTest::newRow("full screen, jumps wanted")
+            << Layout{{full, beside}, true, false, false, FullscreenIgnored}
+            << Strips{{0, 0, 1, 1080}};
         QTest::newRow("right wrap")
             << Layout{{full, beside}, false, true} << Strips{{3199, 0, 1, 1024}};
         QTest::newRow("both wraps, one screen")
@@ -76,7 +93,7 @@ private slots:
             << Layout{{{0, 0, 2559, 1439}, {0, 1440, 1919, 2519}}, true}
             << Strips{{0, 0, 1, 1440}, {0, 1440, 1, 1080}};
         QTest::newRow("a monitor's top wrap")
-            << Layout{{full, beside}, false, false, false, false, {1}}
+            << Layout{{full, beside}, false, false, false, Active, {1}}
             << Strips{{1920, 0, 1280, 1}};
         QTest::newRow("easy move, tops level")
             << Layout{{tall, beside}, false, false, true} << Strips{{1919, 1024, 1, 176}};
@@ -98,19 +115,19 @@ private slots:
         QTest::addColumn<Layout>("layout");
         // Every switch on, over layouts with stacked, shorter, lowered and
         // gapped screens.
-        QTest::newRow("side by side")
-            << Layout{{{0, 0, 1919, 1199}, {1920, 0, 3199, 1023}}, true, true, true, false, {0, 1}};
+        QTest::newRow("side by side") << Layout{
+            {{0, 0, 1919, 1199}, {1920, 0, 3199, 1023}}, true, true, true, Active, {0, 1}};
         QTest::newRow("three, one lowered")
             << Layout{{{0, 100, 1279, 1123}, {1280, 0, 3199, 1199}, {3200, 200, 4223, 967}},
                       true,
                       true,
                       true,
-                      false,
+                      Active,
                       {1}};
         QTest::newRow("laptop under a monitor") << Layout{
-            {{0, 0, 2559, 1439}, {320, 1440, 2239, 2519}}, true, true, true, false, {0, 1}};
+            {{0, 0, 2559, 1439}, {320, 1440, 2239, 2519}}, true, true, true, Active, {0, 1}};
         QTest::newRow("a gap") << Layout{
-            {{0, 0, 1919, 1079}, {2000, 0, 3279, 1023}}, true, true, true, false, {1}};
+            {{0, 0, 1919, 1079}, {2000, 0, 3279, 1023}}, true, true, true, Active, {1}};
     }
 
     void stripsCoverExactlyWhereTheRulesAct()

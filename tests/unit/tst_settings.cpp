@@ -36,7 +36,8 @@ const QStringList allKeys = {"boolShowToolTip",
                              "Choices/paused",
                              "Cursor/bypassModifier",
                              "Cursor/wrapWhileButtonHeld",
-                             "Cursor/pushThrough"};
+                             "Cursor/pushThrough",
+                             "Cursor/pauseInFullscreen"};
 
 } // namespace
 
@@ -54,11 +55,12 @@ char *toString(const Choices &c)
                     .arg(c.maxVelocity)
                     .arg(c.screenFocus)
                     .arg(c.screenFocusDarkness);
-    s += QString("paused %1 bypass %2 button %3 push %4 monitors")
+    s += QString("paused %1 bypass %2 button %3 push %4 fullscreen %5 monitors")
              .arg(c.paused)
              .arg(c.bypassModifier)
              .arg(c.wrapWhileButtonHeld)
-             .arg(c.pushThrough);
+             .arg(c.pushThrough)
+             .arg(c.pauseInFullscreen);
     for (auto it = c.monitorWraps.cbegin(); it != c.monitorWraps.cend(); ++it)
         s += QString(" %1 %2/%3").arg(it.key()).arg(it.value().top).arg(it.value().bottom);
     return qstrdup(qPrintable(s));
@@ -155,6 +157,7 @@ private slots:
             << QStringList{said + "hyper - using none", said + "alt+ctrl - using none"};
         flag("Cursor/wrapWhileButtonHeld", &Choices::wrapWhileButtonHeld, false);
         number("Cursor/pushThrough", &Choices::pushThrough, 0, 80, 500);
+        flag("Cursor/pauseInFullscreen", &Choices::pauseInFullscreen, true);
     }
 
     void everyKey()

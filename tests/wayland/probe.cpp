@@ -9,6 +9,7 @@
 //   rel DX DY         relative motion, as a mouse makes            -> ok
 //   button down|up    the left button                              -> ok
 //   where             -> at X Y | unknown (over another surface)
+//   clicks            -> clicks N (button presses our backgrounds got)
 //   outputs           -> NAME X Y W H;NAME X Y W H... (logical)
 //   react X Y TX TY MS
 //                     absolute motion to (X, Y), then waits up to MS ms
@@ -84,6 +85,7 @@ struct Probe
     std::list<Output> outputs;
 
     Output *over = nullptr; // whose background the pointer is on
+    int clicks = 0;         // presses on our backgrounds
     double surfaceX = 0, surfaceY = 0;
 
     // react: the point waited for, and when the pointer first showed there.
@@ -295,7 +297,11 @@ void pointerMotion(void *, wl_pointer *, uint32_t, wl_fixed_t x, wl_fixed_t y)
     noteArrival();
 }
 
-void pointerButton(void *, wl_pointer *, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void pointerButton(void *, wl_pointer *, uint32_t, uint32_t, uint32_t, uint32_t state)
+{
+    if (probe.over && state == WL_POINTER_BUTTON_STATE_PRESSED)
+        ++probe.clicks;
+}
 void pointerAxis(void *, wl_pointer *, uint32_t, uint32_t, wl_fixed_t) {}
 void pointerFrame(void *, wl_pointer *) {}
 void pointerAxisSource(void *, wl_pointer *, uint32_t) {}
@@ -494,6 +500,10 @@ std::string command(const std::string &line)
         zwlr_virtual_pointer_v1_frame(probe.device);
         roundtrip();
         return "ok";
+    }
+    if (verb == "clicks") {
+        roundtrip();
+        return "clicks " + std::to_string(probe.clicks);
     }
     if (verb == "where") {
         roundtrip();

@@ -135,7 +135,7 @@ private slots:
         QTRY_COMPARE(platform->cursor(), QPoint(3198, 500));
         // And the curtain goes up over the screen it is not on.
         QTRY_COMPARE(app->curtains().shown().size(), 1);
-        QTRY_COMPARE(app->curtains().shown().first()->geometry(), QRect(0, 0, 1920, 1080));
+        QTRY_COMPARE(app->curtains().shown().first()->area(), QRect(0, 0, 1920, 1080));
     }
 
     void stopEndsTheEngineAndWritesWhatWaits_data()

@@ -109,8 +109,8 @@ class TestControls : public QObject
     QList<QRect> curtainGeometry() const
     {
         QList<QRect> out;
-        for (ScreenDarkenCurtain *c : app->curtains().shown())
-            out << c->geometry();
+        for (Curtain *c : app->curtains().shown())
+            out << c->area();
         return out;
     }
 
@@ -232,7 +232,9 @@ private slots:
         app->focusScreen(1, layout());
         QCOMPARE(curtainGeometry(),
                  (QList<QRect>{QRect(0, 0, 1920, 1080), QRect(3200, 0, 1920, 1080)}));
-        for (ScreenDarkenCurtain *c : app->curtains().shown()) {
+        for (Curtain *shown : app->curtains().shown()) {
+            auto *c = dynamic_cast<ScreenDarkenCurtain *>(shown);
+            QVERIFY(c);
             QVERIFY(qAbs(c->windowOpacity() - 0.5) < 0.005); // kept in 1/255 steps
             QCOMPARE(c->minimumSize(), c->maximumSize());
             QCOMPARE(c->minimumSize(), c->size());
@@ -317,7 +319,7 @@ private slots:
         QVERIFY(slider->isEnabled());
         QVERIFY(app->curtains().shown().isEmpty()); // the engine puts them up, not the switch
         app->focusScreen(0, layout());
-        ScreenDarkenCurtain *curtain = app->curtains().shown().value(0);
+        auto *curtain = dynamic_cast<ScreenDarkenCurtain *>(app->curtains().shown().value(0));
         QVERIFY(curtain);
         QVERIFY(qAbs(curtain->windowOpacity() - 0.3) < 0.005);
         slider->setValue(100);

@@ -1,0 +1,3 @@
+#include "curtain.h"
+
+Curtain::~Curtain() = default;
