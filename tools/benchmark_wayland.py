@@ -7,7 +7,8 @@ this runs as root):
     python3 tools/benchmark_wayland.py [--quick]
 
 Pellmar ($PELLMAR_BIN, else build/pellmar) wraps at the left and the right
-edge of the desktop, its window shown. Prints a table: the CPU share of one
+edge of the desktop, with Screen Focus on (a curtain over the output without
+the pointer), its window shown. Prints a table: the CPU share of one
 core for pellmar and for sway with the pointer still and while it moves
 over HEADLESS-1, away from pellmar's strips and window, as a mouse moves it
 (the probe's small relative steps, 250 a second), and sway's on its own
@@ -27,6 +28,7 @@ import argparse
 import os
 import platform
 import random
+import re
 import shutil
 import signal
 import statistics
@@ -158,6 +160,68 @@ def show_calls(found):
     return f"{total} ({names})"
 
 
+WRAP_MS = 2**32 / 1000.0
+
+
+def wayland_ms():
+    """Now, on the clock libwayland's debug log stamps its lines with: real
+    time in microseconds cut to 32 bits, shown in milliseconds (it wraps
+    every 71.6 minutes)."""
+    return (time.time_ns() // 1000 % 2**32) / 1000.0
+
+
+def curtain_follow(sway, rests, trials):
+    """How soon a curtain is up after the pointer crosses to the other
+    output: a pellmar with Screen Focus on and libwayland's debug log
+    (WAYLAND_DEBUG), the pointer moved across `trials` times by turns; for
+    each, the milliseconds from sending the motion until pellmar commits the
+    new curtain's buffer (sway's focus event, its delivery and the new
+    surface's configure included; sway's next frame is not). The log slows
+    pellmar a little: an upper bound."""
+    app = WaylandPellmar(sway, {"boolShowToolTip": False, "Choices\\screenFocus": True,
+                                "Choices\\screenFocusDarkness": 50},
+                         extra_env={"WAYLAND_DEBUG": "client"})
+    try:
+        app.wait_window()
+        # Every timed move crosses: the first one starts from the other side.
+        sway.move(*rests[1])
+        sent = []
+        for k in range(trials):
+            time.sleep(0.15)
+            t = wayland_ms()
+            sway.move(*rests[k % 2])
+            sent.append(t)
+        time.sleep(0.5)
+        log = app.output()
+    finally:
+        app.kill()
+    curtains = set()
+    ups = []
+    attached = set()
+    for line in log.splitlines():
+        stamp = re.match(r"\[\s*(\d+)\.(\d+)\]\s+-> (.*)", line)
+        if not stamp:
+            continue
+        when = int(stamp.group(1)) + int(stamp.group(2)) / 1000.0
+        request = stamp.group(3)
+        made = re.search(r"get_layer_surface\(new id \S+, (wl_surface@\d+), .*\"pellmar-curtain\"",
+                         request)
+        if made:
+            curtains.add(made.group(1))
+            continue
+        surface = request.split(".", 1)[0]
+        if surface in curtains and ".attach(" in request:
+            attached.add(surface)
+        elif surface in curtains and request.endswith(".commit()") and surface in attached:
+            ups.append(when)
+            curtains.discard(surface)
+    times = []
+    for t in sent:
+        later = [d for d in ((u - t) % WRAP_MS for u in ups) if d < 1000]
+        times.append(min(later) if later else float("inf"))
+    return times
+
+
 def percentile(values, p):
     values = sorted(values)
     return values[min(len(values) - 1, int(round(p / 100.0 * (len(values) - 1))))]
@@ -197,7 +261,7 @@ def main():
         # window: the middle of HEADLESS-1 stays free for the pointer.
         sway.move(RIGHT_SCREEN[0] + RIGHT_SCREEN[2] // 2, RIGHT_SCREEN[1] + RIGHT_SCREEN[3] // 2)
         app = WaylandPellmar(sway, {"allowLeftWrap": True, "allowRightWrap": True,
-                                    "boolShowToolTip": False})
+                                    "Choices\\screenFocus": True, "boolShowToolTip": False})
         app.wait_window()
         window = app.window_geometry()
         start = free_box(LEFT_SCREEN, window, WANDER)
@@ -244,6 +308,7 @@ def main():
                 times.append(1000.0 * seconds)
         rss_end = rss_kib(pid)
         status = app.stop()
+        follow = curtain_follow(sway, (rest_right, rest_left), trials)
 
         # The floor: sway on its own, still and taking the same motions.
         sway.move(*rest_left)
@@ -292,6 +357,13 @@ def main():
           f"{long_still:g} s still: median / 99th pct / max "
           f"| {statistics.median(times):.2f} / {percentile(times, 99):.2f} / {max(times):.2f} ms"
           f"{late}{'' if finite else ' (none arrived)'} |")
+    missed = sum(1 for t in follow if t == float("inf"))
+    late = f"; {missed} not within 1 s" if missed else ""
+    print(f"| Screen Focus: pointer moved to the other output until pellmar has committed "
+          f"the curtain over the one it left (sway's focus event and the new surface's "
+          f"configure included), {trials} crossings | median / 99th pct / max "
+          f"{statistics.median(follow):.2f} / {percentile(follow, 99):.2f} / "
+          f"{max(follow):.2f} ms{late} |")
     print(f"| resident memory at start / after the trials | {rss_start / 1024:.1f} / "
           f"{rss_end / 1024:.1f} MiB |")
     print()

@@ -103,8 +103,17 @@ void WaylandCurtain::onConfigure(void *data, zwlr_layer_surface_v1 *, uint32_t s
 {
     auto *self = static_cast<WaylandCurtain *>(data);
     zwlr_layer_surface_v1_ack_configure(self->layer, serial);
-    self->width = w ? int(w) : self->covered.width();
-    self->height = h ? int(h) : self->covered.height();
+    const int width = w ? int(w) : self->covered.width();
+    const int height = h ? int(h) : self->covered.height();
+    // The same size again (sway answers each commit with one): the ack is
+    // taken with the next commit, and a commit now would only bring
+    // another.
+    if (width == self->width && height == self->height) {
+        wl_display_flush(self->g.display);
+        return;
+    }
+    self->width = width;
+    self->height = height;
     self->paint();
     wl_display_flush(self->g.display);
 }
