@@ -27,5 +27,6 @@ bool Choices::operator==(const Choices &o) const
            screenFocus == o.screenFocus && screenFocusDarkness == o.screenFocusDarkness &&
            paused == o.paused && bypassModifier == o.bypassModifier &&
            wrapWhileButtonHeld == o.wrapWhileButtonHeld && pushThrough == o.pushThrough &&
-           pauseInFullscreen == o.pauseInFullscreen && sameWraps(monitorWraps, o.monitorWraps);
+           pauseInFullscreen == o.pauseInFullscreen && cornerGuard == o.cornerGuard &&
+           sameWraps(monitorWraps, o.monitorWraps);
 }

@@ -41,6 +41,9 @@ struct Choices
     unsigned bypassModifier = 0;
     bool wrapWhileButtonHeld = false;
     int pushThrough = 0;
+    // Safe corners: within this many pixels of a monitor's corner, measured
+    // along the edge, that edge neither wraps nor carries (0: none).
+    int cornerGuard = 0;
     // No jump while the focused window is full screen: a game's mouse-look
     // or a presentation is not thrown across the desktop.
     bool pauseInFullscreen = false;

@@ -29,14 +29,25 @@ bool speedAllowsJump(const Choices &choices, int speed)
     return true;
 }
 
+bool cornerGuarded(const Snapshot &state, const ScreenRect &r, int along, bool side)
+{
+    const int guard = state.choices.cornerGuard;
+    if (guard <= 0)
+        return false;
+    const int first = side ? r.top : r.left;
+    const int last = side ? r.bottom : r.right;
+    return along - first < guard || last - along < guard;
+}
+
 CursorMoves wrapEdges(const Snapshot &state, int x, int y, bool jumpAllowed)
 {
     CursorMoves moves;
     const ScreenTable &table = state.screens;
     if (table.rects.empty())
         return moves;
+    const int i = table.screenIndexAt(x, y);
 
-    if (jumpAllowed) {
+    if (jumpAllowed && !(i >= 0 && cornerGuarded(state, table.rects[i], y, true))) {
         if (x == table.desktopRight && state.choices.allowRightWrap) {
             const CursorMove to = acrossTheDesktop(table, true, y);
             moves.add(to.x, to.y);
@@ -48,8 +59,7 @@ CursorMoves wrapEdges(const Snapshot &state, int x, int y, bool jumpAllowed)
 
     // The vertical test uses the position the step was given, whatever the
     // horizontal test asked for.
-    const int i = table.screenIndexAt(x, y);
-    if (i < 0)
+    if (i < 0 || cornerGuarded(state, table.rects[i], x, false))
         return moves;
     const ScreenRect &r = table.rects[i];
     const MonitorWraps &f = table.wraps[i];
@@ -83,8 +93,10 @@ bool atGatedEdge(const Snapshot &state, int x, int y)
     const ScreenTable &table = state.screens;
     if (table.rects.empty())
         return false;
-    if ((x == table.desktopRight && state.choices.allowRightWrap) ||
-        (x == table.desktopLeft && state.choices.allowLeftWrap))
+    const int i = table.screenIndexAt(x, y);
+    if (((x == table.desktopRight && state.choices.allowRightWrap) ||
+         (x == table.desktopLeft && state.choices.allowLeftWrap)) &&
+        !(i >= 0 && cornerGuarded(state, table.rects[i], y, true)))
         return true;
     return !easyMove(state, x, y, true).empty();
 }
@@ -117,7 +129,7 @@ CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed)
     if (!table.screenHeightsDiffer || !state.choices.easyMove)
         return moves;
     const int i = table.screenIndexAt(x, y);
-    if (i < 0 || !jumpAllowed)
+    if (i < 0 || !jumpAllowed || cornerGuarded(state, table.rects[i], y, true))
         return moves;
     const ScreenRect &c = table.rects[i];
 

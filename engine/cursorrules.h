@@ -47,6 +47,11 @@ bool inUnderhang(int y, const ScreenRect &current, const ScreenRect &neighbour);
 // row.
 CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed);
 
+// Safe corners: whether a point `along` a side edge of `screen` (its row y
+// on the left or right column, `side`) or along its top or bottom row (its
+// column x) lies within the corner guard of either end of that edge.
+bool cornerGuarded(const Snapshot &state, const ScreenRect &screen, int along, bool side);
+
 // Whether (x, y) lies where a jump the thresholds gate would happen if they
 // let it: a switched-on desktop edge, or a place Easy Move carries from.
 bool atGatedEdge(const Snapshot &state, int x, int y);

@@ -54,6 +54,7 @@ const Key keys[] = {
     {"Cursor/wrapWhileButtonHeld", &Choices::wrapWhileButtonHeld, noNumber, noWord, false, 0, 1,
      nullptr},
     {"Cursor/pushThrough", noFlag, &Choices::pushThrough, noWord, 0, 0, 500, nullptr},
+    {"Cursor/cornerGuard", noFlag, &Choices::cornerGuard, noWord, 0, 0, 500, nullptr},
     {"Cursor/pauseInFullscreen", &Choices::pauseInFullscreen, noNumber, noWord, true, 0, 1,
      nullptr},
 };

@@ -79,6 +79,21 @@ class EdgeWrap(DesktopTestCase):
             self.assertEqual(self.desk.wait_pointer((1, y)), (1, y))
         self.assertEqual(app.stop(), 0)
 
+    def test_safe_corners(self):
+        # A fling into the top right corner (to close a maximised window)
+        # stays there; the middle of that edge still wraps, and so does the
+        # monitor's top row away from its corners.
+        app = self.start(allowRightWrap=True, **{"Cursor\\cornerGuard": 40,
+                                                 "Choices\\Monitors\\DUMMY1\\wrapTop": True})
+        for corner in [(3199, 0), (3199, 39), (3199, 1023), (3170, 0)]:
+            self.desk.move(*corner)
+            self.assertTrue(self.desk.stays(corner), corner)
+        self.desk.move(3199, 40)
+        self.assertEqual(self.desk.wait_pointer((1, 40)), (1, 40))
+        self.desk.move(2500, 0)
+        self.assertEqual(self.desk.wait_pointer((2500, 1022)), (2500, 1022))
+        self.assertEqual(app.stop(), 0)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -124,6 +124,48 @@ private slots:
                  (QVector<QPoint>{{1, 0}, {3839, 1078}}));
     }
 
+    // Safe corners: near a monitor's corner, measured along the edge, that
+    // edge neither wraps nor carries; the rest of it does.
+    void cornerGuard_data()
+    {
+        QTest::addColumn<int>("guard");
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QVector<QPoint>>("moves"); // wraps, then Easy Move
+        const int g = 40;
+        QTest::newRow("right edge, middle") << g << QPoint(3199, 500) << QVector<QPoint>{{1, 500}};
+        QTest::newRow("right edge, top corner") << g << QPoint(3199, 0) << none;
+        QTest::newRow("right edge, 39 down") << g << QPoint(3199, 39) << none;
+        QTest::newRow("right edge, 40 down") << g << QPoint(3199, 40) << QVector<QPoint>{{1, 40}};
+        QTest::newRow("right edge, bottom corner") << g << QPoint(3199, 984) << none;
+        QTest::newRow("left edge, bottom corner of the taller") << g << QPoint(0, 1160) << none;
+        QTest::newRow("top row, middle") << g << QPoint(900, 0) << QVector<QPoint>{{900, 1198}};
+        QTest::newRow("top row, 39 from the left") << g << QPoint(39, 0) << none;
+        QTest::newRow("top row, 40 from the left")
+            << g << QPoint(40, 0) << QVector<QPoint>{{40, 1198}};
+        QTest::newRow("top row, 39 from the seam") << g << QPoint(1880, 0) << none;
+        QTest::newRow("Easy Move, above the guard")
+            << g << QPoint(1919, 1100) << QVector<QPoint>{{1921, 1023}};
+        QTest::newRow("Easy Move, bottom corner") << g << QPoint(1919, 1160) << none;
+        QTest::newRow("no guard, corner")
+            << 0 << QPoint(3199, 0) << QVector<QPoint>{{1, 0}, {3199, 1022}};
+    }
+
+    void cornerGuard()
+    {
+        QFETCH(int, guard);
+        QFETCH(QPoint, at);
+        Snapshot s = desktop({rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
+        s.choices.allowLeftWrap = s.choices.allowRightWrap = s.choices.easyMove = true;
+        s.screens.wraps[0].top = s.screens.wraps[1].top = true;
+        s.choices.cornerGuard = guard;
+        QVector<QPoint> moves = list(CursorRules::wrapEdges(s, at.x(), at.y(), true));
+        moves += list(CursorRules::easyMove(s, at.x(), at.y(), true));
+        QTEST(moves, "moves");
+        // A guarded corner is no gated edge either: nothing waits there.
+        if (moves.isEmpty())
+            QVERIFY(!CursorRules::atGatedEdge(s, at.x(), at.y()));
+    }
+
     void stackedScreensEachUseTheirOwnSwitches()
     {
         Snapshot s = desktop({rect(0, 0, 1919, 1079), rect(0, 1080, 1919, 2159)});

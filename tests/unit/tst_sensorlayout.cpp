@@ -28,7 +28,14 @@ struct Layout
     bool left, right, easyMove;
     Quiet paused;
     std::vector<int> topWraps; // screens, in the order given, with their top wrap on
+    int guard = 0;             // safe corners
 };
+
+Layout guarded(Layout l, int guard)
+{
+    l.guard = guard;
+    return l;
+}
 
 Snapshot snapshotOf(const Layout &l)
 {
@@ -41,6 +48,7 @@ Snapshot snapshotOf(const Layout &l)
     s.choices.allowLeftWrap = l.left;
     s.choices.allowRightWrap = l.right;
     s.choices.easyMove = l.easyMove;
+    s.choices.cornerGuard = l.guard;
     s.choices.paused = l.paused == Paused;
     s.fullscreen = l.paused == Fullscreen || l.paused == FullscreenIgnored;
     s.choices.pauseInFullscreen = l.paused != FullscreenIgnored;
@@ -84,6 +92,11 @@ private slots:
         QTest::newRow("full screen, jumps wanted")
             << Layout{{full, beside}, true, false, false, FullscreenIgnored}
             << Strips{{0, 0, 1, 1080}};
+        // Safe corners: no strip where no rule acts, so the corners take
+        // their clicks as usual.
+        QTest::newRow("corner guard")
+            << guarded(Layout{{tall, beside}, true, false, true, Active, {1}}, 40)
+            << Strips{{0, 40, 1, 1120}, {1919, 1024, 1, 136}, {1960, 0, 1200, 1}};
         QTest::newRow("right wrap")
             << Layout{{full, beside}, false, true} << Strips{{3199, 0, 1, 1024}};
         QTest::newRow("both wraps, one screen")
@@ -128,6 +141,14 @@ private slots:
             {{0, 0, 2559, 1439}, {320, 1440, 2239, 2519}}, true, true, true, Active, {0, 1}};
         QTest::newRow("a gap") << Layout{
             {{0, 0, 1919, 1079}, {2000, 0, 3279, 1023}}, true, true, true, Active, {1}};
+        QTest::newRow("three, one lowered, safe corners")
+            << guarded(Layout{{{0, 100, 1279, 1123}, {1280, 0, 3199, 1199}, {3200, 200, 4223, 967}},
+                              true,
+                              true,
+                              true,
+                              Active,
+                              {0, 1, 2}},
+                       40);
     }
 
     void stripsCoverExactlyWhereTheRulesAct()

@@ -37,6 +37,7 @@ const QStringList allKeys = {"boolShowToolTip",
                              "Cursor/bypassModifier",
                              "Cursor/wrapWhileButtonHeld",
                              "Cursor/pushThrough",
+                             "Cursor/cornerGuard",
                              "Cursor/pauseInFullscreen"};
 
 } // namespace
@@ -55,12 +56,13 @@ char *toString(const Choices &c)
                     .arg(c.maxVelocity)
                     .arg(c.screenFocus)
                     .arg(c.screenFocusDarkness);
-    s += QString("paused %1 bypass %2 button %3 push %4 fullscreen %5 monitors")
+    s += QString("paused %1 bypass %2 button %3 push %4 fullscreen %5 corners %6 monitors")
              .arg(c.paused)
              .arg(c.bypassModifier)
              .arg(c.wrapWhileButtonHeld)
              .arg(c.pushThrough)
-             .arg(c.pauseInFullscreen);
+             .arg(c.pauseInFullscreen)
+             .arg(c.cornerGuard);
     for (auto it = c.monitorWraps.cbegin(); it != c.monitorWraps.cend(); ++it)
         s += QString(" %1 %2/%3").arg(it.key()).arg(it.value().top).arg(it.value().bottom);
     return qstrdup(qPrintable(s));
@@ -157,6 +159,7 @@ private slots:
             << QStringList{said + "hyper - using none", said + "alt+ctrl - using none"};
         flag("Cursor/wrapWhileButtonHeld", &Choices::wrapWhileButtonHeld, false);
         number("Cursor/pushThrough", &Choices::pushThrough, 0, 80, 500);
+        number("Cursor/cornerGuard", &Choices::cornerGuard, 0, 40, 500);
         flag("Cursor/pauseInFullscreen", &Choices::pauseInFullscreen, true);
     }
 
