@@ -65,6 +65,16 @@ void WindowCanvas::flip(Choices &c, const ScreenTable &screens, const Marker &ma
     }
 }
 
+QString WindowCanvas::label(const QString &name, const ScreenRect &r)
+{
+    const QString size = QString::number(r.width()) + QChar(0x00D7) + QString::number(r.height());
+    // A screen the window system gave no name is "#" and its place: no name
+    // a user could use.
+    if (name.isEmpty() || name.startsWith('#'))
+        return size;
+    return name + QString(" ") + QChar(0x00B7) + " " + size;
+}
+
 void WindowCanvas::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -85,14 +95,19 @@ void WindowCanvas::paintEvent(QPaintEvent *)
         painter.setBrush(QBrush(Qt::cyan, Qt::SolidPattern));
         painter.drawRect(s.outline);
 
-        const QString text =
-            QString::number(r.width()) + QChar(0x00D7) + QString::number(r.height());
-        const int tw = metrics.horizontalAdvance(text);
-        const int fh = metrics.height();
+        // On one line where it fits, else the name over the resolution.
+        const QString text = label(shown->screens.names[s.screen], r);
         const int sw = s.outline.width();
-        const int sh = s.outline.height();
-        painter.drawText(s.outline.x() + static_cast<int>((sw - tw) * 0.5),
-                         s.outline.y() + static_cast<int>((sh + fh / 2) * 0.5), text);
+        QStringList lines{text};
+        if (metrics.horizontalAdvance(text) > sw - 4 && text.contains(QChar(0x00B7)))
+            lines = text.split(QString(" ") + QChar(0x00B7) + " ");
+        const int fh = metrics.height();
+        const int top = s.outline.y() + (s.outline.height() - fh * int(lines.size())) / 2;
+        for (int line = 0; line < int(lines.size()); ++line) {
+            const int tw = metrics.horizontalAdvance(lines[line]);
+            painter.drawText(s.outline.x() + (sw - tw) / 2, top + fh * line + metrics.ascent(),
+                             lines[line]);
+        }
 
         for (const Marker &m : s.markers) {
             painter.setBrush(QBrush(isOn(*shown, m) ? Qt::green : Qt::red, Qt::SolidPattern));

@@ -42,6 +42,9 @@ public:
 
     // The wrap a marker shows, and the choices with it flipped.
     static bool isOn(const Snapshot &snapshot, const Marker &marker);
+    // A screen's label on the map: its output name and resolution, so that
+    // a user can tell which is which, and which name `--jump` takes.
+    static QString label(const QString &name, const ScreenRect &screen);
     static void flip(Choices &choices, const ScreenTable &screens, const Marker &marker);
 
 signals:

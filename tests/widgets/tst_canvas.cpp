@@ -153,6 +153,23 @@ private slots:
         QCOMPARE(c.widget.layoutHeight, height);
     }
 
+    void labels_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("named") << "DP-1" << QString("DP-1 \u00B7 2560\u00D71440");
+        // A screen the window system did not name is known by its place,
+        // which is no name a user could bind a key to.
+        QTest::newRow("unnamed") << "#1" << QString("2560\u00D71440");
+        QTest::newRow("empty") << "" << QString("2560\u00D71440");
+    }
+
+    void labels()
+    {
+        QFETCH(QString, name);
+        QTEST(WindowCanvas::label(name, rect(1920, 0, 4479, 1439)), "label");
+    }
+
     void twoScreensPolygons()
     {
         Canvas c(twoFullHd);
