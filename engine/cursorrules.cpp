@@ -18,6 +18,20 @@ CursorMove acrossTheDesktop(const ScreenTable &table, bool toLeftEdge, int y)
     return CursorMove{x, y};
 }
 
+// Locked to a screen, no move may land off it.
+CursorMoves keptOnLockedScreen(const Snapshot &state, const CursorMoves &moves)
+{
+    const int locked = state.lockedScreen;
+    if (locked < 0 || locked >= state.screens.size())
+        return moves;
+    CursorMoves kept;
+    for (int k = 0; k < moves.count; ++k) {
+        if (state.screens.rects[locked].contains(moves.at[k].x, moves.at[k].y))
+            kept.add(moves.at[k].x, moves.at[k].y);
+    }
+    return kept;
+}
+
 } // namespace
 
 bool speedAllowsJump(const Choices &choices, int speed)
@@ -27,6 +41,36 @@ bool speedAllowsJump(const Choices &choices, int speed)
     if (choices.maxVelocityOn && speed > choices.maxVelocity)
         return false;
     return true;
+}
+
+std::vector<int> mapOrder(const ScreenTable &table)
+{
+    std::vector<int> order(table.rects.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        order[k] = int(k);
+    std::stable_sort(order.begin(), order.end(), [&table](int a, int b) {
+        const ScreenRect &p = table.rects[a], &q = table.rects[b];
+        return p.left != q.left ? p.left < q.left : p.top < q.top;
+    });
+    return order;
+}
+
+int stepThrough(const ScreenTable &table, int current, int step)
+{
+    const std::vector<int> order = mapOrder(table);
+    const int n = int(order.size());
+    if (n == 0)
+        return -1;
+    const auto at = std::find(order.begin(), order.end(), current);
+    // From nowhere, the first step forward is the first screen, and back the
+    // last.
+    const int from = at != order.end() ? int(at - order.begin()) : (step > 0 ? -1 : n);
+    return order[((from + step) % n + n) % n];
+}
+
+CursorMove middleOf(const ScreenRect &r)
+{
+    return CursorMove{r.left + r.width() / 2, r.top + r.height() / 2};
 }
 
 bool cornerGuarded(const Snapshot &state, const ScreenRect &r, int along, bool side)
@@ -60,14 +104,14 @@ CursorMoves wrapEdges(const Snapshot &state, int x, int y, bool jumpAllowed)
     // The vertical test uses the position the step was given, whatever the
     // horizontal test asked for.
     if (i < 0 || cornerGuarded(state, table.rects[i], x, false))
-        return moves;
+        return keptOnLockedScreen(state, moves);
     const ScreenRect &r = table.rects[i];
     const MonitorWraps &f = table.wraps[i];
     if (y == r.top && f.top)
         moves.add(x, r.bottom - 1);
     else if (y == r.bottom && f.bottom)
         moves.add(x, r.top + 1);
-    return moves;
+    return keptOnLockedScreen(state, moves);
 }
 
 bool inOverhang(int y, const ScreenRect &current, const ScreenRect &neighbour)
@@ -138,11 +182,11 @@ CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed)
         const ScreenRect &p = table.rects[prev];
         if (inOverhang(y, c, p)) {
             moves.add(p.right - 1, p.bottom);
-            return moves;
+            return keptOnLockedScreen(state, moves);
         }
         if (inUnderhang(y, c, p)) {
             moves.add(p.right - 1, p.top);
-            return moves;
+            return keptOnLockedScreen(state, moves);
         }
     }
     const int next = x == c.right ? table.neighbour(i, false) : -1;
@@ -153,7 +197,7 @@ CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed)
         else if (inUnderhang(y, c, q))
             moves.add(q.left + 1, q.top);
     }
-    return moves;
+    return keptOnLockedScreen(state, moves);
 }
 
 } // namespace CursorRules

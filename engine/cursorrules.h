@@ -2,6 +2,8 @@
 
 #include "snapshot.h"
 
+#include <vector>
+
 // Where a cursor step wants the cursor to go.
 struct CursorMove
 {
@@ -51,6 +53,14 @@ CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed);
 // on the left or right column, `side`) or along its top or bottom row (its
 // column x) lies within the corner guard of either end of that edge.
 bool cornerGuarded(const Snapshot &state, const ScreenRect &screen, int along, bool side);
+
+// The screens in the map's order: by left edge, then by top edge.
+std::vector<int> mapOrder(const ScreenTable &table);
+// The screen `step` places from `current` in the map's order, wrapping
+// round (`current` -1: counted from before the first); -1 without screens.
+int stepThrough(const ScreenTable &table, int current, int step);
+// The middle of a screen, where a jump to it lands.
+CursorMove middleOf(const ScreenRect &screen);
 
 // Whether (x, y) lies where a jump the thresholds gate would happen if they
 // let it: a switched-on desktop edge, or a place Easy Move carries from.

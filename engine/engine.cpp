@@ -59,6 +59,13 @@ void Engine::setReadoutShown(bool shown)
         lookAgain(); // a fresh readout at once
 }
 
+void Engine::jumpTo(int x, int y)
+{
+    inbox.jumpTo.store(EngineInbox::pack(x, y), std::memory_order_relaxed);
+    inbox.jumpWanted.store(true, std::memory_order_release);
+    lookAgain();
+}
+
 void Engine::lookAgain()
 {
     inbox.lookNow.store(true, std::memory_order_release);

@@ -36,6 +36,9 @@ public:
     void setReadoutShown(bool shown);
     // Look at the pointer now, out of any sleep.
     void lookAgain();
+    // Puts the pointer at (x, y), from the engine's thread, which alone
+    // moves it; nothing happens while stopped.
+    void jumpTo(int x, int y);
 
     // The engine thread's part, for tests that run it by hand; null while
     // stopped.

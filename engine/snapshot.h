@@ -18,4 +18,7 @@ struct Snapshot
     // The focused window fills its screen (a game, a presentation), where
     // the desktop tells it.
     bool fullscreen = false;
+    // The screen the pointer is locked to (its index), -1 for none: no rule
+    // takes it off that screen.
+    int lockedScreen = -1;
 };

@@ -166,6 +166,69 @@ private slots:
             QVERIFY(!CursorRules::atGatedEdge(s, at.x(), at.y()));
     }
 
+    // --jump next / previous walk the screens in the map's order: by left
+    // edge, then by top edge, wrapping round.
+    void stepThroughTheMap_data()
+    {
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("target");
+        // The table keeps the screens by left edge: 0 is the one under 1,
+        // which is top left, and 2 is right of both; the map's order is 1, 0,
+        // 2.
+        QTest::newRow("top left, next") << 1 << 1 << 0;
+        QTest::newRow("under it, next") << 0 << 1 << 2;
+        QTest::newRow("last, next wraps") << 2 << 1 << 1;
+        QTest::newRow("first, previous wraps") << 1 << -1 << 2;
+        QTest::newRow("right, previous") << 2 << -1 << 0;
+        QTest::newRow("pointer on no screen, next") << -1 << 1 << 1;
+        QTest::newRow("pointer on no screen, previous") << -1 << -1 << 2;
+    }
+
+    void stepThroughTheMap()
+    {
+        QFETCH(int, current);
+        QFETCH(int, step);
+        const ScreenTable t(
+            {rect(1920, 0, 4479, 1439), rect(0, 1080, 1365, 1847), rect(0, 0, 1919, 1079)});
+        QCOMPARE(CursorRules::mapOrder(t), (std::vector<int>{1, 0, 2}));
+        QTEST(CursorRules::stepThrough(t, current, step), "target");
+        QVERIFY(CursorRules::middleOf(t.rects[2]) == (CursorMove{3200, 720}));
+        QCOMPARE(CursorRules::stepThrough(ScreenTable(), 0, 1), -1);
+    }
+
+    // Locked to a screen, nothing takes the pointer off it; its own top and
+    // bottom wraps still work.
+    void lockedScreenKeepsThePointer_data()
+    {
+        QTest::addColumn<int>("locked");
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QVector<QPoint>>("moves"); // wraps, then Easy Move
+        QTest::newRow("not locked, right edge")
+            << -1 << QPoint(3199, 500) << QVector<QPoint>{{1, 500}};
+        QTest::newRow("locked, right edge") << 1 << QPoint(3199, 500) << none;
+        QTest::newRow("locked, own top wrap")
+            << 1 << QPoint(2500, 0) << QVector<QPoint>{{2500, 1022}};
+        QTest::newRow("locked, corner: only the own wrap")
+            << 1 << QPoint(3199, 0) << QVector<QPoint>{{3199, 1022}};
+        QTest::newRow("locked, Easy Move") << 0 << QPoint(1919, 1100) << none;
+        QTest::newRow("locked elsewhere, Easy Move")
+            << 1 << QPoint(1919, 1100) << QVector<QPoint>{{1921, 1023}};
+    }
+
+    void lockedScreenKeepsThePointer()
+    {
+        QFETCH(int, locked);
+        QFETCH(QPoint, at);
+        Snapshot s = desktop({rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
+        s.choices.allowLeftWrap = s.choices.allowRightWrap = s.choices.easyMove = true;
+        s.screens.wraps[1].top = true;
+        s.lockedScreen = locked;
+        QVector<QPoint> moves = list(CursorRules::wrapEdges(s, at.x(), at.y(), true));
+        moves += list(CursorRules::easyMove(s, at.x(), at.y(), true));
+        QTEST(moves, "moves");
+    }
+
     void stackedScreensEachUseTheirOwnSwitches()
     {
         Snapshot s = desktop({rect(0, 0, 1919, 1079), rect(0, 1080, 1919, 2159)});

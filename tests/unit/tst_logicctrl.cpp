@@ -299,6 +299,23 @@ private slots:
         QVERIFY(rig.focus.isEmpty());
     }
 
+    // A jump asked for from outside (`pellmar --jump`) is made by the engine
+    // thread, once, wherever the pointer is.
+    void aJumpAskedForIsMadeOnce_data() { bothSources(); }
+
+    void aJumpAskedForIsMadeOnce()
+    {
+        QFETCH(bool, watching);
+        Rig rig(watching, twoScreens);
+        rig.publish(Choices());
+        rig.pass();
+        rig.inbox.jumpTo = EngineInbox::pack(2880, -40);
+        rig.inbox.jumpWanted = true;
+        rig.pass();
+        rig.idle(100);
+        QCOMPARE(rig.pointer.moves(), std::vector<QPoint>{QPoint(2880, -40)});
+    }
+
     void readoutOnlyWhileShown_data() { bothSources(); }
 
     void readoutOnlyWhileShown()
