@@ -41,7 +41,10 @@ Application::Application(std::unique_ptr<Platform> platform, SettingsCtrl settin
         if (!started || on == fullscreen)
             return;
         fullscreen = on;
+        qDebug().noquote() << (on ? "A full-screen window has the focus"
+                                  : "No full-screen window has the focus");
         publish(current);
+        showTrayState();
     });
     connect(screenSettleCeiling, &QTimer::timeout, this, &Application::rebuildScreens);
     saveSoon->setSingleShot(true);
@@ -88,6 +91,8 @@ void Application::start()
     if (!pointer || pointer->contactsOnly())
         mainWindow->showPositionUnknown();
     fullscreen = windowSystem->focusedFullscreen();
+    if (fullscreen)
+        qDebug().noquote() << "A full-screen window has the focus";
     connect(mainWindow.get(), &Window_Main::choicesEdited, this, &Application::setChoices);
     connect(mainWindow.get(), &Window_Main::preferencesWanted, this, &Application::showPreferences);
     connect(mainWindow.get(), &Window_Main::closeWanted, this, &Application::closeWindow);
@@ -118,7 +123,7 @@ void Application::start()
             else
                 mainWindow->show();
         });
-        trayIcon->showState(current.paused, Autostart::forThisUser().isOn());
+        showTrayState();
     }
 }
 
@@ -177,11 +182,12 @@ void Application::setChoices(const Choices &choices)
 {
     if (choices == current)
         return;
-    const bool pauseChanged = choices.paused != current.paused;
+    const bool trayChanged =
+        choices.paused != current.paused || choices.pauseInFullscreen != current.pauseInFullscreen;
     current = choices;
     publish(choices);
-    if (pauseChanged && trayIcon)
-        trayIcon->showState(current.paused, Autostart::forThisUser().isOn());
+    if (trayChanged)
+        showTrayState();
     if (!saveSoon->isActive())
         saveSoon->start();
 }
@@ -216,6 +222,17 @@ void Application::publish(const Choices &choices)
 bool Application::savePending() const
 {
     return saveSoon->isActive();
+}
+
+bool Application::holdingBack() const
+{
+    return fullscreen && current.pauseInFullscreen && !current.paused;
+}
+
+void Application::showTrayState()
+{
+    if (trayIcon)
+        trayIcon->showState(current.paused, Autostart::forThisUser().isOn(), holdingBack());
 }
 
 void Application::saveNow()
@@ -281,7 +298,7 @@ void Application::setStartAtLogin(bool on)
                              << autostart.file();
     const bool atLogin = autostart.isOn();
     if (trayIcon)
-        trayIcon->showState(current.paused, atLogin);
+        trayIcon->showState(current.paused, atLogin, holdingBack());
     if (preferencesDialog)
         preferencesDialog->refresh(current, atLogin);
 }

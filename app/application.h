@@ -84,6 +84,9 @@ public:
     PreferencesDialog *preferences() const { return preferencesDialog; }
     // Whether a write of the choices waits.
     bool savePending() const;
+    // Whether no jump happens for now because the focused window is full
+    // screen (and the user wants that); a pause is said as such instead.
+    bool holdingBack() const;
 
 private:
     // Reads the screens and publishes a new layout.
@@ -91,6 +94,8 @@ private:
     // Hands the choices and the screens on as one snapshot.
     void publish(const Choices &choices);
     void saveNow();
+    // Pause, start at login and holdingBack() on the tray icon.
+    void showTrayState();
     // Another Pellmar of this user has written the settings file: take what
     // it changed.
     void watchSettingsFile();

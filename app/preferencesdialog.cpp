@@ -41,6 +41,13 @@ PreferencesDialog::PreferencesDialog(bool pushAvailable, const PlatformAbilities
         c.wrapWhileButtonHeld = on;
         emit choicesEdited(c);
     });
+    connect(ui->chkPauseInFullscreen, &QCheckBox::toggled, this, [this](bool on) {
+        if (refreshing)
+            return;
+        Choices c = shown;
+        c.pauseInFullscreen = on;
+        emit choicesEdited(c);
+    });
     connect(ui->chkPause, &QCheckBox::toggled, this, [this](bool on) {
         if (!refreshing)
             emit pauseToggled(on);
@@ -68,6 +75,7 @@ void PreferencesDialog::refresh(const Choices &choices, bool startAtLogin)
     ui->cmbBypass->setCurrentIndex(index);
     ui->spnPushThrough->setValue(choices.pushThrough);
     ui->chkWrapWhileButton->setChecked(choices.wrapWhileButtonHeld);
+    ui->chkPauseInFullscreen->setChecked(choices.pauseInFullscreen);
     ui->chkPause->setChecked(choices.paused);
     ui->chkStartAtLogin->setChecked(startAtLogin);
     refreshing = false;

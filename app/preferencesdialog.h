@@ -9,9 +9,10 @@ namespace Ui {
 class PreferencesDialog;
 }
 
-// The control at the edge, pause and start at login, in a small dialog
-// opened from the tray menu and the main window. A view: it shows the
-// choices it is given and says what the user changed.
+// The control at the edge, holding back for a full-screen window, pause and
+// start at login, in a small dialog opened from the tray menu and the main
+// window. A view: it shows the choices it is given and says what the user
+// changed.
 class PreferencesDialog : public QDialog
 {
     Q_OBJECT

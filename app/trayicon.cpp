@@ -50,12 +50,18 @@ bool TrayIcon::available()
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void TrayIcon::showState(bool paused, bool startAtLogin)
+void TrayIcon::showState(bool paused, bool startAtLogin, bool holdingBack)
 {
     const QIcon icon(":/gfx/icon.png");
     trayIcon->setIcon(paused ? QIcon(icon.pixmap(16, 16, QIcon::Disabled)) : icon);
-    trayIcon->setToolTip(paused ? "Pellmar is paused: click here to open it"
-                                : "Click here to open Pellmar");
+    // Holding back ends by itself, so the icon stays as it is; the tooltip
+    // tells why a wrap did not happen.
+    if (paused)
+        trayIcon->setToolTip("Pellmar is paused: click here to open it");
+    else if (holdingBack)
+        trayIcon->setToolTip("Pellmar is holding back: a window is full screen");
+    else
+        trayIcon->setToolTip("Click here to open Pellmar");
     pauseItem->setChecked(paused);
     startAtLoginItem->setChecked(startAtLogin);
 }

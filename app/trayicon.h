@@ -20,8 +20,9 @@ public:
     // Whether a tray is there to hold the icon; asked afresh each time.
     static bool available();
 
-    // The icon, its tooltip and the menu's checks as they now are.
-    void showState(bool paused, bool startAtLogin);
+    // The icon, its tooltip and the menu's checks as they now are;
+    // `holdingBack`: no jump happens for now, as a window is full screen.
+    void showState(bool paused, bool startAtLogin, bool holdingBack);
     // The Hide/Show item names what it will do.
     void showWindowShown(bool shown);
     // A balloon message from the icon.

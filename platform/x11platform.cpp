@@ -1,5 +1,6 @@
 #include "x11platform.h"
 
+#include "x11fullscreenwatch.h"
 #include "x11pointerwatch.h"
 
 #include <QGuiApplication>
@@ -58,9 +59,15 @@ X11Platform::X11Platform(bool listenForMotion, QObject *parent)
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &Platform::screensChanged);
     for (QScreen *screen : QGuiApplication::screens())
         watchScreen(screen);
+    if (QGuiApplication::platformName() == "xcb") {
+        fullscreenWatch = X11FullscreenWatch::open(qgetenv("DISPLAY"));
+        if (fullscreenWatch)
+            connect(fullscreenWatch.get(), &X11FullscreenWatch::fullscreenChanged, this,
+                    &Platform::fullscreenChanged);
+    }
 }
 
-// Out of line, where X11PointerWatch is a complete type.
+// Out of line, where the watches are complete types.
 X11Platform::~X11Platform() = default;
 
 void X11Platform::watchScreen(QScreen *screen)
@@ -132,6 +139,11 @@ void X11Platform::markAsOverlay(WId window)
 #else
     Q_UNUSED(window);
 #endif
+}
+
+bool X11Platform::focusedFullscreen()
+{
+    return fullscreenWatch && fullscreenWatch->fullscreen();
 }
 
 PointerWatch *X11Platform::pointerWatch()

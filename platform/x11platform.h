@@ -6,11 +6,13 @@
 #include <memory>
 
 class QScreen;
+class X11FullscreenWatch;
 class X11PointerWatch;
 
 // The window system as an X11 desktop has it: the screens through Qt (which
 // speaks RandR), the pointer and device motion (XInput 2 raw events) on a
-// connection of the engine's own. On Qt platforms other than xcb (offscreen
+// connection of the engine's own, whether the focused window is full screen
+// from the window manager (EWMH). On Qt platforms other than xcb (offscreen
 // tests, other systems) it still gives the screens; the pointer is then out
 // of reach.
 class X11Platform : public Platform
@@ -29,6 +31,7 @@ public:
     PointerWatch *pointerWatch() override;
     bool compositorRunning() override;
     void markAsOverlay(WId window) override;
+    bool focusedFullscreen() override;
 
     // Under Wayland, XWayland included, X pointer warps reach only
     // XWayland's own windows, so no program can move the cursor.
@@ -38,6 +41,7 @@ private:
     void watchScreen(QScreen *screen);
 
     std::unique_ptr<X11PointerWatch> watch;
+    std::unique_ptr<X11FullscreenWatch> fullscreenWatch;
     bool watchTried = false;
     bool listen;
 };

@@ -134,6 +134,51 @@ class XClient:
         self.x11.XSync(self.dpy, 0)
 
 
+class ClientWindow(XClient):
+    """A plain top-level window, as an application has one, on a client of
+    its own: the window manager frames and focuses it, the client asks the
+    window manager for states as EWMH has clients do, and the window goes
+    when the client closes."""
+
+    SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
+    SUBSTRUCTURE_REDIRECT_MASK = 1 << 20
+
+    def __init__(self, display, name, x=100, y=100, width=400, height=300):
+        super().__init__(display)
+        lib = self.x11
+        lib.XCreateSimpleWindow.restype = ctypes.c_ulong
+        lib.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + \
+            [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
+        lib.XStoreName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_char_p]
+        lib.XMapWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        self.window = lib.XCreateSimpleWindow(self.dpy, self.root, x, y, width, height, 0, 0, 0)
+        lib.XStoreName(self.dpy, self.window, name.encode())
+        lib.XMapWindow(self.dpy, self.window)
+        lib.XSync(self.dpy, 0)
+
+    def _ask(self, message, *data):
+        ev = self._ClientMessage()
+        ev.type = 33  # ClientMessage
+        ev.window = self.window
+        ev.message_type = self.x11.XInternAtom(self.dpy, message, 0)
+        ev.format = 32
+        for i, value in enumerate(data):
+            ev.data[i] = value
+        self.x11.XSendEvent(self.dpy, self.root, 0,
+                            self.SUBSTRUCTURE_NOTIFY_MASK | self.SUBSTRUCTURE_REDIRECT_MASK,
+                            ctypes.byref(ev))
+        self.x11.XSync(self.dpy, 0)
+
+    def activate(self):
+        """Asks for the focus, as a pager does (source 2)."""
+        self._ask(b"_NET_ACTIVE_WINDOW", 2, 0, 0)
+
+    def set_fullscreen(self, on):
+        """Asks to fill its monitor, or to leave it (1: add, 0: remove)."""
+        self._ask(b"_NET_WM_STATE", 1 if on else 0,
+                  self.x11.XInternAtom(self.dpy, b"_NET_WM_STATE_FULLSCREEN", 0), 0, 1)
+
+
 class MotionWatcher(XClient):
     """Hears the pointer move as an X client hears it, without asking the
     X server again and again: an input-only window over the whole screen,

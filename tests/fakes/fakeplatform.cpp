@@ -12,3 +12,9 @@ void FakePlatform::setScreens(std::vector<PlatformScreen> list)
     screenList = std::move(list);
     emit screensChanged();
 }
+
+void FakePlatform::setFullscreen(bool on)
+{
+    fullscreen = on;
+    emit fullscreenChanged(on);
+}

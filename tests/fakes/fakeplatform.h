@@ -23,9 +23,13 @@ public:
     bool compositorRunning() override { return compositor; }
     PlatformAbilities abilities() override { return seen; }
     void markAsOverlay(WId window) override { overlays.push_back(window); }
+    bool focusedFullscreen() override { return fullscreen; }
 
     // Replaces the screens and reports the change, as a hot-plug does.
     void setScreens(std::vector<PlatformScreen> list);
+    // The focused window goes full screen or leaves it, and the desktop
+    // says so.
+    void setFullscreen(bool on);
     // The pointer device moves the cursor there.
     void moveDevice(int x, int y) { pointer.moveDevice(x, y); }
     // Another program puts the cursor there: no device motion.
@@ -37,6 +41,7 @@ public:
     bool readable = true;
     bool controlAvailable = true;
     bool compositor = true;
+    bool fullscreen = false;
     PlatformAbilities seen;    // what the fake desktop lets Pellmar see
     std::vector<WId> overlays; // every window marked as an overlay
     std::vector<PlatformScreen> screenList;

@@ -7,6 +7,7 @@
 #include "preferencesdialog.h"
 #include "screendarkencurtain.h"
 #include "ui_window_main.h"
+#include "watchingsource.h"
 #include "window_main.h"
 
 #include <QtTest>
@@ -270,6 +271,60 @@ private slots:
         // One write, with the last value.
         QTRY_COMPARE_WITH_TIMEOUT(stored("Choices/screenFocusDarkness"), QString("100"), 5000);
         QVERIFY(!app->savePending());
+    }
+
+    void aFullScreenWindowHoldsJumpsBack_data()
+    {
+        QTest::addColumn<bool>("before"); // full screen already when Pellmar starts
+        QTest::addColumn<bool>("choice"); // Cursor/pauseInFullscreen
+        QTest::addColumn<bool>("paused");
+        QTest::addColumn<bool>("holding"); // held back for the window
+        QTest::addColumn<bool>("wraps");
+        QTest::newRow("goes full screen") << false << true << false << true << false;
+        QTest::newRow("full screen at the start") << true << true << false << true << false;
+        QTest::newRow("choice off") << false << false << false << false << true;
+        QTest::newRow("paused: said as a pause") << false << true << true << false << false;
+    }
+
+    void aFullScreenWindowHoldsJumpsBack()
+    {
+        QFETCH(bool, before);
+        QFETCH(bool, choice);
+        QFETCH(bool, paused);
+        QFETCH(bool, holding);
+        QFETCH(bool, wraps);
+        {
+            QSettings file(settingsFile(), QSettings::IniFormat);
+            file.setValue("allowRightWrap", true);
+            file.setValue("Cursor/pauseInFullscreen", choice);
+            file.setValue("Choices/paused", paused);
+        }
+        make(twoScreens);
+        platform->warp(960, 500);
+        platform->fullscreen = before;
+        CapturedLog log;
+        start();
+        QCOMPARE(app->holdingBack(), before && holding);
+        platform->setFullscreen(true);
+        QVERIFY(app->snapshot()->fullscreen);
+        QCOMPARE(app->holdingBack(), holding);
+        QCOMPARE(log.startingWith({"A full-screen window has the focus"}).size(), 1);
+        platform->moveDevice(3199, 500);
+        if (wraps) {
+            QTRY_COMPARE(platform->cursor(), QPoint(1, 500));
+        } else {
+            QTest::qWait(3 * WatchingSource::warpCheckMs);
+            QCOMPARE(platform->cursor(), QPoint(3199, 500));
+        }
+
+        // The window leaves full screen: the edge wraps, unless paused.
+        platform->moveDevice(1500, 500);
+        platform->setFullscreen(false);
+        QVERIFY(!app->snapshot()->fullscreen && !app->holdingBack());
+        QCOMPARE(log.startingWith({"No full-screen window has the focus"}).size(), 1);
+        platform->moveDevice(3199, 600);
+        if (!paused)
+            QTRY_COMPARE(platform->cursor(), QPoint(1, 600));
     }
 
     void startAndStopSayNothingOfQtsOwn_data()

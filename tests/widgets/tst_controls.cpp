@@ -16,6 +16,10 @@
 #include <QSpinBox>
 #include <QtTest>
 
+// A switch among the choices, for tables of them.
+using ChoiceFlag = bool Choices::*;
+Q_DECLARE_METATYPE(ChoiceFlag)
+
 namespace {
 
 ScreenRect rect(int l, int t, int r, int b)
@@ -484,6 +488,41 @@ private slots:
                      controls[k] != control);
             QCOMPARE(dialog->findChild<QWidget *>(reasons[k])->isVisible(), reasons[k] == reason);
         }
+    }
+
+    void preferencesSwitchesEditTheirChoice_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<ChoiceFlag>("flag");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("wrap while a button is held")
+            << "chkWrapWhileButton" << &Choices::wrapWhileButtonHeld
+            << "Cursor/wrapWhileButtonHeld";
+        QTest::newRow("hold back while full screen")
+            << "chkPauseInFullscreen" << &Choices::pauseInFullscreen << "Cursor/pauseInFullscreen";
+    }
+
+    void preferencesSwitchesEditTheirChoice()
+    {
+        // Each box shows its choice, a click changes it there and on disk,
+        // and a change made elsewhere (another Pellmar) shows in the box.
+        QFETCH(QString, box);
+        QFETCH(ChoiceFlag, flag);
+        QFETCH(QString, key);
+        Window_Main *w = open({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)}, noPointer);
+        const bool was = app->choices().*flag;
+        w->ui->btnPreferences->click();
+        auto *check = app->preferences()->findChild<QCheckBox *>(box);
+        QVERIFY(check && check->isEnabled());
+        QCOMPARE(check->isChecked(), was);
+
+        check->click();
+        QCOMPARE(app->choices().*flag, !was);
+        QCOMPARE(app->snapshot()->choices.*flag, !was);
+        QTRY_COMPARE_WITH_TIMEOUT(stored(key), QString(!was ? "true" : "false"), 5000);
+
+        edit([&](Choices &c) { c.*flag = was; });
+        QCOMPARE(check->isChecked(), was);
     }
 
     void preferencesPauseAndStartAtLogin()
