@@ -34,6 +34,13 @@ PreferencesDialog::PreferencesDialog(bool pushAvailable, const PlatformAbilities
         c.pushThrough = px;
         emit choicesEdited(c);
     });
+    connect(ui->spnCornerGuard, qOverload<int>(&QSpinBox::valueChanged), this, [this](int px) {
+        if (refreshing)
+            return;
+        Choices c = shown;
+        c.cornerGuard = px;
+        emit choicesEdited(c);
+    });
     connect(ui->chkWrapWhileButton, &QCheckBox::toggled, this, [this](bool on) {
         if (refreshing)
             return;
@@ -74,6 +81,7 @@ void PreferencesDialog::refresh(const Choices &choices, bool startAtLogin)
     }
     ui->cmbBypass->setCurrentIndex(index);
     ui->spnPushThrough->setValue(choices.pushThrough);
+    ui->spnCornerGuard->setValue(choices.cornerGuard);
     ui->chkWrapWhileButton->setChecked(choices.wrapWhileButtonHeld);
     ui->chkPauseInFullscreen->setChecked(choices.pauseInFullscreen);
     ui->chkPause->setChecked(choices.paused);

@@ -544,6 +544,9 @@ private slots:
         QCOMPARE(app->choices().bypassModifier, unsigned(AltKey));
         QCOMPARE(app->snapshot()->choices.bypassModifier, unsigned(AltKey));
         QTRY_COMPARE_WITH_TIMEOUT(stored("Cursor/bypassModifier"), QString("alt"), 5000);
+        dialog->findChild<QSpinBox *>("spnCornerGuard")->setValue(40);
+        QCOMPARE(app->snapshot()->choices.cornerGuard, 40);
+        QTRY_COMPARE_WITH_TIMEOUT(stored("Cursor/cornerGuard"), QString("40"), 5000);
 
         // Pause: the curtains go, nothing moves, and it is kept.
         auto *pause = dialog->findChild<QCheckBox *>("chkPause");
