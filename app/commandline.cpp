@@ -103,6 +103,17 @@ bool CommandLine::needsNoWindow(int argc, char **argv)
     return false;
 }
 
+QString CommandLine::chosenPlatform(int argc, char **argv, const QString &fromEnvironment)
+{
+    QString chosen = fromEnvironment;
+    // Qt reads the arguments after the environment: the last one counts.
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            chosen = QString::fromLocal8Bit(argv[++i]);
+    }
+    return chosen.section(';', 0, 0).section(':', 0, 0).trimmed();
+}
+
 QString CommandLine::usage()
 {
     QCommandLineParser parser;

@@ -35,6 +35,12 @@ public:
     // Whether these raw arguments ask for no window at all (a verb, help or
     // version), so no display need be opened.
     static bool needsNoWindow(int argc, char **argv);
+    // The platform plugin the user picked for Qt to load: the value of
+    // -platform or --platform among these raw arguments, else
+    // `fromEnvironment` (QT_QPA_PLATFORM); of a list ("wayland;xcb") the
+    // first, which Qt tries first, and without its options
+    // ("wayland:option"). Empty if the user picked none.
+    static QString chosenPlatform(int argc, char **argv, const QString &fromEnvironment);
     static QString usage();
     // Prints what the request asks for and returns the exit status, for any
     // request but Run and Verb.

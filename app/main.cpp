@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <cstdio>
-#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include "unixsignalwatcher.h"
@@ -16,15 +15,30 @@
 
 namespace {
 
-// A verb, help or the version: no window, so no display is needed.
-int answerWithoutWindow(int argc, char *argv[])
+// A Wayland client belongs to its compositor's desktop, anything else to
+// the X display's.
+SingleInstance::Protocol protocolOf(const QString &platform)
+{
+    return platform.startsWith("wayland") ? SingleInstance::Protocol::Wayland
+                                          : SingleInstance::Protocol::X11;
+}
+
+QByteArray displayOf(SingleInstance::Protocol protocol)
+{
+    return qgetenv(protocol == SingleInstance::Protocol::Wayland ? "WAYLAND_DISPLAY" : "DISPLAY");
+}
+
+// A verb, help or the version: no window, so no display is needed. The
+// verb goes to the Pellmar that these arguments would start on `platform`.
+int answerWithoutWindow(int argc, char *argv[], const QString &platform)
 {
     QCoreApplication app(argc, argv);
     const CommandLine::Request request =
         CommandLine::parse(CommandLine::withoutQtOptions(app.arguments()));
     if (request.kind != CommandLine::Request::Verb)
         return CommandLine::answer(request);
-    SingleInstance instance(qgetenv("DISPLAY"), qgetenv("XDG_RUNTIME_DIR"));
+    const SingleInstance::Protocol protocol = protocolOf(platform);
+    SingleInstance instance(displayOf(protocol), qgetenv("XDG_RUNTIME_DIR"), protocol);
     switch (instance.tell(request.verb)) {
     case SingleInstance::Answer::Answered:
         return 0;
@@ -38,30 +52,19 @@ int answerWithoutWindow(int argc, char *argv[])
     return 1;
 }
 
-// Whether the user picked Qt's platform plugin (QT_QPA_PLATFORM, or
-// -platform / --platform among the arguments).
-bool platformChosen(int argc, char *argv[])
-{
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return true;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (CommandLine::needsNoWindow(argc, argv))
-        return answerWithoutWindow(argc, argv);
-
     // In a Wayland session Pellmar is a Wayland client: through XWayland
     // it could neither see nor move the pointer, so it never falls back
     // there unless the user asks.
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !platformChosen(argc, argv))
+    const QString chosen =
+        CommandLine::chosenPlatform(argc, argv, qEnvironmentVariable("QT_QPA_PLATFORM"));
+    const bool waylandFirst = chosen.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (CommandLine::needsNoWindow(argc, argv))
+        return answerWithoutWindow(argc, argv, waylandFirst ? QString("wayland") : chosen);
+    if (waylandFirst)
         qputenv("QT_QPA_PLATFORM", "wayland");
 
         // The engine reads and moves the pointer in the X server's own pixels,
@@ -84,7 +87,10 @@ int main(int argc, char *argv[])
 #ifdef Q_OS_UNIX
     UnixSignalWatcher signalWatcher;
 #endif
-    SingleInstance instance(qgetenv("DISPLAY"), qgetenv("XDG_RUNTIME_DIR"));
+    // The plugin Qt did load, which the user's list may have left for the
+    // next.
+    const SingleInstance::Protocol protocol = protocolOf(QGuiApplication::platformName());
+    SingleInstance instance(displayOf(protocol), qgetenv("XDG_RUNTIME_DIR"), protocol);
     switch (instance.claim()) {
     case SingleInstance::Claim::Run:
         break;

@@ -1,8 +1,10 @@
 #include "singleinstance.h"
 #include "verbserver.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -23,6 +25,37 @@ namespace {
 QString fileSafe(QString name)
 {
     return name.replace(QRegularExpression("[^A-Za-z0-9._-]"), "_");
+}
+
+// A Wayland key as a file name, one for one: every byte but letters,
+// digits, '.' and '-' is written as '_' and two hex digits, '_' among them.
+QString escaped(const QString &key)
+{
+    QString out;
+    for (const char c : key.toUtf8()) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '-';
+        if (plain)
+            out += QLatin1Char(c);
+        else
+            out += QString::asprintf("_%02x", unsigned(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+// `path` cleaned, with its links followed: the whole of it where it exists,
+// else its folder.
+QString realPath(const QString &path)
+{
+    const QString clean = QDir::cleanPath(path);
+    const QFileInfo info(clean);
+    QString real = info.canonicalFilePath();
+    if (!real.isEmpty())
+        return real;
+    real = QFileInfo(info.path()).canonicalFilePath();
+    if (real.isEmpty())
+        return clean;
+    return real.endsWith('/') ? real + info.fileName() : real + '/' + info.fileName();
 }
 
 bool allDigits(const QString &s)
@@ -151,6 +184,38 @@ QString SingleInstance::displayKey(const QString &display)
     return host + ':' + QString::number(number.toULongLong());
 }
 
+QString SingleInstance::waylandKey(const QString &display, const QString &runtimeDir)
+{
+    const QString name = display.isEmpty() ? QStringLiteral("wayland-0") : display;
+    if (!QDir::isAbsolutePath(runtimeDir))
+        return QDir::isAbsolutePath(name) ? realPath(name) : QDir::cleanPath(name);
+    const QString dir = realPath(runtimeDir);
+    const QString path = realPath(QDir::isAbsolutePath(name) ? name : dir + '/' + name);
+    const QString inside = dir.endsWith('/') ? dir : dir + '/';
+    if (path.startsWith(inside) && path.size() > inside.size())
+        return path.mid(inside.size());
+    return path;
+}
+
+QString SingleInstance::fileStem(Protocol protocol, const QString &display,
+                                 const QString &runtimeDir)
+{
+    if (protocol == Protocol::X11)
+        return "pellmar-" + fileSafe(displayKey(display));
+    // fileSafe() never writes an '@': no X display's stem starts so.
+    const QString key = waylandKey(display, runtimeDir);
+    QString name = escaped(key);
+    constexpr int longest = 48;
+    if (name.size() > longest) {
+        // A '~' never comes out of escaped(): a shortened name is no other
+        // key's full one.
+        const QByteArray hash =
+            QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256).toHex();
+        name = name.left(longest / 2) + '~' + QString::fromLatin1(hash.left(longest / 2 - 1));
+    }
+    return "pellmar@" + name;
+}
+
 QString SingleInstance::chooseFolder(const QString &runtimeDir, const QString &cacheDir,
                                      const QString &tempDir, unsigned uid, const QString &fileStem)
 {
@@ -178,10 +243,11 @@ QString SingleInstance::chooseFolder(const QString &runtimeDir, const QString &c
 }
 
 SingleInstance::SingleInstance(const QByteArray &display, const QByteArray &runtimeDir,
-                               QObject *parent)
+                               Protocol protocol, QObject *parent)
     : QObject(parent)
 {
-    const QString stem = "pellmar-" + fileSafe(displayKey(QString::fromLocal8Bit(display)));
+    const QString stem =
+        fileStem(protocol, QFile::decodeName(display), QFile::decodeName(runtimeDir));
     const QString dir =
         chooseFolder(QFile::decodeName(runtimeDir),
                      QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation),

@@ -8,12 +8,13 @@ class QLockFile;
 class VerbServer;
 
 // One Pellmar per user and display: two on one desktop would fight over the
-// cursor, while a second X session of the same user runs its own. The first
-// start holds a lock file and listens on a local socket, both in a folder
-// that belongs to the user and no one else; a later start asks it to show
-// its window and ends, and a verb is handed to it the same way. The running
-// one answers each verb with "ok\n"; a holder of the lock that does not
-// answer within `answerMs` is reported, not taken for a running Pellmar.
+// cursor, while a second X session or Wayland compositor of the same user
+// runs its own. The first start holds a lock file and listens on a local
+// socket, both in a folder that belongs to the user and no one else; a
+// later start asks it to show its window and ends, and a verb is handed to
+// it the same way. The running one answers each verb with "ok\n"; a holder
+// of the lock that does not answer within `answerMs` is reported, not taken
+// for a running Pellmar.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -21,12 +22,20 @@ class SingleInstance : public QObject
 public:
     static constexpr int answerMs = 3000;
 
-    // `display` names the desktop (DISPLAY); the folder is the user's
-    // runtime folder (`runtimeDir`, XDG_RUNTIME_DIR) if it is private, else
-    // one Pellmar keeps private in the user's cache folder (see
-    // chooseFolder()).
+    // What kind of display names the desktop: a Wayland client belongs to
+    // its compositor, whatever DISPLAY its XWayland has.
+    enum class Protocol
+    {
+        X11,
+        Wayland
+    };
+
+    // `display` names the desktop (DISPLAY, or WAYLAND_DISPLAY); the folder
+    // is the user's runtime folder (`runtimeDir`, XDG_RUNTIME_DIR) if it is
+    // private, else one Pellmar keeps private in the user's cache folder
+    // (see chooseFolder()).
     SingleInstance(const QByteArray &display, const QByteArray &runtimeDir,
-                   QObject *parent = nullptr);
+                   Protocol protocol = Protocol::X11, QObject *parent = nullptr);
     ~SingleInstance() override;
 
     enum class Claim
@@ -60,6 +69,19 @@ public:
     // name ("box:0"), and a name that is no X display (a Wayland socket such
     // as "wayland-1") stays as it is.
     static QString displayKey(const QString &display);
+
+    // A Wayland display in one form, as libwayland finds its socket: a
+    // name that is not absolute lies in `runtimeDir` ("wayland-1"), and a
+    // path there is the same name, so both spellings find the same
+    // Pellmar; a socket elsewhere keeps its path. Links are followed as far
+    // as they exist. No name at all is libwayland's "wayland-0".
+    static QString waylandKey(const QString &display, const QString &runtimeDir);
+
+    // The name of the lock and the socket without their suffixes. An X
+    // display's and a Wayland display's never meet, whatever they are
+    // called; a long Wayland key (a socket's path) is shortened with a hash
+    // of it, so that the socket's address still fits.
+    static QString fileStem(Protocol protocol, const QString &display, const QString &runtimeDir);
 
     // The folder for the lock and the socket (named `fileStem` and a
     // suffix): `runtimeDir` if it is private, else `cacheDir`/pellmar/

@@ -33,6 +33,10 @@ packages=(
     # a Wayland desktop without the wlroots protocols, as GNOME and KDE are
     # to Pellmar
     weston
+    # the tray on Wayland: a session bus of the tests' own (dbus-daemon), a
+    # StatusNotifier host (waybar's tray) and busctl (in systemd) to read
+    # and click Pellmar's item over D-Bus
+    dbus-daemon waybar systemd
     # packaging checks
     dpkg-dev file desktop-file-utils appstream
     # the fuzz targets: Clang and its libFuzzer

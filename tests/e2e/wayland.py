@@ -546,3 +546,182 @@ def wayland_pellmar_for(test, sway, settings=None, pointer=(700, 400), **kwargs)
     test.addCleanup(app.kill)
     app.wait_window()
     return app
+
+
+# A session bus and a tray host for the session: the desktop side of
+# Pellmar's tray icon on Wayland (StatusNotifierItem over D-Bus).
+
+WATCHER = "org.kde.StatusNotifierWatcher"
+
+# Only what a session bus needs: no service directories, so nothing is
+# started behind the tests' back.
+BUS_CONFIG = """\
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path={path}</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
+
+needs_tray_host = unittest.skipUnless(
+    all(shutil.which(tool) for tool in ("sway", "dbus-daemon", "busctl", "waybar")),
+    "sway, dbus-daemon, busctl or waybar is not installed (tools/setup.sh installs them)")
+
+
+def plain(value):
+    """A value from busctl's JSON without its type tags: variants and
+    structures as busctl writes them ({"type": ..., "data": ...}) become
+    their data."""
+    if isinstance(value, dict):
+        if set(value) == {"type", "data"}:
+            return plain(value["data"])
+        return {k: plain(v) for k, v in value.items()}
+    if isinstance(value, list):
+        return [plain(v) for v in value]
+    return value
+
+
+class SessionBus:
+    """A session bus of the sway session's own: dbus-daemon run as the
+    session's user, ended by its id when it closes (or with the session)."""
+
+    def __init__(self, sway):
+        self.sway = sway
+        self.path = os.path.join(sway.dir, "bus")
+        self.address = "unix:path=" + self.path
+        self.env = {"DBUS_SESSION_BUS_ADDRESS": self.address}
+        config = os.path.join(sway.dir, "bus.conf")
+        with open(config, "w") as f:
+            f.write(BUS_CONFIG.format(path=self.path))
+        self.log_path = os.path.join(sway.dir, "bus.log")
+        self.log = open(self.log_path, "w")
+        self.proc = sway.run_as_user("dbus-daemon", "--config-file=" + config, "--nofork",
+                                     stdout=self.log, stderr=subprocess.STDOUT)
+
+        def up():
+            if self.proc.poll() is not None:
+                raise RuntimeError(f"dbus-daemon ended with {self.proc.returncode}:\n{self.output()}")
+            return os.path.exists(self.path) and self._answers()
+        if not wait_for(up, 30, 0.05):
+            raise RuntimeError("the session bus does not answer:\n" + self.output())
+
+    def _answers(self):
+        try:
+            return "org.freedesktop.DBus" in self.names()
+        except RuntimeError:
+            return False
+
+    def busctl(self, *args, timeout=30):
+        """One busctl call on this bus as the session's user; its JSON
+        answer, or None where it prints nothing. A failed call raises."""
+        # "--": a negative number is an argument, not an option.
+        proc = self.sway.run_as_user("busctl", "--address=" + self.address, "--json=short", "--",
+                                     *args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                     text=True)
+        try:
+            out, err = proc.communicate(timeout=timeout)
+        finally:
+            end(proc)
+            self.sway.procs.remove(proc)
+        if proc.returncode != 0:
+            raise RuntimeError(f"busctl {' '.join(map(str, args))} failed ({proc.returncode}): {err}")
+        return json.loads(out) if out.strip() else None
+
+    def names(self):
+        """The names on the bus."""
+        answer = self.busctl("call", "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus", "ListNames")
+        return plain(answer)[0]
+
+    def call(self, service, path, interface, method, signature="", *args):
+        """A method call; its out arguments as a list of plain values."""
+        answer = self.busctl("call", service, path, interface, method,
+                             *([signature, *map(str, args)] if signature else []))
+        return plain(answer) if answer is not None else []
+
+    def get(self, service, path, interface, name):
+        """One property, as a plain value."""
+        return plain(self.busctl("get-property", service, path, interface, name))
+
+    def output(self):
+        self.log.flush()
+        with open(self.log_path) as f:
+            return f.read()
+
+    def close(self):
+        end(self.proc)
+        if not self.log.closed:
+            self.log.close()
+
+
+class Waybar:
+    """waybar on the session's first output with nothing but its tray,
+    which is a StatusNotifierWatcher and host on `bus`; ended by its id
+    when it closes (or with the session). Its config and style are its own,
+    none of the system's."""
+
+    CONFIG = {"layer": "top", "position": "top", "height": 26, "output": "HEADLESS-1",
+              "modules-right": ["tray"], "tray": {"spacing": 4}}
+    STYLE = "* { font-family: sans-serif; font-size: 12px; min-height: 0; }\n"
+
+    def __init__(self, sway, bus):
+        self.sway, self.bus = sway, bus
+        config = os.path.join(sway.dir, "waybar.json")
+        with open(config, "w") as f:
+            json.dump(self.CONFIG, f)
+        style = os.path.join(sway.dir, "waybar.css")
+        with open(style, "w") as f:
+            f.write(self.STYLE)
+        self.log_path = os.path.join(sway.dir, "waybar.log")
+        self.log = open(self.log_path, "w")
+        # No accessibility bus to look for on this session bus.
+        self.proc = sway.run_as_user("waybar", "-c", config, "-s", style,
+                                     env=dict(bus.env, NO_AT_BRIDGE="1"),
+                                     stdout=self.log, stderr=subprocess.STDOUT)
+
+        def hosting():
+            if self.proc.poll() is not None:
+                raise RuntimeError(f"waybar ended with {self.proc.returncode}:\n{self.output()}")
+            try:
+                return self.bus.get(WATCHER, "/StatusNotifierWatcher", WATCHER,
+                                    "IsStatusNotifierHostRegistered") is True
+            except RuntimeError:
+                return False
+        if not wait_for(hosting, 30, 0.05):
+            raise RuntimeError("waybar's tray did not register as a host:\n" + self.output())
+
+    def items(self):
+        """The watcher's registered items: "service/path" each."""
+        return self.bus.get(WATCHER, "/StatusNotifierWatcher", WATCHER,
+                            "RegisteredStatusNotifierItems")
+
+    def output(self):
+        self.log.flush()
+        with open(self.log_path) as f:
+            return f.read()
+
+    def close(self):
+        end(self.proc)
+        if not self.log.closed:
+            self.log.close()
+
+
+def session_bus_for(test, sway):
+    """A session bus in `sway` that lives as long as the test."""
+    bus = SessionBus(sway)
+    test.addCleanup(bus.close)
+    return bus
+
+
+def waybar_for(test, sway, bus):
+    """waybar's tray in `sway` on `bus`, for the length of the test."""
+    bar = Waybar(sway, bus)
+    test.addCleanup(bar.close)
+    return bar

@@ -20,6 +20,7 @@
 
 using State = VerbReader::State;
 Q_DECLARE_METATYPE(State)
+Q_DECLARE_METATYPE(SingleInstance::Protocol)
 
 namespace {
 
@@ -243,15 +244,135 @@ private slots:
         QCOMPARE(SingleInstance::displayKey(display), key);
     }
 
-    void spellingsOfOneDesktopShareALock()
+    void waylandKey_data()
     {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("runtime");
+        QTest::addColumn<QString>("key");
+        // A runtime folder that does not exist: the paths are read as they
+        // are spelt.
+        const QString run = "/nonexistent-pellmar/run/user/1000";
+        QTest::newRow("a name") << "wayland-1" << run << "wayland-1";
+        QTest::newRow("its path") << run + "/wayland-1" << run << "wayland-1";
+        QTest::newRow("its path, doubled slashes") << run + "//wayland-1" << run << "wayland-1";
+        QTest::newRow("its path, the folder with a slash")
+            << run + "/wayland-1" << run + '/' << "wayland-1";
+        QTest::newRow("its path, a step back and in")
+            << run + "/../1000/wayland-1" << run << "wayland-1";
+        QTest::newRow("a dot first") << "./wayland-1" << run << "wayland-1";
+        QTest::newRow("another display") << "wayland-2" << run << "wayland-2";
+        QTest::newRow("in a subfolder") << "sub/wayland-1" << run << "sub/wayland-1";
+        QTest::newRow("its path in a subfolder")
+            << run + "/sub/wayland-1" << run << "sub/wayland-1";
+        QTest::newRow("a name out of the folder")
+            << "../1001/wayland-1" << run << "/nonexistent-pellmar/run/user/1001/wayland-1";
+        QTest::newRow("elsewhere") << "/tmp/wl/wayland-9" << run << "/tmp/wl/wayland-9";
+        QTest::newRow("a folder whose name goes on")
+            << run + "0/wayland-1" << run << run + "0/wayland-1";
+        QTest::newRow("the folder itself") << run << run << run;
+        QTest::newRow("a name like an X display") << ":0" << run << ":0";
+        QTest::newRow("none: libwayland's default") << "" << run << "wayland-0";
+        QTest::newRow("no runtime folder, a name") << "wayland-1"
+                                                   << ""
+                                                   << "wayland-1";
+        QTest::newRow("no runtime folder, a path") << "/tmp/wl//wayland-9"
+                                                   << ""
+                                                   << "/tmp/wl/wayland-9";
+        QTest::newRow("a relative runtime folder") << "./wayland-1"
+                                                   << "run"
+                                                   << "wayland-1";
+    }
+
+    void waylandKey()
+    {
+        QFETCH(QString, display);
+        QFETCH(QString, runtime);
+        QFETCH(QString, key);
+        QCOMPARE(SingleInstance::waylandKey(display, runtime), key);
+    }
+
+    void waylandKeyFollowsLinks()
+    {
+        // /var/run/user/1000 and /run/user/1000 are one folder.
+        QTemporaryDir where;
+        const QString real = where.path() + "/run";
+        const QString link = where.path() + "/varrun";
+        QVERIFY(QDir().mkpath(real));
+        QVERIFY(QFile::link(real, link));
+        QFile socket(real + "/wayland-3");
+        QVERIFY(socket.open(QIODevice::WriteOnly));
+        for (const QString &runtime : {real, link}) {
+            for (const QString &display : {QString("wayland-3"), real + "/wayland-3",
+                                           link + "/wayland-3", link + "/../run/wayland-3"})
+                QCOMPARE(SingleInstance::waylandKey(display, runtime), QString("wayland-3"));
+            // A display not there yet: its folder is followed.
+            QCOMPARE(SingleInstance::waylandKey(link + "/wayland-4", runtime),
+                     QString("wayland-4"));
+        }
+    }
+
+    void sharedLocks_data()
+    {
+        using P = SingleInstance::Protocol;
+        QTest::addColumn<P>("protocol");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<P>("otherProtocol");
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<bool>("shared");
+        const QString run = base.path() + "/keys";
+        QTest::newRow("X: a screen number") << P::X11 << ":0" << P::X11 << ":0.0" << true;
+        QTest::newRow("X: unix") << P::X11 << ":0" << P::X11 << "unix:0" << true;
+        QTest::newRow("X: localhost") << P::X11 << ":0" << P::X11 << "localhost:0.0" << true;
+        QTest::newRow("X: leading zeros") << P::X11 << ":0" << P::X11 << ":00" << true;
+        QTest::newRow("X: another display") << P::X11 << ":0" << P::X11 << ":1" << false;
+        QTest::newRow("X: another host") << P::X11 << ":0" << P::X11 << "box:0" << false;
+        QTest::newRow("Wayland: name and path")
+            << P::Wayland << "wayland-1" << P::Wayland << run + "/wayland-1" << true;
+        QTest::newRow("Wayland: another display")
+            << P::Wayland << "wayland-1" << P::Wayland << "wayland-2" << false;
+        QTest::newRow("Wayland: a socket elsewhere")
+            << P::Wayland << "wayland-1" << P::Wayland << "/tmp/wayland-1" << false;
+        QTest::newRow("Wayland: '_' is no stand-in")
+            << P::Wayland << "a_b" << P::Wayland << "a b" << false;
+        QTest::newRow("Wayland: escapes are no stand-ins")
+            << P::Wayland << "a_5fb" << P::Wayland << "a_b" << false;
+        QTest::newRow("Wayland: long paths that differ at the end")
+            << P::Wayland << "/tmp/" + QString(150, 'w') + "/wayland-1" << P::Wayland
+            << "/tmp/" + QString(150, 'w') + "/wayland-2" << false;
+        const QString longPath = "/tmp/" + QString(150, 'w');
+        QTest::newRow("Wayland: a long path and its shortened name")
+            << P::Wayland << longPath << P::Wayland
+            << SingleInstance::fileStem(P::Wayland, longPath, run).mid(int(strlen("pellmar@")))
+            << false;
+        QTest::newRow("X :0 and Wayland 0") << P::X11 << ":0" << P::Wayland << "wayland-0" << false;
+        QTest::newRow("X and Wayland, the same name")
+            << P::X11 << "wayland-0" << P::Wayland << "wayland-0" << false;
+        QTest::newRow("X and Wayland, both ':0'") << P::X11 << ":0" << P::Wayland << ":0" << false;
+        QTest::newRow("X and Wayland, no display")
+            << P::X11 << "" << P::Wayland << "default" << false;
+        QTest::newRow("X and Wayland, a stem's look-alike")
+            << P::X11 << "@wayland-1" << P::Wayland << "wayland-1" << false;
+    }
+
+    void sharedLocks()
+    {
+        using P = SingleInstance::Protocol;
+        QFETCH(P, protocol);
+        QFETCH(QString, display);
+        QFETCH(P, otherProtocol);
+        QFETCH(QString, other);
+        QFETCH(bool, shared);
         const QByteArray run = QFile::encodeName(base.path() + "/keys");
-        const QString lock = SingleInstance(":0", run).lockFile();
-        QVERIFY(!lock.isEmpty());
-        for (const char *same : {":0.0", "unix:0", "localhost:0.0", ":00"})
-            QCOMPARE(SingleInstance(same, run).lockFile(), lock);
-        for (const char *other : {":1", "box:0", "wayland-0"})
-            QVERIFY2(SingleInstance(other, run).lockFile() != lock, other);
+        const SingleInstance one(QFile::encodeName(display), run, protocol);
+        const SingleInstance two(QFile::encodeName(other), run, otherProtocol);
+        // Both in the runtime folder, with a socket address that fits.
+        for (const SingleInstance *i : {&one, &two}) {
+            QCOMPARE(QFileInfo(i->lockFile()).path(), QFile::decodeName(run));
+            QVERIFY(std::size_t(QFile::encodeName(i->socketFile()).size()) <
+                    sizeof(sockaddr_un::sun_path));
+        }
+        QCOMPARE(one.lockFile() == two.lockFile(), shared);
+        QCOMPARE(one.socketFile() == two.socketFile(), shared);
     }
 
     void folder_data()
@@ -593,6 +714,35 @@ private slots:
         QCOMPARE(meanwhile([&] { return client.tell("pause"); }), SingleInstance::Answer::Answered);
         QCOMPARE(verbs, QStringList{"pause"});
         SingleInstance second(":3", run);
+        QCOMPARE(meanwhile([&] { return second.claim(); }), SingleInstance::Claim::AnotherRuns);
+        QCOMPARE(verbs, (QStringList{"pause", "show"}));
+    }
+
+    void aVerbFindsThePellmarOfItsWaylandDisplay()
+    {
+        using P = SingleInstance::Protocol;
+        const QString folder = base.path() + "/wayland";
+        const QByteArray run = QFile::encodeName(folder);
+        SingleInstance running("wayland-5", run, P::Wayland);
+        QStringList verbs;
+        connect(&running, &SingleInstance::verbReceived, this,
+                [&](const QString &v) { verbs << v; });
+        QCOMPARE(running.claim(), SingleInstance::Claim::Run);
+
+        // The path of its socket is the same display; an X display, or
+        // another Wayland one, is not.
+        SingleInstance byPath(QFile::encodeName(folder + "/wayland-5"), run, P::Wayland);
+        QCOMPARE(meanwhile([&] { return byPath.tell("pause"); }), SingleInstance::Answer::Answered);
+        SingleInstance xNamed("wayland-5", run, P::X11);
+        QCOMPARE(xNamed.tell("resume"), SingleInstance::Answer::NotRunning);
+        SingleInstance other("wayland-6", run, P::Wayland);
+        QCOMPARE(other.tell("resume"), SingleInstance::Answer::NotRunning);
+        QCOMPARE(verbs, QStringList{"pause"});
+
+        // Each of those runs a Pellmar of its own.
+        QCOMPARE(xNamed.claim(), SingleInstance::Claim::Run);
+        QCOMPARE(other.claim(), SingleInstance::Claim::Run);
+        SingleInstance second("wayland-5", run, P::Wayland);
         QCOMPARE(meanwhile([&] { return second.claim(); }), SingleInstance::Claim::AnotherRuns);
         QCOMPARE(verbs, (QStringList{"pause", "show"}));
     }
