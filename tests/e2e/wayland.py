@@ -588,7 +588,22 @@ def plain(value):
     return value
 
 
-class SessionBus:
+class SessionHelper:
+    """A program of the session's that logs to `log_path` (open as `log`),
+    ended by its id when it closes (or with the session)."""
+
+    def output(self):
+        self.log.flush()
+        with open(self.log_path) as f:
+            return f.read()
+
+    def close(self):
+        end(self.proc)
+        if not self.log.closed:
+            self.log.close()
+
+
+class SessionBus(SessionHelper):
     """A session bus of the sway session's own: dbus-daemon run as the
     session's user, ended by its id when it closes (or with the session)."""
 
@@ -650,18 +665,9 @@ class SessionBus:
         """One property, as a plain value."""
         return plain(self.busctl("get-property", service, path, interface, name))
 
-    def output(self):
-        self.log.flush()
-        with open(self.log_path) as f:
-            return f.read()
-
-    def close(self):
-        end(self.proc)
-        if not self.log.closed:
-            self.log.close()
 
 
-class Waybar:
+class Waybar(SessionHelper):
     """waybar on the session's first output with nothing but its tray,
     which is a StatusNotifierWatcher and host on `bus`; ended by its id
     when it closes (or with the session). Its config and style are its own,
@@ -702,15 +708,6 @@ class Waybar:
         return self.bus.get(WATCHER, "/StatusNotifierWatcher", WATCHER,
                             "RegisteredStatusNotifierItems")
 
-    def output(self):
-        self.log.flush()
-        with open(self.log_path) as f:
-            return f.read()
-
-    def close(self):
-        end(self.proc)
-        if not self.log.closed:
-            self.log.close()
 
 
 def session_bus_for(test, sway):
