@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "autostart.h"
+#include "cursorrules.h"
 #include "engine.h"
 #include "focuscurtains.h"
 #include "platform.h"
@@ -114,6 +115,18 @@ void Application::start()
         connect(trayIcon.get(), &TrayIcon::pauseToggled, this, &Application::setPaused);
         connect(trayIcon.get(), &TrayIcon::startAtLoginToggled, this,
                 &Application::setStartAtLogin);
+        connect(trayIcon.get(), &TrayIcon::lockToggled, this, [this](bool on) {
+            if (!on) {
+                unlock();
+                return;
+            }
+            const QString said = lock();
+            if (said != "ok") {
+                qWarning().noquote() << "Pellmar:" << said;
+                trayIcon->notify("The Pointer Stays Free", said);
+                showTrayState(); // unchecked again: nothing holds
+            }
+        });
         connect(trayIcon.get(), &TrayIcon::preferencesWanted, this, &Application::showPreferences);
         connect(trayIcon.get(), &TrayIcon::exitWanted, this, &Application::exit);
         connect(trayIcon.get(), &TrayIcon::clicked, mainWindow.get(), &QWidget::show);
@@ -134,6 +147,11 @@ bool Application::stop()
     started = false;
     settingsChanged->stop();
     worker->stop(); // nothing comes from the engine thread after this
+    // A hold is not kept: the next start finds the pointer free.
+    if (!locked.isEmpty()) {
+        windowSystem->unlockPointer();
+        locked.clear();
+    }
     trayIcon.reset();
     preferencesDialog = nullptr; // goes with the window
     mainWindow.reset();
@@ -175,7 +193,39 @@ void Application::rebuildScreens()
     // back over the new layout at once.
     focus->setScreens(screens);
     qDebug().noquote() << "Screens:" << seen.join(", ");
+    followLock();
     publish(current);
+}
+
+void Application::followLock()
+{
+    if (locked.isEmpty())
+        return;
+    const int i = screens.indexOf(locked);
+    const ScreenRect *r = i >= 0 ? &screens.rects[std::size_t(i)] : nullptr;
+    if (!r ||
+        !windowSystem->lockPointer(QRect(QPoint(r->left, r->top), QPoint(r->right, r->bottom)))) {
+        qDebug().noquote() << "The pointer is free again:" << locked
+                           << (r ? "can no longer be held" : "has gone");
+        windowSystem->unlockPointer();
+        locked.clear();
+        showTrayState();
+        return;
+    }
+    // Moved away from under the pointer, the monitor takes it along.
+    const std::optional<QPoint> at = windowSystem->pointerPosition();
+    if (at && !r->contains(at->x(), at->y())) {
+        const CursorMove middle = CursorRules::middleOf(*r);
+        worker->jumpTo(middle.x, middle.y);
+    }
+}
+
+int Application::pointerScreenIndex() const
+{
+    if (windowSystem->tellsPointerScreen())
+        return screens.indexOf(windowSystem->pointerScreen());
+    const std::optional<QPoint> at = windowSystem->pointerPosition();
+    return at ? screens.screenIndexAt(at->x(), at->y()) : -1;
 }
 
 void Application::setChoices(const Choices &choices)
@@ -205,6 +255,7 @@ void Application::publish(const Choices &choices)
     next->screens.applyWraps(choices.monitorWraps);
     next->layout = layout;
     next->fullscreen = fullscreen;
+    next->lockedScreen = locked.isEmpty() ? -1 : screens.indexOf(locked);
     published = next;
     if (!screens.multipleScreens || !choices.screenFocus || choices.paused)
         focus->hideAll();
@@ -231,8 +282,10 @@ bool Application::holdingBack() const
 
 void Application::showTrayState()
 {
-    if (trayIcon)
-        trayIcon->showState(current.paused, Autostart::forThisUser().isOn(), holdingBack());
+    if (!trayIcon)
+        return;
+    trayIcon->showState(current.paused, Autostart::forThisUser().isOn(), holdingBack());
+    trayIcon->showLocked(!locked.isEmpty());
 }
 
 void Application::saveNow()
@@ -321,15 +374,91 @@ void Application::showPreferences()
     preferencesDialog->activateWindow();
 }
 
-bool Application::obey(const QString &verb)
+QString Application::obey(const QString &verb, const QString &argument)
 {
+    if (!started)
+        return "Pellmar is not running yet";
+    if (verb == "jump")
+        return argument.isEmpty() ? QString("Jump where? Say next, previous or a monitor's name")
+                                  : jump(argument);
+    const bool known = verb == "pause" || verb == "resume" || verb == "toggle" || verb == "show" ||
+                       verb == "lock" || verb == "unlock";
+    if (!known)
+        return QString("This Pellmar does not know --%1").arg(verb);
+    if (!argument.isEmpty())
+        return QString("--%1 takes no value").arg(verb);
     if (verb == "pause" || verb == "resume" || verb == "toggle")
         setPaused(verb == "toggle" ? !current.paused : verb == "pause");
     else if (verb == "show")
         mainWindow->bringToFront();
+    else if (verb == "lock")
+        return lock();
     else
-        return false;
-    return true;
+        unlock();
+    return "ok";
+}
+
+QString Application::jump(const QString &where)
+{
+    int target = -1;
+    if (where == "next" || where == "previous") {
+        target = CursorRules::stepThrough(screens, pointerScreenIndex(), where == "next" ? 1 : -1);
+        if (target < 0)
+            return "There is no monitor to jump to";
+    } else {
+        target = screens.indexOf(where);
+        if (target < 0) {
+            QStringList names;
+            for (const int i : CursorRules::mapOrder(screens))
+                names << screens.names[std::size_t(i)];
+            return QString("No monitor is called %1; the monitors are %2")
+                .arg(where, names.join(", "));
+        }
+    }
+    if (!windowSystem->cursorControlAvailable())
+        return windowSystem->cursorControlNotice();
+    if (!worker->running())
+        return "Pellmar cannot move the pointer on this desktop";
+    if (!locked.isEmpty() && screens.names[std::size_t(target)] != locked)
+        return QString("The pointer is locked to %1; unlock it first").arg(locked);
+    const CursorMove middle = CursorRules::middleOf(screens.rects[std::size_t(target)]);
+    worker->jumpTo(middle.x, middle.y);
+    return "ok";
+}
+
+QString Application::lock()
+{
+    if (!started)
+        return "Pellmar is not running yet";
+    const QString notice = windowSystem->pointerLockNotice();
+    if (!notice.isEmpty())
+        return notice;
+    const int i = pointerScreenIndex();
+    if (i < 0)
+        return "Pellmar cannot tell which monitor the pointer is on";
+    const ScreenRect &r = screens.rects[std::size_t(i)];
+    const QString name = screens.names[std::size_t(i)];
+    if (!windowSystem->lockPointer(QRect(QPoint(r.left, r.top), QPoint(r.right, r.bottom))))
+        return QString("The window system would not hold the pointer on %1").arg(name);
+    if (name != locked)
+        qDebug().noquote() << "The pointer is locked to" << name;
+    locked = name;
+    publish(current);
+    showTrayState();
+    return "ok";
+}
+
+void Application::unlock()
+{
+    if (locked.isEmpty())
+        return;
+    windowSystem->unlockPointer();
+    qDebug().noquote() << "The pointer is free again";
+    locked.clear();
+    if (started) {
+        publish(current);
+        showTrayState();
+    }
 }
 
 void Application::closeWindow()

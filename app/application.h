@@ -63,9 +63,21 @@ public:
     // Start at login, by an XDG autostart entry.
     void setStartAtLogin(bool on);
     void showPreferences();
-    // A verb from another start of pellmar: "pause", "resume", "toggle" or
-    // "show"; returns whether it is one.
-    bool obey(const QString &verb);
+    // A verb from another start of pellmar, done at once: "pause",
+    // "resume", "toggle", "show", "jump" with where to, "lock" or "unlock".
+    // Returns "ok" once done, else why not, in the user's words.
+    QString obey(const QString &verb, const QString &argument = QString());
+    // Puts the pointer in the middle of a monitor: the next or previous
+    // one in the map's order from the one it is on ("next", "previous"),
+    // or the one with this output name. Returns as obey() does.
+    QString jump(const QString &where);
+    // Holds the pointer on the monitor it is on now, by the window
+    // system's own means, until unlock() or until that monitor goes away;
+    // no wrap or Easy Move takes it off meanwhile. Returns as obey() does.
+    QString lock();
+    void unlock();
+    // The output the pointer is held on, empty while it is free.
+    QString lockedOutput() const { return locked; }
 
     // The engine's report: curtains over every screen of layout `layout`
     // but `screen` (-1: all of them).
@@ -91,6 +103,10 @@ public:
 private:
     // Reads the screens and publishes a new layout.
     void rebuildScreens();
+    // The screen (its index) the pointer is on now, -1 if not known.
+    int pointerScreenIndex() const;
+    // After a desktop change: the hold follows its monitor, or ends with it.
+    void followLock();
     // Hands the choices and the screens on as one snapshot.
     void publish(const Choices &choices);
     void saveNow();
@@ -112,6 +128,7 @@ private:
     quint64 layout = 0;
     bool compositor = true;
     bool fullscreen = false; // the focused window fills its screen
+    QString locked;          // the output the pointer is held on
     std::shared_ptr<const Snapshot> published;
     std::unique_ptr<Engine> worker;
     std::unique_ptr<FocusCurtains> focus;

@@ -1,4 +1,5 @@
 #include "commandline.h"
+#include "verbreader.h"
 
 #include <QCommandLineParser>
 #include <cstdio>
@@ -6,7 +7,22 @@
 
 namespace {
 
-const char *const verbs[] = {"pause", "resume", "toggle", "show"};
+const char *const verbs[] = {"pause", "resume", "toggle", "show", "jump", "lock", "unlock"};
+// The verbs that take a value, as --jump=next or --jump next.
+const char *const verbsWithValue[] = {"jump"};
+
+// Whether `value` can go on the socket after `verb` (see VerbReader):
+// printable ASCII without spaces, and room for the whole line.
+bool sendable(const QString &verb, const QString &value)
+{
+    if (value.isEmpty() || std::size_t(verb.size() + 1 + value.size() + 1) > VerbReader::maxMessage)
+        return false;
+    for (const QChar c : value) {
+        if (c.unicode() <= ' ' || c.unicode() > '~')
+            return false;
+    }
+    return true;
+}
 
 void describe(QCommandLineParser &parser)
 {
@@ -17,6 +33,12 @@ void describe(QCommandLineParser &parser)
     parser.addOption({"resume", "Let the running Pellmar act again."});
     parser.addOption({"toggle", "Pause or resume the running Pellmar."});
     parser.addOption({"show", "Show the running Pellmar's window."});
+    parser.addOption({"jump",
+                      "Put the pointer in the middle of the next or previous monitor (in the "
+                      "map's order), or of the one with this output name.",
+                      "next|previous|OUTPUT"});
+    parser.addOption({"lock", "Keep the pointer on the monitor it is on now."});
+    parser.addOption({"unlock", "Let the pointer leave that monitor again."});
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -57,6 +79,15 @@ CommandLine::Request CommandLine::parse(const QStringList &arguments)
         r.kind = Request::Verb;
         r.verb = verb;
     }
+    for (const char *verb : verbsWithValue) {
+        if (r.verb != verb)
+            continue;
+        r.argument = parser.value(verb);
+        if (!sendable(r.verb, r.argument)) {
+            r.kind = Request::Bad;
+            r.error = QString("Not a monitor's name: \"%1\"").arg(r.argument);
+        }
+    }
     return r;
 }
 
@@ -93,6 +124,12 @@ bool CommandLine::needsNoWindow(int argc, char **argv)
         const char *a = argv[i];
         for (const char *verb : verbs) {
             if (std::strncmp(a, "--", 2) == 0 && std::strcmp(a + 2, verb) == 0)
+                return true;
+        }
+        for (const char *verb : verbsWithValue) {
+            const std::size_t n = std::strlen(verb);
+            if (std::strncmp(a, "--", 2) == 0 && std::strncmp(a + 2, verb, n) == 0 &&
+                a[2 + n] == '=')
                 return true;
         }
         for (const char *other : {"--help", "-h", "--version", "-v", "-?", "--help-all"}) {
@@ -138,4 +175,19 @@ int CommandLine::answer(const Request &request)
         break;
     }
     return 0;
+}
+
+CommandLine::Outcome CommandLine::outcome(const SingleInstance::Told &told)
+{
+    switch (told.answer) {
+    case SingleInstance::Answer::Answered:
+        if (told.text == "ok")
+            return {0, QString()};
+        return {1, told.text.isEmpty() ? QString("Pellmar could not do it") : told.text};
+    case SingleInstance::Answer::NotRunning:
+        return {1, "Pellmar is not running"};
+    case SingleInstance::Answer::Unanswered:
+        return {1, "Pellmar is running but does not answer"};
+    }
+    return {1, QString()};
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "singleinstance.h"
+
 #include <QStringList>
 
-// pellmar's own options: the verbs --pause, --resume, --toggle and --show,
-// which tell the running Pellmar of this display and end (status 0, or 1
-// with "Pellmar is not running" when none runs), and --help and --version.
+// pellmar's own options: the verbs --pause, --resume, --toggle, --show,
+// --jump WHERE, --lock and --unlock, which tell the running Pellmar of this
+// display and end (status 0 once it has done it; 1 with what it said when
+// it could not, or with "Pellmar is not running" when none runs), and
+// --help and --version.
 // An unknown option prints the usage and ends with 2. Qt's own options
 // (-display, -platform, ...) are Qt's: the application takes them out of
 // the arguments before the rest are looked at.
@@ -25,7 +29,16 @@ public:
             Bad      // an unknown option or argument: `error`
         } kind = Run;
         QString verb;
+        QString argument; // the verb's value (--jump's), empty if it takes none
         QString error;
+    };
+
+    // What a verb's answer comes to: the exit status, and a line for
+    // stderr (empty: nothing to say).
+    struct Outcome
+    {
+        int status = 0;
+        QString message;
     };
 
     static Request parse(const QStringList &arguments);
@@ -45,4 +58,5 @@ public:
     // Prints what the request asks for and returns the exit status, for any
     // request but Run and Verb.
     static int answer(const Request &request);
+    static Outcome outcome(const SingleInstance::Told &told);
 };

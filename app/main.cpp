@@ -39,17 +39,11 @@ int answerWithoutWindow(int argc, char *argv[], const QString &platform)
         return CommandLine::answer(request);
     const SingleInstance::Protocol protocol = protocolOf(platform);
     SingleInstance instance(displayOf(protocol), qgetenv("XDG_RUNTIME_DIR"), protocol);
-    switch (instance.tell(request.verb)) {
-    case SingleInstance::Answer::Answered:
-        return 0;
-    case SingleInstance::Answer::NotRunning:
-        std::fputs("Pellmar is not running\n", stderr);
-        return 1;
-    case SingleInstance::Answer::Unanswered:
-        std::fputs("Pellmar is running but does not answer\n", stderr);
-        return 1;
-    }
-    return 1;
+    const CommandLine::Outcome outcome =
+        CommandLine::outcome(instance.tell(request.verb, request.argument));
+    if (!outcome.message.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(outcome.message));
+    return outcome.status;
 }
 
 } // namespace
@@ -108,8 +102,8 @@ int main(int argc, char *argv[])
     options.listenForMotion = qEnvironmentVariableIntValue("PELLMAR_NO_DEVICE_MOTION") == 0;
     Application app(makePlatform(options));
     app.start();
-    QObject::connect(&instance, &SingleInstance::verbReceived, &app,
-                     [&app](const QString &verb) { app.obey(verb); });
+    instance.setAnswerer(
+        [&app](const QString &verb, const QString &argument) { return app.obey(verb, argument); });
     app.window()->show();
     SessionCheck::warnIfNoCursorControl(app.window(), app.platform().cursorControlNotice());
     const int status = qtApp.exec();

@@ -85,14 +85,16 @@ QByteArray processName(const QByteArray &proc)
 
 enum class Reply
 {
-    Heard,    // "ok"
+    Heard,    // a line: "ok", or why not
     NoServer, // no socket, or no one listening on it
     Busy,     // turned away, or no room to ask: ask again
     Silent    // no answer by the deadline
 };
 
-// One try: connects, sends `line` and waits for the answer until `deadline`.
-Reply ask(const QString &socketPath, const QByteArray &line, const QDeadlineTimer &deadline)
+// One try: connects, sends `line` and waits for the answer until
+// `deadline`; a heard answer goes to `text`, without its newline.
+Reply ask(const QString &socketPath, const QByteArray &line, const QDeadlineTimer &deadline,
+          QByteArray *text = nullptr)
 {
     const QByteArray path = QFile::encodeName(socketPath);
     sockaddr_un address{};
@@ -125,15 +127,21 @@ Reply ask(const QString &socketPath, const QByteArray &line, const QDeadlineTime
             return Reply::Busy;
         if (ready <= 0)
             continue;
-        char buffer[16];
+        char buffer[256];
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0) // closed without an answer: it had no room for us
             return Reply::Busy;
         answer.append(buffer, int(n));
-        if (answer.contains('\n') || answer.size() > 8)
-            return answer == "ok\n" ? Reply::Heard : Reply::Busy;
+        const int end = answer.indexOf('\n');
+        if (end >= 0) {
+            if (text)
+                *text = answer.left(end);
+            return Reply::Heard;
+        }
+        if (answer.size() > VerbServer::maxAnswer) // no answer of ours
+            return Reply::Busy;
     }
 }
 
@@ -277,7 +285,7 @@ SingleInstance::Claim SingleInstance::claim()
     for (;;) {
         if (lock->tryLock(0)) {
             server = new VerbServer();
-            connect(server, &VerbServer::verbReceived, this, &SingleInstance::verbReceived);
+            server->setAnswerer(answerer);
             server->listen(socketPath);
             return Claim::Run;
         }
@@ -294,22 +302,33 @@ SingleInstance::Claim SingleInstance::claim()
     }
 }
 
-SingleInstance::Answer SingleInstance::tell(const QString &verb)
+SingleInstance::Told SingleInstance::tell(const QString &verb, const QString &argument)
 {
     if (socketPath.isEmpty())
-        return Answer::NotRunning;
-    const QByteArray line = verb.toLatin1() + '\n';
+        return {Answer::NotRunning, QString()};
+    QByteArray line = verb.toLatin1();
+    if (!argument.isEmpty())
+        line += ' ' + argument.toLatin1();
+    line += '\n';
     const QDeadlineTimer deadline(answerMs);
     for (;;) {
-        const Reply reply = ask(socketPath, line, deadline);
+        QByteArray text;
+        const Reply reply = ask(socketPath, line, deadline, &text);
         if (reply == Reply::Heard)
-            return Answer::Answered;
+            return {Answer::Answered, QString::fromUtf8(text)};
         if (reply == Reply::NoServer && !lockHeld())
-            return Answer::NotRunning;
+            return {Answer::NotRunning, QString()};
         if (deadline.hasExpired())
-            return Answer::Unanswered;
+            return {Answer::Unanswered, QString()};
         waitBeforeAsking(deadline);
     }
+}
+
+void SingleInstance::setAnswerer(VerbServer::Answerer answer)
+{
+    answerer = std::move(answer);
+    if (server)
+        server->setAnswerer(answerer);
 }
 
 bool SingleInstance::lockHeld() const

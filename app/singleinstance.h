@@ -4,17 +4,18 @@
 #include <QObject>
 #include <QString>
 
+#include "verbserver.h"
+
 class QLockFile;
-class VerbServer;
 
 // One Pellmar per user and display: two on one desktop would fight over the
 // cursor, while a second X session or Wayland compositor of the same user
 // runs its own. The first start holds a lock file and listens on a local
 // socket, both in a folder that belongs to the user and no one else; a
 // later start asks it to show its window and ends, and a verb is handed to
-// it the same way. The running one answers each verb with "ok\n"; a holder
-// of the lock that does not answer within `answerMs` is reported, not taken
-// for a running Pellmar.
+// it the same way. The running one carries each verb out and answers "ok\n"
+// or why not; a holder of the lock that does not answer within `answerMs`
+// is reported, not taken for a running Pellmar.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -48,13 +49,25 @@ public:
 
     enum class Answer
     {
-        Answered,   // the running Pellmar has the verb
+        Answered,   // the running Pellmar has carried the verb out, or said why not
         NotRunning, // nothing holds the lock
         Unanswered  // a live process holds the lock but does not answer
     };
-    // Hands a verb ("show", "pause", ...) to the Pellmar running on this
-    // display.
-    Answer tell(const QString &verb);
+    struct Told
+    {
+        Answer answer = Answer::NotRunning;
+        // What the running Pellmar said, without its newline: "ok", or why
+        // not. Empty unless answered.
+        QString text;
+    };
+    // Hands a verb ("show", "pause", "jump" with "next", ...) to the
+    // Pellmar running on this display. The argument must be one VerbReader
+    // takes.
+    Told tell(const QString &verb, const QString &argument = QString());
+
+    // Who carries out the verbs that come to this process once it runs
+    // (see VerbServer); set before the event loop hears any.
+    void setAnswerer(VerbServer::Answerer answerer);
 
     QString lockFile() const { return lockPath; }
     QString socketFile() const { return socketPath; }
@@ -90,10 +103,6 @@ public:
     static QString chooseFolder(const QString &runtimeDir, const QString &cacheDir,
                                 const QString &tempDir, unsigned uid, const QString &fileStem);
 
-signals:
-    // A verb from another start of pellmar.
-    void verbReceived(const QString &verb);
-
 private:
     bool lockHeld() const;
 
@@ -101,4 +110,5 @@ private:
     QString socketPath;
     QLockFile *lock = nullptr;
     VerbServer *server = nullptr;
+    VerbServer::Answerer answerer;
 };

@@ -19,6 +19,9 @@ TrayIcon::TrayIcon(QObject *parent)
     pauseItem = new QAction("Pause", this);
     pauseItem->setCheckable(true);
     connect(pauseItem, &QAction::triggered, this, &TrayIcon::pauseToggled);
+    lockItem = new QAction("Lock to This Monitor", this);
+    lockItem->setCheckable(true);
+    connect(lockItem, &QAction::triggered, this, &TrayIcon::lockToggled);
     startAtLoginItem = new QAction("Start at Login", this);
     startAtLoginItem->setCheckable(true);
     connect(startAtLoginItem, &QAction::triggered, this, &TrayIcon::startAtLoginToggled);
@@ -29,6 +32,7 @@ TrayIcon::TrayIcon(QObject *parent)
     exitItem = new QAction("Exit", this);
     connect(exitItem, &QAction::triggered, this, &TrayIcon::exitWanted);
     trayMenu->addAction(pauseItem);
+    trayMenu->addAction(lockItem);
     trayMenu->addAction(startAtLoginItem);
     trayMenu->addAction(preferencesItem);
     trayMenu->addSeparator();
@@ -64,6 +68,11 @@ void TrayIcon::showState(bool paused, bool startAtLogin, bool holdingBack)
         trayIcon->setToolTip("Click here to open Pellmar");
     pauseItem->setChecked(paused);
     startAtLoginItem->setChecked(startAtLogin);
+}
+
+void TrayIcon::showLocked(bool locked)
+{
+    lockItem->setChecked(locked);
 }
 
 void TrayIcon::showWindowShown(bool shown)

@@ -6,8 +6,8 @@ class QAction;
 class QMenu;
 class QSystemTrayIcon;
 
-// Pellmar's icon in the system tray and its menu: Pause, Start at Login,
-// Preferences…, Hide/Show and Exit. A view: it shows the state it is given
+// Pellmar's icon in the system tray and its menu: Pause, Lock to This
+// Monitor, Start at Login, Preferences…, Hide/Show and Exit. A view: it shows the state it is given
 // and says what the user picked.
 class TrayIcon : public QObject
 {
@@ -23,6 +23,8 @@ public:
     // The icon, its tooltip and the menu's checks as they now are;
     // `holdingBack`: no jump happens for now, as a window is full screen.
     void showState(bool paused, bool startAtLogin, bool holdingBack);
+    // Whether the pointer is held on one monitor.
+    void showLocked(bool locked);
     // The Hide/Show item names what it will do.
     void showWindowShown(bool shown);
     // A balloon message from the icon.
@@ -31,6 +33,7 @@ public:
     QSystemTrayIcon *icon() const { return trayIcon; }
     QMenu *menu() const { return trayMenu; }
     QAction *pauseItem = nullptr;
+    QAction *lockItem = nullptr;
     QAction *startAtLoginItem = nullptr;
     QAction *preferencesItem = nullptr;
     QAction *hideShowItem = nullptr;
@@ -38,6 +41,7 @@ public:
 
 signals:
     void pauseToggled(bool on);
+    void lockToggled(bool on);
     void startAtLoginToggled(bool on);
     void preferencesWanted();
     void hideShowWanted();

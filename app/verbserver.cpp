@@ -140,14 +140,36 @@ void VerbServer::readFrom(Connection *c)
         // user the verb failed: a toggle must not happen behind their back.
         char next;
         const bool gone = ::recv(c->fd, &next, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
-        const QString verb = QString::fromLatin1(c->reader.verb().c_str());
-        if (!gone)
-            ::send(c->fd, "ok\n", 3, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (!gone) {
+            const QString verb = QString::fromLatin1(c->reader.verb().c_str());
+            const QString argument = QString::fromLatin1(c->reader.argument().c_str());
+            const QByteArray line = answerLine(answer ? answer(verb, argument) : QString("ok"));
+            ::send(c->fd, line.constData(), std::size_t(line.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        }
         close(c);
-        if (!gone)
-            emit verbReceived(verb);
         return;
     }
+}
+
+QByteArray VerbServer::answerLine(const QString &answer)
+{
+    QByteArray line = answer.toUtf8();
+    for (char &b : line) {
+        if (static_cast<unsigned char>(b) < ' ' || b == '\x7f')
+            b = ' ';
+    }
+    if (line.size() > maxAnswer) {
+        line.truncate(maxAnswer);
+        // Not in the middle of a character: drop its first bytes too.
+        int start = line.size() - 1;
+        while (start > 0 && (static_cast<unsigned char>(line[start]) & 0xc0) == 0x80)
+            --start;
+        const auto lead = static_cast<unsigned char>(line[start]);
+        const int length = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 1;
+        if (line.size() - start < length)
+            line.truncate(start);
+    }
+    return line + '\n';
 }
 
 void VerbServer::close(Connection *c)

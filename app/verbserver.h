@@ -3,15 +3,17 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <vector>
 
 class QSocketNotifier;
 
 // The listening end of the single-instance socket: hears one verb per
-// connection (see VerbReader) and answers "ok\n". Whatever clients do, it
-// stays small: at most `maxConnections` open at once (more are closed as
-// they come, and their clients ask again), each closed after `idleMs`
-// without a whole verb. It runs its own accept loop rather than
+// connection (see VerbReader), has it carried out at once (setAnswerer())
+// and sends back what came of it on one line: "ok\n", or why not.
+// Whatever clients do, it stays small: at most `maxConnections` open at
+// once (more are closed as they come, and their clients ask again), each
+// closed after `idleMs` without a whole verb. It runs its own accept loop rather than
 // QLocalServer's, which closes the listening socket and deletes its file
 // when accept() runs out of file descriptors: here the socket stays, and
 // accepting resumes once descriptors are free again.
@@ -24,6 +26,14 @@ public:
     static constexpr int idleMs = 2000;
     // How soon accepting is tried again while out of descriptors.
     static constexpr int retryMs = 250;
+    // The longest answer sent, in bytes without its newline: longer ones
+    // are cut.
+    static constexpr int maxAnswer = 512;
+
+    // Carries out a verb with its argument (empty if none) and says how it
+    // went: "ok", or why not. Called on this thread, before the client is
+    // answered, so it must not wait on the event loop.
+    using Answerer = std::function<QString(const QString &verb, const QString &argument)>;
 
     explicit VerbServer(QObject *parent = nullptr);
     ~VerbServer() override;
@@ -34,10 +44,12 @@ public:
     bool listen(const QString &path);
     bool isListening() const { return listenFd >= 0; }
     int connectionCount() const { return int(connections.size()); }
+    // Without one, every verb is answered "ok" and nothing is done.
+    void setAnswerer(Answerer answerer) { answer = std::move(answerer); }
 
-signals:
-    // A verb from another start of pellmar, already answered.
-    void verbReceived(const QString &verb);
+    // What goes back on the socket for an answer: one line of at most
+    // `maxAnswer` bytes, control characters made spaces, and a newline.
+    static QByteArray answerLine(const QString &answer);
 
 private:
     class Connection;
@@ -56,4 +68,5 @@ private:
     QTimer retryTimer;
     bool starved = false;
     std::vector<Connection *> connections;
+    Answerer answer;
 };

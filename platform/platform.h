@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGui/qwindowdefs.h>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "curtain.h"
@@ -73,6 +74,19 @@ public:
     // has) and pointerScreenChanged() brings each change.
     virtual bool tellsPointerScreen() { return false; }
     virtual QString pointerScreen() { return QString(); }
+    // Where the pointer is now, read on the GUI thread; none where the
+    // window system does not say.
+    virtual std::optional<QPoint> pointerPosition() { return std::nullopt; }
+
+    // Why the pointer cannot be held on one monitor here, in the user's
+    // words; empty where it can.
+    virtual QString pointerLockNotice();
+    // Holds the pointer inside `screen` (desktop pixels) until
+    // unlockPointer(): the window system itself stops any motion out of it.
+    // Called again, the hold moves to the new rectangle with no gap. False
+    // where it cannot (see pointerLockNotice()).
+    virtual bool lockPointer(const QRect &screen);
+    virtual void unlockPointer() {}
     // Why Screen Focus cannot work here, in the user's words; empty where
     // it can.
     virtual QString screenFocusNotice() { return QString(); }

@@ -3,6 +3,7 @@
 #include "x11fullscreenwatch.h"
 #include "x11pointerwatch.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -10,6 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
+#ifdef PELLMAR_HAVE_XFIXES
+#include <xcb/xfixes.h>
+#endif
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
 #include <QtGui/qguiapplication_platform.h>
 #else
@@ -67,8 +71,10 @@ X11Platform::X11Platform(bool listenForMotion, QObject *parent)
     }
 }
 
-// Out of line, where the watches are complete types.
-X11Platform::~X11Platform() = default;
+X11Platform::~X11Platform()
+{
+    unlockPointer();
+}
 
 void X11Platform::watchScreen(QScreen *screen)
 {
@@ -155,4 +161,131 @@ PointerWatch *X11Platform::pointerWatch()
         return nullptr;
     watch = X11PointerWatch::open(qgetenv("DISPLAY"), listen);
     return watch.get();
+}
+
+std::optional<QPoint> X11Platform::pointerPosition()
+{
+    if (QGuiApplication::platformName() != "xcb")
+        return std::nullopt;
+    return QCursor::pos();
+}
+
+bool X11Platform::barriersAvailable()
+{
+    if (barrierSupport >= 0)
+        return barrierSupport == 1;
+    barrierSupport = 0;
+#if defined(PELLMAR_HAVE_XCB) && defined(PELLMAR_HAVE_XFIXES)
+    xcb_connection_t *c = qtConnection();
+    if (!c)
+        return false;
+    const xcb_query_extension_reply_t *extension = xcb_get_extension_data(c, &xcb_xfixes_id);
+    if (!extension || !extension->present)
+        return false;
+    // Announces the version this client speaks, which the server holds it
+    // to; the newest the headers know, so as not to take any from Qt.
+    xcb_xfixes_query_version_reply_t *reply = xcb_xfixes_query_version_reply(
+        c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
+        nullptr);
+    if (reply && reply->major_version >= 5)
+        barrierSupport = 1;
+    std::free(reply);
+#endif
+    return barrierSupport == 1;
+}
+
+QString X11Platform::pointerLockNotice()
+{
+    if (QGuiApplication::platformName() != "xcb")
+        return Platform::pointerLockNotice();
+    if (!barriersAvailable())
+        return "This X server cannot hold the pointer on one monitor: it has no pointer barriers "
+               "(XFixes 5).";
+    return QString();
+}
+
+bool X11Platform::lockPointer(const QRect &screen)
+{
+#if defined(PELLMAR_HAVE_XCB) && defined(PELLMAR_HAVE_XFIXES)
+    if (screen == lockedTo)
+        return true;
+    xcb_connection_t *c = qtConnection();
+    if (!c || !barriersAvailable() || screen.isEmpty() || screen.left() < 0 || screen.top() < 0)
+        return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    // A barrier lets motion across it only in the directions it names: each
+    // side lets the pointer in and not out. The far sides lie one pixel past
+    // the last column and row, and every side runs past the corners, so no
+    // diagonal slips out between two of them.
+    const int l = screen.left(), t = screen.top(), r = screen.right() + 1, b = screen.bottom() + 1;
+    struct Side
+    {
+        int x1, y1, x2, y2;
+        std::uint32_t through;
+    };
+    const Side sides[4] = {
+        {l, t, l, b, XCB_XFIXES_BARRIER_DIRECTIONS_POSITIVE_X},
+        {r, t, r, b, XCB_XFIXES_BARRIER_DIRECTIONS_NEGATIVE_X},
+        {l, t, r, t, XCB_XFIXES_BARRIER_DIRECTIONS_POSITIVE_Y},
+        {l, b, r, b, XCB_XFIXES_BARRIER_DIRECTIONS_NEGATIVE_Y},
+    };
+    std::array<std::uint32_t, 4> made{};
+    bool ok = true;
+    for (int k = 0; k < 4; ++k) {
+        const Side &s = sides[k];
+        made[k] = xcb_generate_id(c);
+        // No devices named: it holds every pointer.
+        xcb_generic_error_t *error = xcb_request_check(
+            c, xcb_xfixes_create_pointer_barrier_checked(
+                   c, made[k], root, std::uint16_t(s.x1), std::uint16_t(s.y1), std::uint16_t(s.x2),
+                   std::uint16_t(s.y2), s.through, 0, nullptr));
+        if (error) {
+            qWarning("Pellmar: the X server refused a pointer barrier (error %d)",
+                     int(error->error_code));
+            std::free(error);
+            made[k] = 0;
+            ok = false;
+            break;
+        }
+    }
+    if (!ok) {
+        removeBarriers(made);
+        return false;
+    }
+    // The new ones stand before the old ones go: no moment without a hold.
+    removeBarriers(barriers);
+    barriers = made;
+    lockedTo = screen;
+    return true;
+#else
+    Q_UNUSED(screen);
+    return false;
+#endif
+}
+
+void X11Platform::unlockPointer()
+{
+    removeBarriers(barriers);
+    barriers = {};
+    lockedTo = QRect();
+}
+
+void X11Platform::removeBarriers(const std::array<std::uint32_t, 4> &which)
+{
+#if defined(PELLMAR_HAVE_XCB) && defined(PELLMAR_HAVE_XFIXES)
+    xcb_connection_t *c = qtConnection();
+    if (!c)
+        return;
+    bool any = false;
+    for (const std::uint32_t barrier : which) {
+        if (barrier != 0) {
+            xcb_xfixes_delete_pointer_barrier(c, barrier);
+            any = true;
+        }
+    }
+    if (any)
+        xcb_flush(c);
+#else
+    Q_UNUSED(which);
+#endif
 }

@@ -221,6 +221,18 @@ class MotionWatcher(XClient):
         while self.x11.XPending(self.dpy):
             self.x11.XNextEvent(self.dpy, self.event)
 
+    def columns(self):
+        """The column of every motion heard since the last call (or
+        forget()), in order."""
+        self.x11.XSync(self.dpy, 0)
+        fields = ctypes.cast(self.event, ctypes.POINTER(ctypes.c_int))
+        seen = []
+        while self.x11.XPending(self.dpy):
+            self.x11.XNextEvent(self.dpy, self.event)
+            if fields[0] == self.MOTION_NOTIFY:
+                seen.append(fields[18])
+        return seen
+
     def wait_off(self, column, timeout=2.0):
         """Waits for a motion to anywhere but `column`; returns when it was
         heard (time.perf_counter()), or None."""

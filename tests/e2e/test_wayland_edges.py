@@ -21,9 +21,9 @@ class WaylandEdges(unittest.TestCase):
         self.app = wayland_pellmar_for(self, self.sway, values)
         return self.sway, self.app
 
-    def verb(self, word):
-        """Runs `pellmar WORD` in the session, as its user; its exit status."""
-        proc = self.sway.run_as_user(self.sway.reachable(PELLMAR), word,
+    def verb(self, *words):
+        """Runs `pellmar WORDS` in the session, as its user; its exit status."""
+        proc = self.sway.run_as_user(self.sway.reachable(PELLMAR), *words,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return proc.wait(30)
 
@@ -115,6 +115,15 @@ class WaylandEdges(unittest.TestCase):
         self.assertTrue(wait_for(lambda: app.stored("Choices").get("paused") == "false"))
         sway.move(3199, 500)
         self.assertEqual(sway.wait_pointer((1, 500)), (1, 500))
+        self.assertEqual(app.stop(), 0)
+
+    def test_jump_next_from_the_output_sway_names(self):
+        sway, app = self.start()
+        # From HEADLESS-1, where the pointer is, to the middle of HEADLESS-2.
+        self.assertEqual(self.verb("--jump", "next"), 0)
+        self.assertEqual(sway.wait_pointer((2560, 512)), (2560, 512))
+        # No one holds the pointer here: said, and nothing held.
+        self.assertEqual(self.verb("--lock"), 1)
         self.assertEqual(app.stop(), 0)
 
 

@@ -95,10 +95,13 @@ class WaylandSession(unittest.TestCase):
 
         menu = props["Menu"]
         items = self.menu_items(service, menu)
-        self.assertEqual(list(items),
-                         ["Pause", "Start at Login", "Preferences…", "Hide", "Exit"])
+        self.assertEqual(list(items), ["Pause", "Lock to This Monitor", "Start at Login",
+                                       "Preferences…", "Hide", "Exit"])
         pause, pause_props = items["Pause"]
         self.assertEqual(pause_props["toggle-state"], 0)
+        # Nothing can hold the pointer here: picked, the item says why.
+        lock = items["Lock to This Monitor"][0]
+        self.bus.call(service, menu, MENU, "Event", "isvu", lock, "clicked", "s", "", 0)
         self.bus.call(service, menu, MENU, "Event", "isvu", pause, "clicked", "s", "", 0)
 
         self.assertTrue(wait_for(lambda: app.stored("Choices").get("paused") == "true", 30, 0.1),
@@ -107,6 +110,8 @@ class WaylandSession(unittest.TestCase):
         self.assertTrue(wait_for(lambda: self.item_properties(service, path)["ToolTip"][2]
                                  == "Pellmar is paused: click here to open it", 30, 0.1))
         self.assertEqual(self.menu_items(service, menu)["Pause"][1]["toggle-state"], 1)
+        self.assertIn("Pellmar: This desktop does not let programs hold the pointer",
+                      app.output())
         self.assertEqual(app.stop(), 0)
 
     def test_the_verbs_reach_the_pellmar_of_this_wayland_display(self):

@@ -18,3 +18,11 @@ void FakePlatform::setFullscreen(bool on)
     fullscreen = on;
     emit fullscreenChanged(on);
 }
+
+bool FakePlatform::lockPointer(const QRect &screen)
+{
+    if (!lockable)
+        return false;
+    heldIn = screen;
+    return true;
+}

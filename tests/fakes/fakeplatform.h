@@ -24,6 +24,18 @@ public:
     PlatformAbilities abilities() override { return seen; }
     void markAsOverlay(WId window) override { overlays.push_back(window); }
     bool focusedFullscreen() override { return fullscreen; }
+    bool tellsPointerScreen() override { return tells; }
+    QString pointerScreen() override { return toldScreen; }
+    std::optional<QPoint> pointerPosition() override
+    {
+        return positionKnown ? std::optional<QPoint>(pointer.position()) : std::nullopt;
+    }
+    QString pointerLockNotice() override
+    {
+        return lockable ? QString() : QString("The fake desktop cannot hold the pointer.");
+    }
+    bool lockPointer(const QRect &screen) override;
+    void unlockPointer() override { heldIn = QRect(); }
 
     // Replaces the screens and reports the change, as a hot-plug does.
     void setScreens(std::vector<PlatformScreen> list);
@@ -42,6 +54,13 @@ public:
     bool controlAvailable = true;
     bool compositor = true;
     bool fullscreen = false;
+    // As the desktop tells which output holds the pointer (Wayland) rather
+    // than where it is.
+    bool tells = false;
+    QString toldScreen;
+    bool positionKnown = true;
+    bool lockable = true;
+    QRect heldIn;              // where the pointer is held, null while free
     PlatformAbilities seen;    // what the fake desktop lets Pellmar see
     std::vector<WId> overlays; // every window marked as an overlay
     std::vector<PlatformScreen> screenList;

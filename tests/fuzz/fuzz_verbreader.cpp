@@ -18,18 +18,28 @@ void require(bool ok)
         std::abort();
 }
 
-// The rule, read plainly off the whole input.
-State plainly(const std::uint8_t *data, std::size_t size, std::string &verb)
+// The rule, read plainly off the whole input: the first line within the
+// limit, split at its first space.
+State plainly(const std::uint8_t *data, std::size_t size, std::string &verb, std::string &argument)
 {
+    std::size_t space = size;
     for (std::size_t i = 0; i < size && i < VerbReader::maxMessage; ++i) {
         const std::uint8_t c = data[i];
         if (c == '\n') {
-            if (i == 0)
+            if (i == 0 || space + 1 == i)
                 return State::Malformed;
-            verb.assign(reinterpret_cast<const char *>(data), i);
+            const char *text = reinterpret_cast<const char *>(data);
+            if (space < i) {
+                verb.assign(text, space);
+                argument.assign(text + space + 1, i - space - 1);
+            } else {
+                verb.assign(text, i);
+            }
             return State::Verb;
         }
-        if (c < 'a' || c > 'z')
+        if (c == ' ' && space == size && i > 0)
+            space = i;
+        else if (space < i ? (c <= ' ' || c > '~') : (c < 'a' || c > 'z'))
             return State::Malformed;
     }
     return size >= VerbReader::maxMessage ? State::TooLong : State::NeedMore;
@@ -53,30 +63,37 @@ template <typename Cut> VerbReader readInPieces(const std::uint8_t *data, std::s
     return reader;
 }
 
-void same(const VerbReader &reader, State state, const std::string &verb)
+void same(const VerbReader &reader, State state, const std::string &verb,
+          const std::string &argument)
 {
     require(reader.state() == state);
     require(reader.verb() == (state == State::Verb ? verb : std::string()));
+    require(reader.argument() == (state == State::Verb ? argument : std::string()));
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    std::string verb;
-    const State state = plainly(data, size, verb);
+    std::string verb, argument;
+    const State state = plainly(data, size, verb, argument);
     if (state == State::Verb) {
-        require(!verb.empty() && verb.size() < VerbReader::maxMessage);
+        const std::size_t line = verb.size() + (argument.empty() ? 0 : argument.size() + 1);
+        require(!verb.empty() && line < VerbReader::maxMessage);
         for (char c : verb)
             require(c >= 'a' && c <= 'z');
+        for (char c : argument)
+            require(c > ' ' && c <= '~');
     }
 
-    same(readInPieces(data, size, [size](std::size_t) { return size ? size : 1; }), state, verb);
-    same(readInPieces(data, size, [](std::size_t) { return std::size_t(1); }), state, verb);
+    same(readInPieces(data, size, [size](std::size_t) { return size ? size : 1; }), state, verb,
+         argument);
+    same(readInPieces(data, size, [](std::size_t) { return std::size_t(1); }), state, verb,
+         argument);
     // Cuts the input chooses itself, as reads of a socket come.
     same(
         readInPieces(data, size, [data](std::size_t at) { return std::size_t(1 + data[at] % 13); }),
-        state, verb);
+        state, verb, argument);
 
     if (state != State::NeedMore) {
         VerbReader reader;
@@ -84,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const std::string more(2 * VerbReader::maxMessage, '\n');
         reader.feed(more.data(), more.size());
         reader.feed(reinterpret_cast<const char *>(data), size);
-        same(reader, state, verb);
+        same(reader, state, verb, argument);
     }
     return 0;
 }

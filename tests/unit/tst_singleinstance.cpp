@@ -113,6 +113,30 @@ template <typename Work> auto meanwhile(Work work)
     return result;
 }
 
+// How the tests' running Pellmar answers: by the argument, so that a table
+// row picks its answer.
+QString answerTo(const QString &argument)
+{
+    if (argument == "DP-9")
+        return "No monitor is called DP-9; the monitors are DP-1, HDMI-1";
+    if (argument == "lines")
+        return "one\ntwo\r\nthree";
+    if (argument == "long")
+        return QString(1000, 'x');
+    if (argument == "wide") // two bytes each, one byte off: the cut falls inside one
+        return 'x' + QString(600, QChar(0xe9));
+    return "ok";
+}
+
+// An answerer that keeps what it heard, "verb" or "verb argument".
+VerbServer::Answerer hearing(QStringList &heard)
+{
+    return [&heard](const QString &verb, const QString &argument) {
+        heard << (argument.isEmpty() ? verb : verb + ' ' + argument);
+        return answerTo(argument);
+    };
+}
+
 QStringList warnings;
 void keepWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
@@ -137,42 +161,68 @@ private slots:
         QTest::addColumn<QByteArrayList>("chunks");
         QTest::addColumn<State>("state");
         QTest::addColumn<QByteArray>("verb");
+        QTest::addColumn<QByteArray>("argument");
 
         const QByteArray longest(int(VerbReader::maxMessage) - 1, 'a');
         const QByteArray endless(1 << 20, 'z');
-        QTest::newRow("a verb") << QByteArrayList{"show\n"} << State::Verb << QByteArray("show");
+        const QByteArray longestName(int(VerbReader::maxMessage) - int(strlen("jump \n")), 'X');
+        const QByteArray none;
+        QTest::newRow("a verb") << QByteArrayList{"show\n"} << State::Verb << QByteArray("show")
+                                << none;
         QTest::newRow("in pieces")
-            << QByteArrayList{"pa", "us", "e", "\n"} << State::Verb << QByteArray("pause");
+            << QByteArrayList{"pa", "us", "e", "\n"} << State::Verb << QByteArray("pause") << none;
         QTest::newRow("no newline yet")
-            << QByteArrayList{"toggle"} << State::NeedMore << QByteArray();
+            << QByteArrayList{"toggle"} << State::NeedMore << none << none;
         QTest::newRow("the newline later")
-            << QByteArrayList{"toggle", "", "\n"} << State::Verb << QByteArray("toggle");
-        QTest::newRow("nothing yet") << QByteArrayList{""} << State::NeedMore << QByteArray();
+            << QByteArrayList{"toggle", "", "\n"} << State::Verb << QByteArray("toggle") << none;
+        QTest::newRow("nothing yet") << QByteArrayList{""} << State::NeedMore << none << none;
         QTest::newRow("as long as a verb may be")
-            << QByteArrayList{longest, "\n"} << State::Verb << longest;
+            << QByteArrayList{longest, "\n"} << State::Verb << longest << none;
         QTest::newRow("one letter too many")
-            << QByteArrayList{longest + "a\n"} << State::TooLong << QByteArray();
+            << QByteArrayList{longest + "a\n"} << State::TooLong << none << none;
         QTest::newRow("too long, no newline")
-            << QByteArrayList{longest, "a"} << State::TooLong << QByteArray();
-        QTest::newRow("endless") << QByteArrayList{endless, endless} << State::TooLong
-                                 << QByteArray();
-        QTest::newRow("an empty line") << QByteArrayList{"\n"} << State::Malformed << QByteArray();
+            << QByteArrayList{longest, "a"} << State::TooLong << none << none;
+        QTest::newRow("endless") << QByteArrayList{endless, endless} << State::TooLong << none
+                                 << none;
+        QTest::newRow("an empty line") << QByteArrayList{"\n"} << State::Malformed << none << none;
         QTest::newRow("binary garbage")
             << QByteArrayList{QByteArray("\x00\xff\x13\x80", 4), "show\n"} << State::Malformed
-            << QByteArray();
+            << none << none;
         QTest::newRow("garbage after letters")
-            << QByteArrayList{"sh", QByteArray("o\x00w\n", 4)} << State::Malformed << QByteArray();
-        QTest::newRow("capitals") << QByteArrayList{"Show\n"} << State::Malformed << QByteArray();
+            << QByteArrayList{"sh", QByteArray("o\x00w\n", 4)} << State::Malformed << none << none;
+        QTest::newRow("capitals") << QByteArrayList{"Show\n"} << State::Malformed << none << none;
         QTest::newRow("a carriage return")
-            << QByteArrayList{"show\r\n"} << State::Malformed << QByteArray();
-        QTest::newRow("a space") << QByteArrayList{"show \n"} << State::Malformed << QByteArray();
+            << QByteArrayList{"show\r\n"} << State::Malformed << none << none;
+        QTest::newRow("a space, no argument")
+            << QByteArrayList{"show \n"} << State::Malformed << none << none;
         // One message per connection: the first line counts, the rest is
         // never read.
         QTest::newRow("two verbs")
-            << QByteArrayList{"pause\nshow\n"} << State::Verb << QByteArray("pause");
+            << QByteArrayList{"pause\nshow\n"} << State::Verb << QByteArray("pause") << none;
         QTest::newRow("a verb, then garbage")
             << QByteArrayList{"resume\n", QByteArray("\xff", 1), endless} << State::Verb
-            << QByteArray("resume");
+            << QByteArray("resume") << none;
+        // A verb and one argument.
+        QTest::newRow("an argument") << QByteArrayList{"jump next\n"} << State::Verb
+                                     << QByteArray("jump") << QByteArray("next");
+        QTest::newRow("an argument in pieces")
+            << QByteArrayList{"ju", "mp", " ", "HDMI-", "A-1", "\n"} << State::Verb
+            << QByteArray("jump") << QByteArray("HDMI-A-1");
+        QTest::newRow("as long as an argument may be")
+            << QByteArrayList{"jump " + longestName + "\n"} << State::Verb << QByteArray("jump")
+            << longestName;
+        QTest::newRow("an argument a byte too long")
+            << QByteArrayList{"jump " + longestName + "X\n"} << State::TooLong << none << none;
+        QTest::newRow("two arguments")
+            << QByteArrayList{"jump DP-1 DP-2\n"} << State::Malformed << none << none;
+        QTest::newRow("two spaces")
+            << QByteArrayList{"jump  next\n"} << State::Malformed << none << none;
+        QTest::newRow("a space first")
+            << QByteArrayList{" next\n"} << State::Malformed << none << none;
+        QTest::newRow("a tab in the argument")
+            << QByteArrayList{"jump DP\t1\n"} << State::Malformed << none << none;
+        QTest::newRow("a high byte in the argument")
+            << QByteArrayList{QByteArray("jump DP\xc3\xa9\n")} << State::Malformed << none << none;
     }
 
     void reader()
@@ -180,11 +230,13 @@ private slots:
         QFETCH(QByteArrayList, chunks);
         QFETCH(State, state);
         QFETCH(QByteArray, verb);
+        QFETCH(QByteArray, argument);
         VerbReader r;
         for (const QByteArray &chunk : chunks)
             r.feed(chunk.constData(), std::size_t(chunk.size()));
         QCOMPARE(r.state(), state);
         QCOMPARE(QByteArray::fromStdString(r.verb()), verb);
+        QCOMPARE(QByteArray::fromStdString(r.argument()), argument);
     }
 
     void displayKey_data()
@@ -546,6 +598,22 @@ private slots:
         QTest::newRow("binary garbage")
             << QByteArray("\x01\x02\xfe\xff\n", 5) << QByteArray() << QStringList();
         QTest::newRow("too long") << QByteArray(200, 'a') + '\n' << QByteArray() << QStringList();
+        QTest::newRow("an argument")
+            << QByteArray("jump DP-1\n") << QByteArray("ok\n") << QStringList{"jump DP-1"};
+        QTest::newRow("why not")
+            << QByteArray("jump DP-9\n")
+            << QByteArray("No monitor is called DP-9; the monitors are DP-1, HDMI-1\n")
+            << QStringList{"jump DP-9"};
+        QTest::newRow("an answer of several lines, on one")
+            << QByteArray("jump lines\n") << QByteArray("one two  three\n")
+            << QStringList{"jump lines"};
+        QTest::newRow("a long answer, cut")
+            << QByteArray("jump long\n") << QByteArray(VerbServer::maxAnswer, 'x') + '\n'
+            << QStringList{"jump long"};
+        QTest::newRow("a long answer, cut between characters")
+            << QByteArray("jump wide\n")
+            << ('x' + QString((VerbServer::maxAnswer - 1) / 2, QChar(0xe9)).toUtf8() + '\n')
+            << QStringList{"jump wide"};
     }
 
     void serverAnswersOneMessage()
@@ -556,7 +624,7 @@ private slots:
         VerbServer server;
         QVERIFY(server.listen(socketPath("answers")));
         QStringList verbs;
-        connect(&server, &VerbServer::verbReceived, this, [&](const QString &v) { verbs << v; });
+        server.setAnswerer(hearing(verbs));
         Client client(socketPath("answers"));
         QVERIFY(client.connected());
         QVERIFY(client.send(message));
@@ -598,7 +666,7 @@ private slots:
         VerbServer server;
         QVERIFY(server.listen(socketPath("gaveup")));
         QStringList verbs;
-        connect(&server, &VerbServer::verbReceived, this, [&](const QString &v) { verbs << v; });
+        server.setAnswerer(hearing(verbs));
         // Sent and hung up before the server looked: that client has told
         // its user the verb went unanswered.
         Client gone(socketPath("gaveup"));
@@ -660,7 +728,7 @@ private slots:
         const QString path = socketPath("starved");
         QVERIFY(server.listen(path));
         QStringList verbs;
-        connect(&server, &VerbServer::verbReceived, this, [&](const QString &v) { verbs << v; });
+        server.setAnswerer(hearing(verbs));
         Client client(path);
         QVERIFY(client.send("show\n"));
 
@@ -701,21 +769,28 @@ private slots:
     {
         const QByteArray run = QFile::encodeName(base.path() + "/tell");
         SingleInstance nobody(":3", run);
-        QCOMPARE(nobody.tell("pause"), SingleInstance::Answer::NotRunning);
+        QCOMPARE(nobody.tell("pause").answer, SingleInstance::Answer::NotRunning);
 
         SingleInstance running(":3", run);
         QStringList verbs;
-        connect(&running, &SingleInstance::verbReceived, this,
-                [&](const QString &v) { verbs << v; });
+        running.setAnswerer(hearing(verbs));
         QCOMPARE(running.claim(), SingleInstance::Claim::Run);
 
-        // Another spelling of the same desktop finds it.
+        // Another spelling of the same desktop finds it, and hears back
+        // what came of the verb.
         SingleInstance client(":3.0", run);
-        QCOMPARE(meanwhile([&] { return client.tell("pause"); }), SingleInstance::Answer::Answered);
+        const SingleInstance::Told paused = meanwhile([&] { return client.tell("pause"); });
+        QCOMPARE(paused.answer, SingleInstance::Answer::Answered);
+        QCOMPARE(paused.text, QString("ok"));
         QCOMPARE(verbs, QStringList{"pause"});
+        const SingleInstance::Told refused = meanwhile([&] { return client.tell("jump", "DP-9"); });
+        QCOMPARE(refused.answer, SingleInstance::Answer::Answered);
+        QCOMPARE(refused.text, answerTo("DP-9"));
+        const SingleInstance::Told cut = meanwhile([&] { return client.tell("jump", "long"); });
+        QCOMPARE(cut.text, QString(VerbServer::maxAnswer, 'x'));
         SingleInstance second(":3", run);
         QCOMPARE(meanwhile([&] { return second.claim(); }), SingleInstance::Claim::AnotherRuns);
-        QCOMPARE(verbs, (QStringList{"pause", "show"}));
+        QCOMPARE(verbs, (QStringList{"pause", "jump DP-9", "jump long", "show"}));
     }
 
     void aVerbFindsThePellmarOfItsWaylandDisplay()
@@ -725,18 +800,18 @@ private slots:
         const QByteArray run = QFile::encodeName(folder);
         SingleInstance running("wayland-5", run, P::Wayland);
         QStringList verbs;
-        connect(&running, &SingleInstance::verbReceived, this,
-                [&](const QString &v) { verbs << v; });
+        running.setAnswerer(hearing(verbs));
         QCOMPARE(running.claim(), SingleInstance::Claim::Run);
 
         // The path of its socket is the same display; an X display, or
         // another Wayland one, is not.
         SingleInstance byPath(QFile::encodeName(folder + "/wayland-5"), run, P::Wayland);
-        QCOMPARE(meanwhile([&] { return byPath.tell("pause"); }), SingleInstance::Answer::Answered);
+        QCOMPARE(meanwhile([&] { return byPath.tell("pause").answer; }),
+                 SingleInstance::Answer::Answered);
         SingleInstance xNamed("wayland-5", run, P::X11);
-        QCOMPARE(xNamed.tell("resume"), SingleInstance::Answer::NotRunning);
+        QCOMPARE(xNamed.tell("resume").answer, SingleInstance::Answer::NotRunning);
         SingleInstance other("wayland-6", run, P::Wayland);
-        QCOMPARE(other.tell("resume"), SingleInstance::Answer::NotRunning);
+        QCOMPARE(other.tell("resume").answer, SingleInstance::Answer::NotRunning);
         QCOMPARE(verbs, QStringList{"pause"});
 
         // Each of those runs a Pellmar of its own.
@@ -777,7 +852,7 @@ private slots:
                      0);
             QCOMPARE(::listen(listener, 8), 0);
         }
-        QCOMPARE(stuck.tell("toggle"), SingleInstance::Answer::Unanswered);
+        QCOMPARE(stuck.tell("toggle").answer, SingleInstance::Answer::Unanswered);
         SingleInstance start(":4", QFile::encodeName(run));
         QCOMPARE(start.claim(), SingleInstance::Claim::Unanswered);
         if (listener >= 0)

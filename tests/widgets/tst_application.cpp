@@ -67,6 +67,16 @@ class TestApplication : public QObject
         app->stop();
     }
 
+    // Waits until the engine has been round twice since now, so that any
+    // move asked of it before has been made: each round takes its jump
+    // before it reads the pointer.
+    void engineCaughtUp()
+    {
+        const int reads = platform->pointer.reads();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (app->engine().lookAgain(), platform->pointer.reads() >= reads + 2), 20000);
+    }
+
     void edit(const std::function<void(Choices &)> &change)
     {
         Choices c = app->choices();
@@ -325,6 +335,142 @@ private slots:
         platform->moveDevice(3199, 600);
         if (!paused)
             QTRY_COMPARE(platform->cursor(), QPoint(1, 600));
+    }
+
+    // What `pellmar --jump`, `--lock` and `--unlock` ask of the running
+    // Pellmar, one after another: what it answers, where the engine moves
+    // the pointer, and where the window system is told to hold it.
+    void verbsMoveAndHoldThePointer_data()
+    {
+        QTest::addColumn<QString>("told");       // the output the desktop says holds it; "": none
+        QTest::addColumn<bool>("positionKnown"); // whether the window system tells where it is
+        QTest::addColumn<bool>("lockable");
+        QTest::addColumn<QPoint>("pointer");
+        QTest::addColumn<QStringList>("verbs"); // "verb" or "verb argument"
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QList<QPoint>>("moves");
+        QTest::addColumn<QString>("lockedTo");
+
+        const QPoint left(700, 400), right(2000, 100);
+        const QPoint leftMiddle(960, 540), rightMiddle(2560, 512);
+        const QString no = "No monitor is called DP-9; the monitors are DUMMY0, DUMMY1";
+        QTest::newRow("next") << "" << true << true << left << QStringList{"jump next"}
+                              << QStringList{"ok"} << QList<QPoint>{rightMiddle} << "";
+        QTest::newRow("previous") << "" << true << true << right << QStringList{"jump previous"}
+                                  << QStringList{"ok"} << QList<QPoint>{leftMiddle} << "";
+        QTest::newRow("by name") << "" << true << true << left << QStringList{"jump DUMMY1"}
+                                 << QStringList{"ok"} << QList<QPoint>{rightMiddle} << "";
+        QTest::newRow("no such name") << "" << true << true << left << QStringList{"jump DP-9"}
+                                      << QStringList{no} << QList<QPoint>{} << "";
+        // Where the desktop tells the output, it counts, wherever the
+        // pointer seems to be.
+        QTest::newRow("next from the output told")
+            << "DUMMY1" << false << true << left << QStringList{"jump next"} << QStringList{"ok"}
+            << QList<QPoint>{leftMiddle} << "";
+        QTest::newRow("next from nowhere: the first")
+            << "" << false << true << right << QStringList{"jump next"} << QStringList{"ok"}
+            << QList<QPoint>{leftMiddle} << "";
+        QTest::newRow("jump with no place")
+            << "" << true << true << left << QStringList{"jump"}
+            << QStringList{"Jump where? Say next, previous or a monitor's name"} << QList<QPoint>{}
+            << "";
+        QTest::newRow("a value for a verb that takes none")
+            << "" << true << true << left << QStringList{"lock DUMMY0"}
+            << QStringList{"--lock takes no value"} << QList<QPoint>{} << "";
+
+        QTest::newRow("lock") << "" << true << true << right << QStringList{"lock"}
+                              << QStringList{"ok"} << QList<QPoint>{} << "DUMMY1";
+        QTest::newRow("lock on the output told")
+            << "DUMMY0" << false << true << right << QStringList{"lock"} << QStringList{"ok"}
+            << QList<QPoint>{} << "DUMMY0";
+        QTest::newRow("lock where the desktop cannot")
+            << "" << true << false << right << QStringList{"lock"}
+            << QStringList{"The fake desktop cannot hold the pointer."} << QList<QPoint>{} << "";
+        QTest::newRow("lock, not knowing where")
+            << "" << false << true << right << QStringList{"lock"}
+            << QStringList{"Pellmar cannot tell which monitor the pointer is on"} << QList<QPoint>{}
+            << "";
+        QTest::newRow("locked, no jump off the monitor")
+            << "" << true << true << left << QStringList{"lock", "jump next", "jump DUMMY1"}
+            << QStringList{"ok", "The pointer is locked to DUMMY0; unlock it first",
+                           "The pointer is locked to DUMMY0; unlock it first"}
+            << QList<QPoint>{} << "DUMMY0";
+        QTest::newRow("locked, a jump on the monitor")
+            << "" << true << true << left << QStringList{"lock", "jump DUMMY0"}
+            << QStringList{"ok", "ok"} << QList<QPoint>{leftMiddle} << "DUMMY0";
+        QTest::newRow("unlocked, free to jump")
+            << "" << true << true << left << QStringList{"lock", "unlock", "jump next"}
+            << QStringList{"ok", "ok", "ok"} << QList<QPoint>{rightMiddle} << "";
+    }
+
+    void verbsMoveAndHoldThePointer()
+    {
+        QFETCH(QString, told);
+        QFETCH(bool, positionKnown);
+        QFETCH(bool, lockable);
+        QFETCH(QPoint, pointer);
+        QFETCH(QStringList, verbs);
+        QFETCH(QStringList, answers);
+        QFETCH(QList<QPoint>, moves);
+        QFETCH(QString, lockedTo);
+        make(twoScreens);
+        platform->tells = !told.isEmpty();
+        platform->toldScreen = told;
+        platform->positionKnown = positionKnown;
+        platform->lockable = lockable;
+        platform->warp(pointer.x(), pointer.y());
+        start();
+        QStringList said;
+        for (const QString &v : verbs)
+            said << app->obey(v.section(' ', 0, 0), v.section(' ', 1));
+        QCOMPARE(said, answers);
+        engineCaughtUp();
+        const std::vector<QPoint> made = platform->pointer.moves();
+        QCOMPARE(QList<QPoint>(made.begin(), made.end()), moves);
+
+        QCOMPARE(app->lockedOutput(), lockedTo);
+        const int held = app->snapshot()->screens.indexOf(lockedTo);
+        QCOMPARE(app->snapshot()->lockedScreen, held);
+        const QRect heldIn = held < 0 ? QRect() : twoScreens[std::size_t(held)];
+        QCOMPARE(platform->heldIn, heldIn);
+        // Not kept: a stop lets go, and the next start is free.
+        stop();
+        QCOMPARE(platform->heldIn, QRect());
+        start();
+        QVERIFY(app->lockedOutput().isEmpty());
+        QCOMPARE(app->snapshot()->lockedScreen, -1);
+    }
+
+    void aLockFollowsItsMonitor()
+    {
+        make(twoScreens);
+        platform->warp(2000, 100);
+        start();
+        QCOMPARE(app->obey("lock"), QString("ok"));
+        QCOMPARE(platform->heldIn, QRect(1920, 0, 1280, 1024));
+
+        // Moved and resized, the hold goes with it; the pointer, left
+        // outside, is taken along to its middle.
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
+        platform->setScreens(monitors({QRect(0, 0, 1920, 1080), QRect(1920, 200, 1024, 768)}));
+        QTRY_COMPARE(platform->heldIn, QRect(1920, 200, 1024, 768));
+        QCOMPARE(app->snapshot()->lockedScreen, 1);
+        QCOMPARE(app->lockedOutput(), QString("DUMMY1"));
+        QTRY_COMPARE(platform->cursor(), QPoint(2432, 584));
+
+        // Gone, it frees the pointer.
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
+        QTest::ignoreMessage(QtDebugMsg, "The pointer is free again: DUMMY1 has gone");
+        platform->setScreens(monitors({QRect(0, 0, 1920, 1080)}));
+        QTRY_VERIFY(app->lockedOutput().isEmpty());
+        QCOMPARE(platform->heldIn, QRect());
+        QCOMPARE(app->snapshot()->lockedScreen, -1);
+        // And it comes back free.
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
+        platform->setScreens(monitors(twoScreens));
+        QTRY_COMPARE(app->snapshot()->screens.size(), 2);
+        QCOMPARE(app->snapshot()->lockedScreen, -1);
+        QCOMPARE(platform->heldIn, QRect());
     }
 
     void startAndStopSayNothingOfQtsOwn_data()

@@ -559,15 +559,15 @@ private slots:
         QCOMPARE(platform->cursor(), QPoint(3839, 500));
         QVERIFY(app->curtains().shown().isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(stored("Choices/paused"), QString("true"), 5000);
-        QVERIFY(app->obey("toggle")); // as `pellmar --toggle` asks
+        QCOMPARE(app->obey("toggle"), QString("ok")); // as `pellmar --toggle` asks
         QVERIFY(!app->choices().paused);
         QVERIFY(!pause->isChecked()); // the dialog follows
         QTRY_COMPARE(platform->cursor(), QPoint(1, 500));
         // And the curtains come back, over the screen the pointer is not on.
         QTRY_COMPARE(curtainGeometry(), (QList<QRect>{QRect(1920, 0, 1920, 1080)}));
-        QVERIFY(app->obey("pause"));
+        QCOMPARE(app->obey("pause"), QString("ok"));
         QVERIFY(app->choices().paused && pause->isChecked());
-        QVERIFY(app->obey("resume"));
+        QCOMPARE(app->obey("resume"), QString("ok"));
         QVERIFY(!app->choices().paused);
 
         // Start at login writes and removes the autostart entry.
