@@ -6,6 +6,7 @@
 #include "focuscurtains.h"
 #include "platform.h"
 #include "preferencesdialog.h"
+#include "trayhostwatch.h"
 #include "trayicon.h"
 #include "window_main.h"
 
@@ -110,34 +111,49 @@ void Application::start()
     rebuildScreens();
     worker->start(pointer);
 
-    if (TrayIcon::available()) {
-        trayIcon = std::make_unique<TrayIcon>();
-        connect(trayIcon.get(), &TrayIcon::pauseToggled, this, &Application::setPaused);
-        connect(trayIcon.get(), &TrayIcon::startAtLoginToggled, this,
-                &Application::setStartAtLogin);
-        connect(trayIcon.get(), &TrayIcon::lockToggled, this, [this](bool on) {
-            if (!on) {
-                unlock();
-                return;
-            }
-            const QString said = lock();
-            if (said != "ok") {
-                qWarning().noquote() << "Pellmar:" << said;
-                trayIcon->notify("The Pointer Stays Free", said);
-                showTrayState(); // unchecked again: nothing holds
-            }
-        });
-        connect(trayIcon.get(), &TrayIcon::preferencesWanted, this, &Application::showPreferences);
-        connect(trayIcon.get(), &TrayIcon::exitWanted, this, &Application::exit);
-        connect(trayIcon.get(), &TrayIcon::clicked, mainWindow.get(), &QWidget::show);
-        connect(trayIcon.get(), &TrayIcon::hideShowWanted, this, [this] {
-            if (mainWindow->isVisible())
-                closeWindow();
-            else
-                mainWindow->show();
-        });
-        showTrayState();
+    // Where the only tray is a bar's on the session bus, Qt must not be
+    // asked for one before a bar has registered it (it asks once, and keeps
+    // the answer): a bar started at the same login may come later.
+    if (windowSystem->abilities().trayOnlyOnBus && !TrayHostWatch::hostThere()) {
+        trayHostWatch = std::make_unique<TrayHostWatch>();
+        connect(trayHostWatch.get(), &TrayHostWatch::hostArrived, this, &Application::makeTray);
+    } else {
+        makeTray();
     }
+}
+
+void Application::makeTray()
+{
+    // Called from the watch's own signal: it goes once that is over.
+    if (trayHostWatch)
+        trayHostWatch.release()->deleteLater();
+    if (!started || trayIcon || !TrayIcon::available())
+        return;
+    trayIcon = std::make_unique<TrayIcon>();
+    connect(trayIcon.get(), &TrayIcon::pauseToggled, this, &Application::setPaused);
+    connect(trayIcon.get(), &TrayIcon::startAtLoginToggled, this, &Application::setStartAtLogin);
+    connect(trayIcon.get(), &TrayIcon::lockToggled, this, [this](bool on) {
+        if (!on) {
+            unlock();
+            return;
+        }
+        const QString said = lock();
+        if (said != "ok") {
+            qWarning().noquote() << "Pellmar:" << said;
+            trayIcon->notify("The Pointer Stays Free", said);
+            showTrayState(); // unchecked again: nothing holds
+        }
+    });
+    connect(trayIcon.get(), &TrayIcon::preferencesWanted, this, &Application::showPreferences);
+    connect(trayIcon.get(), &TrayIcon::exitWanted, this, &Application::exit);
+    connect(trayIcon.get(), &TrayIcon::clicked, mainWindow.get(), &QWidget::show);
+    connect(trayIcon.get(), &TrayIcon::hideShowWanted, this, [this] {
+        if (mainWindow->isVisible())
+            closeWindow();
+        else
+            mainWindow->show();
+    });
+    showTrayState();
 }
 
 bool Application::stop()
@@ -152,6 +168,7 @@ bool Application::stop()
         windowSystem->unlockPointer();
         locked.clear();
     }
+    trayHostWatch.reset();
     trayIcon.reset();
     preferencesDialog = nullptr; // goes with the window
     mainWindow.reset();

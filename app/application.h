@@ -14,6 +14,7 @@ class FocusCurtains;
 class Platform;
 class PreferencesDialog;
 class QTimer;
+class TrayHostWatch;
 class TrayIcon;
 class Window_Main;
 
@@ -120,6 +121,8 @@ private:
     // is none.
     void closeWindow();
     void exit();
+    // The tray icon and its menu, where a tray is there.
+    void makeTray();
 
     std::unique_ptr<Platform> windowSystem;
     SettingsCtrl store;
@@ -134,6 +137,7 @@ private:
     std::unique_ptr<FocusCurtains> focus;
     std::unique_ptr<Window_Main> mainWindow;
     std::unique_ptr<TrayIcon> trayIcon;
+    std::unique_ptr<TrayHostWatch> trayHostWatch;   // until a bar's tray is there
     PreferencesDialog *preferencesDialog = nullptr; // the window's child
     QTimer *screenSettle;
     QTimer *screenSettleCeiling;

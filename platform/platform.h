@@ -30,6 +30,9 @@ struct PlatformAbilities
     // whether the pointer is seen at an edge while a button drags something:
     // wraps while dragging
     bool pointerWhileDragging = true;
+    // whether the only tray there can be is a StatusNotifierItem host on the
+    // session bus (a bar's tray), which may come after Pellmar
+    bool trayOnlyOnBus = false;
 };
 
 // Everything Pellmar needs from the window system, and nothing more: the

@@ -227,6 +227,8 @@ PlatformAbilities WaylandPlatform::abilities()
     // The compositor keeps the pointer with the surface a drag began on: no
     // strip hears of it until the button is let go.
     a.pointerWhileDragging = false;
+    // No XEmbed tray without X: only a bar's StatusNotifierItem host.
+    a.trayOnlyOnBus = true;
     return a;
 }
 

@@ -153,6 +153,20 @@ class WaylandSession(unittest.TestCase):
         self.assertEqual(app.proc.wait(60), 0, app.output())
         self.assertIn("Settings: Saving Settings...", app.output())
 
+    def test_a_bar_started_after_pellmar_still_gets_its_icon(self):
+        # At login a bar and Pellmar start together, in either order.
+        app = self.start(tray=False)
+        self.bar = waybar_for(self, self.sway, self.bus)
+        service, _ = self.item()
+        owner = self.bus.call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                              "org.freedesktop.DBus", "GetConnectionUnixProcessID", "s", service)
+        self.assertEqual(owner, [app.proc.pid])
+        # With the tray there, closing the window hides it.
+        self.close_window(app)
+        self.assertTrue(wait_for(lambda: self.main_window(app) is None, 30, 0.1))
+        self.assertIsNone(app.proc.poll())
+        self.assertEqual(app.stop(), 0)
+
 
 if __name__ == "__main__":
     unittest.main()
