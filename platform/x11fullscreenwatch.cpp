@@ -7,21 +7,13 @@
 #include <cstring>
 #include <vector>
 #include <xcb/xcb.h>
+
+#include "xcbatom.h"
 #endif
 
 namespace {
 
 #ifdef PELLMAR_HAVE_LIBXCB
-xcb_atom_t atom(xcb_connection_t *c, const char *name)
-{
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
-    xcb_atom_t a = XCB_ATOM_NONE;
-    if (reply)
-        a = reply->atom;
-    std::free(reply);
-    return a;
-}
 
 // A property of 32-bit values, or nothing where it is not set, not of that
 // type, or its window is gone.
@@ -61,9 +53,9 @@ std::unique_ptr<X11FullscreenWatch> X11FullscreenWatch::open(const QByteArray &d
     if (xcb_connection_has_error(c))
         return nullptr;
     w->root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    w->activeAtom = atom(c, "_NET_ACTIVE_WINDOW");
-    w->stateAtom = atom(c, "_NET_WM_STATE");
-    w->fullscreenAtom = atom(c, "_NET_WM_STATE_FULLSCREEN");
+    w->activeAtom = XcbAtom::intern(c, "_NET_ACTIVE_WINDOW");
+    w->stateAtom = XcbAtom::intern(c, "_NET_WM_STATE");
+    w->fullscreenAtom = XcbAtom::intern(c, "_NET_WM_STATE_FULLSCREEN");
     selectEvents(c, w->root, XCB_EVENT_MASK_PROPERTY_CHANGE);
     w->followActive();
     w->notifier = new QSocketNotifier(xcb_get_file_descriptor(c), QSocketNotifier::Read, w.get());

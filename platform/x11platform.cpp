@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
+
+#include "xcbatom.h"
 #ifdef PELLMAR_HAVE_XFIXES
 #include <xcb/xfixes.h>
 #endif
@@ -38,16 +40,6 @@ xcb_connection_t *qtConnection()
 #endif
 }
 
-xcb_atom_t atom(xcb_connection_t *c, const char *name)
-{
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
-    xcb_atom_t a = XCB_ATOM_NONE;
-    if (reply)
-        a = reply->atom;
-    std::free(reply);
-    return a;
-}
 #endif
 
 } // namespace
@@ -120,7 +112,7 @@ bool X11Platform::compositorRunning()
         return true; // not X11: the window system composes
     // The compositor of screen 0 owns this selection (EWMH).
     xcb_get_selection_owner_reply_t *reply = xcb_get_selection_owner_reply(
-        c, xcb_get_selection_owner(c, atom(c, "_NET_WM_CM_S0")), nullptr);
+        c, xcb_get_selection_owner(c, XcbAtom::intern(c, "_NET_WM_CM_S0")), nullptr);
     const bool owned = reply && reply->owner != XCB_NONE;
     std::free(reply);
     return owned;
@@ -137,10 +129,10 @@ void X11Platform::markAsOverlay(WId window)
         return;
     // Set before the window is first shown; Qt adds its own states (above
     // the others) to these when it maps the window.
-    const xcb_atom_t states[] = {atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                 atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const xcb_atom_t states[] = {XcbAtom::intern(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                 XcbAtom::intern(c, "_NET_WM_STATE_SKIP_PAGER")};
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window),
-                        atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 2, states);
+                        XcbAtom::intern(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 2, states);
     xcb_flush(c);
 #else
     Q_UNUSED(window);
