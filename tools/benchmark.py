@@ -33,18 +33,11 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from desktop import PELLMAR, Desktop, MotionWatcher, Pellmar, cpu_seconds, wait_for  # noqa: E402
+from desktop import (PELLMAR, Desktop, MotionWatcher, Pellmar, cpu_seconds, rss_kib,  # noqa: E402
+                     wait_for)
 
 LAYOUT = "1920x1080+0+0 1280x1024+1920+0"
 RIGHT_EDGE = 3199
-
-
-def rss_kib(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    return 0
 
 
 def cpu_share(pids, seconds, during=None):

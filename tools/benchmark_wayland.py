@@ -38,7 +38,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from desktop import cpu_seconds  # noqa: E402
+from desktop import cpu_seconds, rss_kib  # noqa: E402
 from wayland import Sway, WaylandPellmar, end  # noqa: E402
 
 LAYOUT = "1920x1080+0+0 1280x1024+1920+0"
@@ -56,14 +56,6 @@ def stat_seconds(pid):
     with open(f"/proc/{pid}/stat") as f:
         fields = f.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / TICK
-
-
-def rss_kib(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    return 0
 
 
 def cpu_share(pids, seconds, during=None):

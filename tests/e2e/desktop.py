@@ -381,6 +381,18 @@ class RunningProgram:
     """What every test does with a started pellmar: `proc`, its log at
     `log_path` (open as `log`) and its settings file `settings_file`."""
 
+    def _write_settings(self, settings):
+        """The settings file in `self.config`, with `settings` under
+        [General] if given (grouped keys spelt with backslashes)."""
+        self.settings_file = os.path.join(self.config, "Brenvik", "Pellmar.conf")
+        if settings is None:
+            return
+        os.makedirs(os.path.dirname(self.settings_file), exist_ok=True)
+        with open(self.settings_file, "w") as f:
+            f.write("[General]\n")
+            for key, value in settings.items():
+                f.write(f"{key}={str(value).lower()}\n")
+
     def stop(self, sig=signal.SIGTERM, timeout=10):
         """Ends the program by signal; returns its exit status."""
         if self.proc.poll() is None:
@@ -430,13 +442,7 @@ class Pellmar(RunningProgram):
     def __init__(self, desktop, settings=None, config_dir=None, extra_env=None):
         self.desktop = desktop
         self.config = config_dir or tempfile.mkdtemp(prefix="pellmar-config-")
-        self.settings_file = os.path.join(self.config, "Brenvik", "Pellmar.conf")
-        if settings is not None:
-            os.makedirs(os.path.dirname(self.settings_file), exist_ok=True)
-            with open(self.settings_file, "w") as f:
-                f.write("[General]\n")
-                for key, value in settings.items():
-                    f.write(f"{key}={str(value).lower()}\n")
+        self._write_settings(settings)
         env = dict(desktop.env, XDG_CONFIG_HOME=self.config,
                    XDG_RUNTIME_DIR=os.path.join(self.config, "run"),
                    QT_LOGGING_RULES="default.debug=true")
@@ -531,6 +537,15 @@ def cpu_seconds(pid):
         except (OSError, ValueError):
             pass  # a thread that has just ended
     return total / 1e9
+
+
+def rss_kib(pid):
+    """Resident memory of a process, in KiB."""
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
 
 
 class DesktopTestCase(unittest.TestCase):

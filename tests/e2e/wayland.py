@@ -458,13 +458,7 @@ class WaylandPellmar(RunningProgram):
     def __init__(self, sway, settings=None, config_dir=None, extra_env=None):
         self.sway = sway
         self.config = config_dir or tempfile.mkdtemp(prefix="pellmar-config-", dir=sway.dir)
-        self.settings_file = os.path.join(self.config, "Brenvik", "Pellmar.conf")
-        if settings is not None:
-            os.makedirs(os.path.dirname(self.settings_file), exist_ok=True)
-            with open(self.settings_file, "w") as f:
-                f.write("[General]\n")
-                for key, value in settings.items():
-                    f.write(f"{key}={str(value).lower()}\n")
+        self._write_settings(settings)
         self._own_tree(self.config)
         env = {"XDG_CONFIG_HOME": self.config, "QT_LOGGING_RULES": "default.debug=true"}
         env.update(self._sanitizer_env())
