@@ -47,9 +47,7 @@ unsigned long LogicCtrl::pass()
     }
     if (!snapshot)
         return 1000 * 1000; // nothing to work on until the first snapshot
-    // A plain load first: asked for rarely, looked at every pass.
-    if (inbox.jumpWanted.load(std::memory_order_relaxed) &&
-        inbox.jumpWanted.exchange(false, std::memory_order_acq_rel)) {
+    if (inbox.jumpWanted.exchange(false, std::memory_order_acq_rel)) {
         int x = 0, y = 0;
         EngineInbox::unpack(inbox.jumpTo.load(std::memory_order_relaxed), x, y);
         source.pointer().movePointer(x, y);
