@@ -1,11 +1,14 @@
 #include "application.h"
 
+#include "sessioncheck.h"
+
 #include "autostart.h"
 #include "cursorrules.h"
 #include "engine.h"
 #include "focuscurtains.h"
 #include "platform.h"
 #include "preferencesdialog.h"
+#include "sessioncheck.h"
 #include "trayhostwatch.h"
 #include "trayicon.h"
 #include "window_main.h"
@@ -106,6 +109,14 @@ void Application::start()
         if (trayIcon)
             trayIcon->showWindowShown(shown);
         worker->setReadoutShown(shown);
+        windowSystem->followReadout(shown);
+    });
+    // A desktop helper switched on or off while Pellmar runs (GNOME's
+    // Shell extension): say what holds now.
+    connect(windowSystem.get(), &Platform::cursorControlChanged, this, [this] {
+        mainWindow->setScreenFocusNotice(windowSystem->screenFocusNotice());
+        SessionCheck::warnIfNoCursorControl(mainWindow.get(), windowSystem->cursorControlNotice());
+        publish(current);
     });
 
     rebuildScreens();

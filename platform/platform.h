@@ -96,6 +96,9 @@ public:
     // Whether the focused window fills its screen, where the desktop tells
     // it (fullscreenChanged() brings each change); false elsewhere.
     virtual bool focusedFullscreen() { return false; }
+    // Whether the readout can be seen: where the pointer's position must be
+    // asked for, it is asked for only then.
+    virtual void followReadout(bool shown) { Q_UNUSED(shown); }
 
     // The engine thread's own view of the pointer, owned by the platform:
     // it reads and moves the pointer, and where it reports device motion
@@ -110,4 +113,7 @@ signals:
     // The output that holds the pointer, where tellsPointerScreen().
     void pointerScreenChanged(const QString &output);
     void fullscreenChanged(bool on);
+    // Cursor control (and with it the notices) came or went: a desktop
+    // helper was switched on or off while Pellmar runs.
+    void cursorControlChanged();
 };

@@ -1,5 +1,7 @@
 #include "x11pointerwatch.h"
 
+#include "pointerstate.h"
+
 #ifdef PELLMAR_HAVE_XINPUT
 #include <cmath>
 #include <cstdlib>
@@ -154,22 +156,7 @@ bool X11PointerWatch::readPointer(PointerReading &reading)
 
 PointerReading X11PointerWatch::fromX(int x, int y, unsigned mask)
 {
-    // The core protocol's key and button bits; Mod1 is Alt and Mod4 the
-    // Super ("Windows") key on every common keyboard map.
-    PointerReading r;
-    r.x = x;
-    r.y = y;
-    const struct
-    {
-        unsigned bit;
-        ModifierKey key;
-    } keys[] = {{0x1, ShiftKey}, {0x4, ControlKey}, {0x8, AltKey}, {0x40, MetaKey}};
-    for (const auto &k : keys) {
-        if (mask & k.bit)
-            r.keys |= k.key;
-    }
-    r.buttonHeld = (mask & 0x1f00) != 0; // buttons 1 to 5
-    return r;
+    return PointerState::fromMask(x, y, mask);
 }
 
 void X11PointerWatch::takeDeviceMotion(double &dx, double &dy)
