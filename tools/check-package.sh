@@ -14,7 +14,9 @@ trap 'DEBIAN_FRONTEND=noninteractive apt-get remove -y -q pellmar >/dev/null' EX
 
 for f in /usr/bin/pellmar /usr/share/applications/com.brenvik.Pellmar.desktop \
     /usr/share/metainfo/com.brenvik.Pellmar.metainfo.xml /usr/share/icons/hicolor/48x48/apps/pellmar.png \
-    /usr/share/icons/hicolor/256x256/apps/pellmar.png; do
+    /usr/share/icons/hicolor/256x256/apps/pellmar.png \
+    /usr/share/gnome-shell/extensions/pellmar@brenvik.com/metadata.json \
+    /usr/share/gnome-shell/extensions/pellmar@brenvik.com/extension.js; do
     test -f "$f" || { echo "check-package: $f is missing" >&2; exit 1; }
 done
 desktop-file-validate /usr/share/applications/com.brenvik.Pellmar.desktop
