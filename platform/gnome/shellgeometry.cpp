@@ -48,7 +48,10 @@ QPoint pixelOnStrip(const SensorStrip &strip, double x, double y)
 
 std::vector<ShellSegment> around(const QRect &r)
 {
-    const int right = r.x() + r.width(), bottom = r.y() + r.height();
+    // Mutter stops the pointer on a barrier's line itself: the right and
+    // bottom ones stand on the last column and row, not one past them,
+    // which would belong to the next monitor.
+    const int right = r.x() + r.width() - 1, bottom = r.y() + r.height() - 1;
     return {
         {r.x(), r.y(), r.x(), bottom, ShellSegment::PositiveX},
         {right, r.y(), right, bottom, ShellSegment::NegativeX},

@@ -83,11 +83,13 @@ void TestGnomePlatform::barriersStandOnTheEdges()
     QFETCH(Lines, lines);
     QCOMPARE(linesOf(snapshot), lines);
 
-    // The lock's four, around one monitor.
-    QCOMPARE(ShellGeometry::around(QRect(1920, 0, 1280, 720)), (Lines{{1920, 0, 1920, 720, PX},
-                                                                      {3200, 0, 3200, 720, NX},
-                                                                      {1920, 0, 3200, 0, PY},
-                                                                      {1920, 720, 3200, 720, NY}}));
+    // The lock's four, around one monitor, each on the monitor's own
+    // outermost pixels.
+    QCOMPARE(ShellGeometry::around(QRect(1920, 0, 1280, 720)),
+             (Lines{{1920, 0, 1920, 719, PX},
+                    {3199, 0, 3199, 719, NX},
+                    {1920, 0, 3199, 0, PY},
+                    {1920, 719, 3199, 719, NY}}));
 }
 
 void TestGnomePlatform::pushesTouchTheirStrip()
