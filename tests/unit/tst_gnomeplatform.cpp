@@ -85,11 +85,10 @@ void TestGnomePlatform::barriersStandOnTheEdges()
 
     // The lock's four, around one monitor, each on the monitor's own
     // outermost pixels.
-    QCOMPARE(ShellGeometry::around(QRect(1920, 0, 1280, 720)),
-             (Lines{{1920, 0, 1920, 719, PX},
-                    {3199, 0, 3199, 719, NX},
-                    {1920, 0, 3199, 0, PY},
-                    {1920, 719, 3199, 719, NY}}));
+    QCOMPARE(ShellGeometry::around(QRect(1920, 0, 1280, 720)), (Lines{{1920, 0, 1920, 719, PX},
+                                                                      {3199, 0, 3199, 719, NX},
+                                                                      {1920, 0, 3199, 0, PY},
+                                                                      {1920, 719, 3199, 719, NY}}));
 }
 
 void TestGnomePlatform::pushesTouchTheirStrip()
