@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds a Debian 13 tree with GNOME Shell for the GNOME end-to-end tests:
+# Debian 12 ships GNOME Shell 43, which cannot load extensions written as
+# ES modules (45 and later). The shell runs inside the tree, headless; Pellmar
+# runs outside it and reaches the shell's session bus and Wayland socket
+# through the tree's folders.
+#
+#   tools/gnome-tree.sh DIR     build the tree in DIR (does nothing if it is
+#                               there and complete)
+set -euo pipefail
+
+dir=${1:?usage: gnome-tree.sh DIR}
+mirror=${PELLMAR_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+stamp="$dir/.pellmar-tree-complete"
+[ -e "$stamp" ] && exit 0
+
+if ! command -v debootstrap >/dev/null; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
+fi
+rm -rf "$dir"
+mkdir -p "$dir"
+debootstrap --variant=minbase trixie "$dir" "$mirror"
+
+# The shell with what it needs headless: a system bus (it asks for one),
+# gsettings to enable extensions, dbus-run-session for its session bus, and
+# fonts for anything it draws.
+chroot "$dir" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+chroot "$dir" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    gnome-shell dbus dbus-daemon dbus-user-session libglib2.0-bin fonts-dejavu-core
+chroot "$dir" apt-get clean
+# The shell gives up looking for logind when it sees systemd's run folder.
+rm -rf "$dir/run/systemd"
+touch "$stamp"
