@@ -7,7 +7,8 @@
 #                         Clang (in build-fuzz) and run each for a while
 #
 # Extra CMake arguments can be passed in PELLMAR_CMAKE_ARGS; the build goes
-# to PELLMAR_BUILD_DIR (default: build).
+# to PELLMAR_BUILD_DIR (default: build). The tests' Debian 13 tree with
+# GNOME Shell goes to PELLMAR_GNOME_TREE (default: /var/tmp/pellmar-gnome-tree).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -38,6 +39,9 @@ packages=(
     # StatusNotifier host (waybar's tray) and busctl (in systemd) to read
     # and click Pellmar's item over D-Bus
     dbus-daemon waybar systemd
+    # GNOME Shell 48 for the end-to-end tests, in a Debian 13 tree of its
+    # own (tools/gnome-tree.sh), run in namespaces of its own (util-linux)
+    debootstrap util-linux
     # packaging checks
     dpkg-dev file desktop-file-utils appstream
     # the fuzz targets: Clang and its libFuzzer
@@ -73,6 +77,17 @@ build() {
     # shellcheck disable=SC2086
     cmake -S . -B "$build" ${PELLMAR_CMAKE_ARGS:-}
     cmake --build "$build" -j "$(nproc)"
+}
+
+# The GNOME tests run GNOME Shell from a tree that only root can build and
+# use (debootstrap, chroot, mounts); they skip without it.
+gnome_tree() {
+    local tree=${PELLMAR_GNOME_TREE:-/var/tmp/pellmar-gnome-tree}
+    if [ "$(id -u)" -eq 0 ]; then
+        tools/gnome-tree.sh "$tree"
+    else
+        echo "setup: not root, so the GNOME tests will skip (they, and building their tree at $tree, need root)"
+    fi
 }
 
 display_works() {
@@ -113,6 +128,7 @@ run)
 test)
     install_missing
     build
+    gnome_tree
     ctest --test-dir "$build" --output-on-failure
     ;;
 fuzz)

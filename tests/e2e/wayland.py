@@ -90,7 +90,49 @@ def end(proc, timeout=10, sig=signal.SIGTERM):
     return proc.returncode
 
 
-class Sway:
+class UserSession:
+    """Programs run as the session's ordinary user `user`, each ended by
+    close(): `procs` lists them, `env` is the session's environment, `dir`
+    the session's folder and `bin` where copies of programs go."""
+
+    def _own(self, path):
+        if os.geteuid() == 0:
+            os.chown(path, self.user.pw_uid, self.user.pw_gid)
+
+    def _popen(self, command, env, **kwargs):
+        if os.geteuid() == 0:
+            kwargs.update(user=self.user.pw_uid, group=self.user.pw_gid, extra_groups=[])
+        kwargs.setdefault("cwd", self.dir)
+        proc = subprocess.Popen(command, env=env, **kwargs)
+        self.procs.append(proc)
+        return proc
+
+    def run_as_user(self, *command, env=None, **kwargs):
+        """Starts a program in this session as its user; returns its Popen.
+        `env` adds to (or, with None values, takes from) the session's
+        environment. The program is ended by close() if still running."""
+        full = dict(self.env)
+        for key, value in (env or {}).items():
+            if value is None:
+                full.pop(key, None)
+            else:
+                full[key] = value
+        return self._popen([str(c) for c in command], full, **kwargs)
+
+    def reachable(self, path):
+        """A copy of the program at `path` that the session's user can run
+        (the build folder may be root's only); the same copy each time."""
+        if not os.path.isfile(path):
+            raise RuntimeError(f"{path} is not built (the pellmar_wl_probe and pellmar targets; "
+                               "PELLMAR_WL_PROBE and PELLMAR_BIN say where they are)")
+        copy = os.path.join(self.bin, os.path.basename(path))
+        if not os.path.exists(copy):
+            shutil.copy(path, copy)
+            os.chmod(copy, 0o755)
+        return copy
+
+
+class Sway(UserSession):
     """sway on the headless backend, outputs laid out as in `layout`
     ("WxH+X+Y ..."), and the probe running. Outputs are HEADLESS-1,
     HEADLESS-2, ... in the layout's order."""
@@ -164,44 +206,6 @@ class Sway:
         expected = {f"HEADLESS-{i + 1}": (x, y, w, h) for i, (w, h, x, y) in enumerate(parse_layout(layout))}
         if not wait_for(lambda: self.outputs() == expected, 10, 0.05):
             raise RuntimeError(f"the probe sees {self.outputs()}, not {expected}")
-
-    # Running things as the session's user.
-
-    def _own(self, path):
-        if os.geteuid() == 0:
-            os.chown(path, self.user.pw_uid, self.user.pw_gid)
-
-    def _popen(self, command, env, **kwargs):
-        if os.geteuid() == 0:
-            kwargs.update(user=self.user.pw_uid, group=self.user.pw_gid, extra_groups=[])
-        kwargs.setdefault("cwd", self.dir)
-        proc = subprocess.Popen(command, env=env, **kwargs)
-        self.procs.append(proc)
-        return proc
-
-    def run_as_user(self, *command, env=None, **kwargs):
-        """Starts a program in this session as its user; returns its Popen.
-        `env` adds to (or, with None values, takes from) the session's
-        environment. The program is ended by close() if still running."""
-        full = dict(self.env)
-        for key, value in (env or {}).items():
-            if value is None:
-                full.pop(key, None)
-            else:
-                full[key] = value
-        return self._popen([str(c) for c in command], full, **kwargs)
-
-    def reachable(self, path):
-        """A copy of the program at `path` that the session's user can run
-        (the build folder may be root's only); the same copy each time."""
-        if not os.path.isfile(path):
-            raise RuntimeError(f"{path} is not built (the pellmar_wl_probe and pellmar targets; "
-                               "PELLMAR_WL_PROBE and PELLMAR_BIN say where they are)")
-        copy = os.path.join(self.bin, os.path.basename(path))
-        if not os.path.exists(copy):
-            shutil.copy(path, copy)
-            os.chmod(copy, 0o755)
-        return copy
 
     def swaymsg(self, *args, check=True, timeout=30):
         """One swaymsg call; returns its parsed JSON answer. A command that
@@ -597,14 +601,55 @@ class SessionHelper:
             self.log.close()
 
 
-class SessionBus(SessionHelper):
+class BusClient:
+    """busctl calls, as the user of `session` (a UserSession), on the bus at
+    `address`."""
+
+    def __init__(self, session, address):
+        self.session = session
+        self.address = address
+
+    def busctl(self, *args, timeout=30):
+        """One busctl call on this bus as the session's user; its JSON
+        answer, or None where it prints nothing. A failed call raises."""
+        # "--": a negative number is an argument, not an option.
+        proc = self.session.run_as_user("busctl", "--address=" + self.address, "--json=short", "--",
+                                        *args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                        text=True)
+        try:
+            out, err = proc.communicate(timeout=timeout)
+        finally:
+            end(proc)
+            self.session.procs.remove(proc)
+        if proc.returncode != 0:
+            raise RuntimeError(f"busctl {' '.join(map(str, args))} failed ({proc.returncode}): {err}")
+        return json.loads(out) if out.strip() else None
+
+    def names(self):
+        """The names on the bus."""
+        answer = self.busctl("call", "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus", "ListNames")
+        return plain(answer)[0]
+
+    def call(self, service, path, interface, method, signature="", *args):
+        """A method call; its out arguments as a list of plain values."""
+        answer = self.busctl("call", service, path, interface, method,
+                             *([signature, *map(str, args)] if signature else []))
+        return plain(answer) if answer is not None else []
+
+    def get(self, service, path, interface, name):
+        """One property, as a plain value."""
+        return plain(self.busctl("get-property", service, path, interface, name))
+
+
+class SessionBus(SessionHelper, BusClient):
     """A session bus of the sway session's own: dbus-daemon run as the
     session's user, ended by its id when it closes (or with the session)."""
 
     def __init__(self, sway):
         self.sway = sway
         self.path = os.path.join(sway.dir, "bus")
-        self.address = "unix:path=" + self.path
+        BusClient.__init__(self, sway, "unix:path=" + self.path)
         self.env = {"DBUS_SESSION_BUS_ADDRESS": self.address}
         config = os.path.join(sway.dir, "bus.conf")
         with open(config, "w") as f:
@@ -626,39 +671,6 @@ class SessionBus(SessionHelper):
             return "org.freedesktop.DBus" in self.names()
         except RuntimeError:
             return False
-
-    def busctl(self, *args, timeout=30):
-        """One busctl call on this bus as the session's user; its JSON
-        answer, or None where it prints nothing. A failed call raises."""
-        # "--": a negative number is an argument, not an option.
-        proc = self.sway.run_as_user("busctl", "--address=" + self.address, "--json=short", "--",
-                                     *args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                     text=True)
-        try:
-            out, err = proc.communicate(timeout=timeout)
-        finally:
-            end(proc)
-            self.sway.procs.remove(proc)
-        if proc.returncode != 0:
-            raise RuntimeError(f"busctl {' '.join(map(str, args))} failed ({proc.returncode}): {err}")
-        return json.loads(out) if out.strip() else None
-
-    def names(self):
-        """The names on the bus."""
-        answer = self.busctl("call", "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                             "org.freedesktop.DBus", "ListNames")
-        return plain(answer)[0]
-
-    def call(self, service, path, interface, method, signature="", *args):
-        """A method call; its out arguments as a list of plain values."""
-        answer = self.busctl("call", service, path, interface, method,
-                             *([signature, *map(str, args)] if signature else []))
-        return plain(answer) if answer is not None else []
-
-    def get(self, service, path, interface, name):
-        """One property, as a plain value."""
-        return plain(self.busctl("get-property", service, path, interface, name))
-
 
 
 class Waybar(SessionHelper):
