@@ -73,6 +73,8 @@ bool LogicCtrl::onSample(const PointerReading &r, double pushX, qint64 now)
     sampleX = r.x;
     sampleY = r.y;
     gate.record(now, r.x);
+    if (r.inPassing)
+        return false;
     // Pushing counts only where the engine hears the device itself, and
     // the speed only where it sees the pointer move, not just its contacts.
     const int pushNeeded = source.pointer().reportsMotion() ? s.choices.pushThrough : 0;

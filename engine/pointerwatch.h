@@ -22,6 +22,11 @@ struct PointerReading
     // has left them, and is no longer seen at all; x and y are where it was
     // last.
     bool lost = false;
+    // Where the desktop reports the position now and then for the readout
+    // (GNOME): a look in passing, which may arrive after a move the engine
+    // has made since, so no rule acts on it; only contacts move the
+    // pointer.
+    bool inPassing = false;
 };
 
 // The pointer as the engine thread itself sees it, on a view of the window

@@ -42,6 +42,8 @@ packages=(
     # GNOME Shell 48 for the end-to-end tests, in a Debian 13 tree of its
     # own (tools/gnome-tree.sh), run in namespaces of its own (util-linux)
     debootstrap util-linux
+    # the GNOME Shell extension's own tests, under plain gjs
+    gjs
     # packaging checks
     dpkg-dev file desktop-file-utils appstream
     # the fuzz targets: Clang and its libFuzzer

@@ -110,6 +110,7 @@ void GnomePointerWatch::seen(double x, double y, unsigned state)
     {
         std::lock_guard<std::mutex> hold(lock);
         last = PointerState::fromMask(int(std::floor(x)), int(std::floor(y)), state);
+        last.inPassing = true;
         pending = true;
     }
     changed.notify_one();

@@ -47,6 +47,8 @@ import * as Main from 'resource:///org/gnome/shell/ui/main.js';
 
 export default class {
     enable() {
+        // Eval has no module imports: the Shell's main module, lent to it.
+        globalThis.pellmarTestMain = Main;
         const layout = Main.layoutManager;
         if (!layout._startingUp) {
             global.context.unsafe_mode = true;

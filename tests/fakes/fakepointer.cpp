@@ -23,6 +23,7 @@ bool FakePointer::readPointer(PointerReading &reading)
     reading.keys = keysHeld;
     reading.buttonHeld = buttonHeld;
     reading.lost = outOfSight;
+    reading.inPassing = inPassing;
     return true;
 }
 
@@ -32,6 +33,12 @@ void FakePointer::setOutOfSight(bool on)
     outOfSight = on;
     moved = true;
     changed.notify_all();
+}
+
+void FakePointer::setSeenInPassing(bool on)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    inPassing = on;
 }
 
 void FakePointer::takeDeviceMotion(double &dx, double &dy)

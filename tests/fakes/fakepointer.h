@@ -29,6 +29,9 @@ public:
     void setContactsOnly(bool on) { onlyContacts = on; }
     // From now on every read says the pointer is out of sight, or no longer.
     void setOutOfSight(bool on);
+    // From now on every read is a look in passing (the readout's), or no
+    // longer.
+    void setSeenInPassing(bool on);
     // The device moves the pointer there.
     void moveDevice(int x, int y);
     // A program puts it there: no device motion.
@@ -60,4 +63,5 @@ private:
     bool motionReported = true;
     bool onlyContacts = false;
     bool outOfSight = false;
+    bool inPassing = false;
 };

@@ -297,6 +297,14 @@ private slots:
         QCOMPARE(rig.readouts.mid(0, 2), (QStringList{"3000,400 0", "unseen"}));
         QVERIFY2(rig.readouts.value(2).startsWith("3839,300 "), qPrintable(rig.readouts.join('|')));
         QVERIFY(rig.focus.isEmpty());
+        // A position seen in passing (GNOME's, for the readout) is shown,
+        // but moves nothing, even on an edge: it may be older than the
+        // engine's last move.
+        rig.pointer.setSeenInPassing(true);
+        rig.pointer.moveDevice(3839, 200);
+        rig.idle(100);
+        QCOMPARE(rig.pointer.moves().size(), std::size_t(1));
+        QVERIFY2(rig.readouts.last().startsWith("3839,200 "), qPrintable(rig.readouts.join('|')));
     }
 
     // A jump asked for from outside (`pellmar --jump`) is made by the engine

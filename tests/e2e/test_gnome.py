@@ -1,0 +1,170 @@
+"""Pellmar on a real headless GNOME Shell 48 through its Shell extension:
+two monitors of different heights (Meta-0 1920x1080, Meta-1 1280x720 to its
+right, tops aligned), the pointer moved as a device moves it. Wraps both
+ways and off, a monitor's top wrap, Easy Move and push through; Screen
+Focus's curtains, which take no clicks; a monitor switched off and on while
+Pellmar runs; nothing left behind when Pellmar is killed; and what Pellmar
+says without the extension, and how it takes it up when turned on."""
+import os
+import signal
+import tempfile
+import unittest
+
+from desktop import wait_for
+from gnome import (EXTENSION_UUID, gnome_for, gnome_pellmar_for, install_extension, needs_gnome,
+                   pixel)
+
+WRAPS = {"allowLeftWrap": True, "allowRightWrap": True, "Choices\\easyMove": True,
+         "Choices\\Monitors\\Meta-1\\wrapTop": True}
+
+
+def service(gnome, expression):
+    """`expression` of the extension's running service object (as `s`),
+    evaluated in the Shell (the harness's helper extension lends Eval the
+    Shell's main module as `pellmarTestMain`)."""
+    return gnome.eval(
+        "(() => { const s = pellmarTestMain.extensionManager.lookup('%s').stateObj._service; "
+        "return %s; })()" % (EXTENSION_UUID, expression))
+
+
+@needs_gnome
+class Gnome(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        install_extension()
+
+    def start(self, settings, **kwargs):
+        gnome = gnome_for(self, extensions=[EXTENSION_UUID], **kwargs)
+        app = gnome_pellmar_for(self, gnome, settings)
+        self.assertTrue(wait_for(lambda: "extension is there" in app.output(), 30, 0.1),
+                        app.output())
+        return gnome, app
+
+    def push(self, gnome, start, motion, expected):
+        gnome.warp(*start)
+        gnome.wait_pointer(start)
+        gnome.rel(*motion)
+        self.assertEqual(gnome.wait_pointer(expected), expected,
+                         f"from {start} by {motion}")
+
+    def test_wraps_easy_move_and_push_through(self):
+        gnome, app = self.start(WRAPS)
+        self.assertIn("Screens: Meta-0 1920x1080+0+0, Meta-1 1280x720+1920+0", app.output())
+        self.push(gnome, (5, 500), (-20, 0), (3198, 500))      # left wrap
+        self.push(gnome, (3195, 300), (20, 0), (1, 300))       # right wrap
+        self.push(gnome, (2500, 5), (0, -20), (2500, 718))     # Meta-1's top wrap
+        # Easy Move, from beside the empty space below Meta-1: carried to its
+        # bottom row at the seam (the rest of the push may go on from there).
+        gnome.warp(1900, 900)
+        gnome.wait_pointer((1900, 900))
+        gnome.rel(40, 0)
+        self.assertTrue(wait_for(lambda: gnome.pointer()[1] == 719 and
+                                 1921 <= gnome.pointer()[0] <= 1961, 10, 0.05), gnome.pointer())
+        # Meta-0's top does not wrap: held at the edge.
+        self.push(gnome, (700, 5), (0, -20), (700, 0))
+
+        # Wraps off (the settings file changed by another program): the
+        # pointer stays at the edge.
+        app._write_settings(dict(WRAPS, allowLeftWrap=False))
+        self.assertTrue(wait_for(lambda: service(gnome, "s._barriers.length") == 3, 20, 0.1))
+        self.push(gnome, (5, 500), (-20, 0), (0, 500))
+        self.assertTrue(gnome.stays((0, 500)))
+
+        # Push through: the first pushes are held, enough of them wrap.
+        app._write_settings(dict(WRAPS, **{"Cursor\\pushThrough": 60}))
+        self.assertTrue(wait_for(lambda: service(gnome, "s._barriers.length") == 4, 20, 0.1))
+        self.push(gnome, (5, 500), (-20, 0), (0, 500))
+        self.assertTrue(gnome.stays((0, 500)))
+        pushes = 1
+        while pushes < 10 and gnome.pointer() == (0, 500):
+            gnome.rel(-20, 0)
+            pushes += 1
+            wait_for(lambda: gnome.pointer() != (0, 500), 2, 0.05)
+        self.assertEqual(gnome.pointer(), (3198, 500))
+        self.assertGreaterEqual(pushes, 3)
+
+    def test_screen_focus_darkens_the_other_monitor_and_takes_no_clicks(self):
+        gnome = gnome_for(self, extensions=[EXTENSION_UUID])
+        folder = tempfile.mkdtemp(prefix="pellmar-gnome-shots-")
+        before = gnome.screenshot(os.path.join(folder, "before.png"))
+        app = gnome_pellmar_for(self, gnome, {"Choices\\screenFocus": True,
+                                              "Choices\\screenFocusDarkness": 50},
+                                pointer=(2500, 400))
+        self.assertTrue(wait_for(lambda: service(gnome, "s._curtains.size") == 1, 20, 0.1),
+                        app.output())
+        # The pointer on Meta-1: Meta-0 is darkened (a point away from
+        # Pellmar's window and the top bar), Meta-1 is as it was.
+        on0, on1 = (1500, 900), (2500, 600)
+        after = gnome.screenshot(os.path.join(folder, "meta-1.png"))
+        dark, lit = pixel(after, *on0), pixel(after, *on1)
+        self.assertEqual(lit, pixel(before, *on1))
+        for was, now in zip(pixel(before, *on0), dark):
+            self.assertLessEqual(abs(now - was // 2), 2, f"{pixel(before, *on0)} -> {dark}")
+        # The Shell picks no curtain for a click: what lies below gets it.
+        picked = service(gnome, "[...s._curtains.values()].includes(global.stage.get_actor_at_pos("
+                                "imports.gi.Clutter.PickMode.REACTIVE, 1500, 900))")
+        self.assertFalse(picked)
+
+        # The curtain follows the pointer to the other monitor.
+        gnome.warp(700, 900)
+        gnome.wait_pointer((700, 900))
+        self.assertTrue(wait_for(
+            lambda: service(gnome, "[...s._curtains.keys()]") == ["Meta-1"], 20, 0.1))
+        after = gnome.screenshot(os.path.join(folder, "meta-0.png"))
+        self.assertEqual(pixel(after, *on0), pixel(before, *on0))
+        self.assertLess(sum(pixel(after, *on1)), sum(pixel(before, *on1)))
+
+    def test_follows_a_monitor_switched_off_and_on(self):
+        gnome, app = self.start({"allowLeftWrap": True, "allowRightWrap": True})
+        gnome.remove_monitor("Meta-1")
+        self.assertTrue(wait_for(
+            lambda: "Screens: Meta-0 1920x1080+0+0\n" in app.output(), 30, 0.1), app.output())
+        self.assertTrue(wait_for(lambda: service(gnome, "s._barriers.length") == 2, 20, 0.1))
+        self.push(gnome, (1915, 500), (20, 0), (1, 500))
+        gnome.add_monitor("Meta-1", 1920, 0)
+        self.assertTrue(wait_for(
+            lambda: app.output().count("Screens: Meta-0 1920x1080+0+0, Meta-1 1280x720+1920+0")
+            >= 2, 30, 0.1), app.output())
+        self.assertTrue(wait_for(lambda: service(gnome, "s._barriers.length") == 2, 20, 0.1))
+        self.push(gnome, (3195, 300), (20, 0), (1, 300))
+
+    def test_killed_leaves_nothing_behind(self):
+        gnome, app = self.start(dict(WRAPS, **{"Choices\\screenFocus": True}))
+        self.assertTrue(wait_for(lambda: service(gnome, "[s._barriers.length, s._curtains.size]")
+                                 == [4, 1], 20, 0.1), app.output())
+        # Nobody else may change anything.
+        with self.assertRaises(RuntimeError) as refused:
+            gnome.bus.call("com.brenvik.Pellmar.Shell", "/com/brenvik/Pellmar/Shell",
+                           "com.brenvik.Pellmar.Shell", "Warp", "dd", 10, 10)
+        self.assertIn("Attach first", str(refused.exception))
+        app.proc.send_signal(signal.SIGKILL)
+        app.proc.wait(30)
+        self.assertTrue(wait_for(
+            lambda: service(gnome, "[s._barriers.length, s._curtains.size, s._client]")
+            == [0, 0, None], 20, 0.1))
+        # The left edge holds the pointer again, as without Pellmar.
+        self.push(gnome, (5, 500), (-20, 0), (0, 500))
+
+    def test_without_the_extension_it_says_what_to_do(self):
+        # Not read by the Shell (installed after login, say).
+        gnome = gnome_for(self, extensions=[], hidden=[EXTENSION_UUID])
+        app = gnome_pellmar_for(self, gnome, {"allowLeftWrap": True})
+        self.assertTrue(wait_for(lambda: "next login" in app.output(), 30, 0.1), app.output())
+        app.stop()
+
+        # Installed but turned off: said so; turned on, Pellmar takes it up
+        # as it runs.
+        gnome = gnome_for(self, extensions=[])
+        app = gnome_pellmar_for(self, gnome, {"allowLeftWrap": True})
+        self.assertTrue(wait_for(
+            lambda: "gnome-extensions enable pellmar@brenvik.com" in app.output(), 30, 0.1),
+            app.output())
+        self.push(gnome, (5, 500), (-20, 0), (0, 500))
+        gnome.set_extension_enabled(EXTENSION_UUID, True)
+        self.assertTrue(wait_for(lambda: "extension is there" in app.output(), 30, 0.1),
+                        app.output())
+        self.push(gnome, (5, 500), (-20, 0), (3198, 500))
+
+
+if __name__ == "__main__":
+    unittest.main()
