@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""Measures what Pellmar costs and how fast it reacts on GNOME, on a headless
+GNOME Shell 48 run by the end-to-end tests' harness (tests/e2e/gnome.py; as
+root, from the tree tools/gnome-tree.sh builds):
+
+    python3 tools/benchmark_gnome.py [--seconds N]
+
+Pellmar ($PELLMAR_BIN, else build/pellmar) wraps at the left and the right
+edge, with Screen Focus on and its window shown (so the Shell sends it
+positions for the readout, at most 25 a second). Prints pellmar's CPU share
+of one core with the pointer still and while it moves over Meta-0 away from
+every edge (relative steps as a mouse makes them, 100 a second), the
+reaction from a push against the left edge until the Shell reports the
+pointer on the far side (an upper bound: it includes the test driver's own
+bus round trips, a busctl run each), and resident memory."""
+import argparse
+import os
+import statistics
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from desktop import cpu_seconds, rss_kib, wait_for  # noqa: E402
+from gnome import EXTENSION_UUID, GnomeShell, GnomePellmar, install_extension  # noqa: E402
+
+SETTINGS = {"allowLeftWrap": True, "allowRightWrap": True, "Choices\\screenFocus": True}
+
+
+def share(pid, seconds, during=None):
+    """CPU share of one core of `pid` over `seconds`, `during` called in a
+    loop meanwhile."""
+    start, t0 = cpu_seconds(pid), time.monotonic()
+    while time.monotonic() - t0 < seconds:
+        if during:
+            during()
+        else:
+            time.sleep(0.1)
+    return 100 * (cpu_seconds(pid) - start) / (time.monotonic() - t0)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--seconds", type=float, default=20)
+    args = parser.parse_args()
+    install_extension()
+    gnome = GnomeShell(extensions=[EXTENSION_UUID])
+    app = None
+    try:
+        gnome.warp(700, 400)
+        app = GnomePellmar(gnome, SETTINGS)
+        app.wait_window()
+        if not wait_for(lambda: "extension is there" in app.output(), 30, 0.1):
+            raise RuntimeError(app.output())
+        time.sleep(2)
+        pid = app.proc.pid
+        idle = share(pid, args.seconds)
+        steps = [0]
+
+        def wander():
+            # Back and forth over 200 px of Meta-0, 100 steps a second.
+            gnome.rel(4 if steps[0] % 100 < 50 else -4, 0)
+            steps[0] += 1
+            time.sleep(0.01)
+        gnome.warp(600, 500)
+        moving = share(pid, args.seconds, wander)
+        reactions = []
+        for _ in range(20):
+            gnome.warp(3, 500)
+            gnome.wait_pointer((3, 500))
+            t0 = time.monotonic()
+            gnome.rel(-10, 0)
+            # Wrapped: on the far side (the rest of the push may go on).
+            if wait_for(lambda: gnome.pointer()[0] > 3000, 10, 0.001):
+                reactions.append(1000 * (time.monotonic() - t0))
+        rss = rss_kib(pid) / 1024
+    finally:
+        if app:
+            app.kill()
+        gnome.close()
+    print("| pellmar on GNOME Shell 48 | |")
+    print("|---|---|")
+    print(f"| CPU, pointer still (window shown) | {idle:.2f}% of a core |")
+    print(f"| CPU, pointer moving (100 steps/s) | {moving:.2f}% of a core ({steps[0]} steps) |")
+    if reactions:
+        print(f"| push at an edge to wrapped, median / max of {len(reactions)} | "
+              f"{statistics.median(reactions):.1f} / {max(reactions):.1f} ms |")
+    print(f"| resident memory | {rss:.1f} MiB |")
+    return 0 if len(reactions) == 20 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
