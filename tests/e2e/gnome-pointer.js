@@ -4,6 +4,7 @@
 // answer a line on stdout:
 //   rel DX DY        relative motion
 //   button down|up   the left button
+//   key CODE down|up a key by its evdev code (42 is the left Shift)
 //   quit
 import Gio from 'gi://Gio';
 import GioUnix from 'gi://GioUnix';
@@ -46,6 +47,8 @@ for (;;) {
             notify('NotifyPointerMotionRelative', new GLib.Variant('(dd)', [+words[1], +words[2]]));
         else if (words[0] === 'button' && (words[1] === 'down' || words[1] === 'up'))
             notify('NotifyPointerButton', new GLib.Variant('(ib)', [BTN_LEFT, words[1] === 'down']));
+        else if (words[0] === 'key' && words.length === 3 && (words[2] === 'down' || words[2] === 'up'))
+            notify('NotifyKeyboardKeycode', new GLib.Variant('(ub)', [+words[1], words[2] === 'down']));
         else
             throw new Error('unknown command');
         answer('ok');

@@ -595,6 +595,10 @@ class GnomeShell(UserSession):
         """Presses or releases the left button."""
         self._drive("button down" if down else "button up")
 
+    def key(self, code, down):
+        """Presses or releases a key, by its evdev code (42: left Shift)."""
+        self._drive(f"key {code} {'down' if down else 'up'}")
+
     def click(self, x, y):
         """A left click at (x, y)."""
         self.warp(x, y)

@@ -83,6 +83,23 @@ class Gnome(unittest.TestCase):
         self.assertEqual(gnome.pointer(), (3198, 500))
         self.assertGreaterEqual(pushes, 3)
 
+    def test_held_back_by_the_bypass_key_and_by_a_button(self):
+        # The Shell tells the keys and buttons held with each push.
+        gnome, app = self.start({"allowLeftWrap": True, "Cursor\\bypassModifier": "shift"})
+        shift = 42
+        gnome.key(shift, True)
+        self.push(gnome, (5, 500), (-20, 0), (0, 500))
+        self.assertTrue(gnome.stays((0, 500)))
+        gnome.key(shift, False)
+        self.push(gnome, (5, 500), (-20, 0), (3198, 500))
+        # A drag that reaches the edge does not wrap (wrapWhileButtonHeld is
+        # off by default); the same push with the button up does.
+        gnome.button(True)
+        self.push(gnome, (5, 500), (-20, 0), (0, 500))
+        self.assertTrue(gnome.stays((0, 500)))
+        gnome.button(False)
+        self.push(gnome, (5, 500), (-20, 0), (3198, 500))
+
     def test_screen_focus_darkens_the_other_monitor_and_takes_no_clicks(self):
         gnome = gnome_for(self, extensions=[EXTENSION_UUID])
         folder = tempfile.mkdtemp(prefix="pellmar-gnome-shots-")
