@@ -7,6 +7,7 @@ export const OBJECT_PATH = '/com/brenvik/Pellmar/Shell';
 export const INTERFACE = 'com.brenvik.Pellmar.Shell';
 export const ERROR_INVALID = 'com.brenvik.Pellmar.Shell.Error.InvalidArgs';
 export const ERROR_NOT_ATTACHED = 'com.brenvik.Pellmar.Shell.Error.NotAttached';
+export const ERROR_TAKEN = 'com.brenvik.Pellmar.Shell.Error.Taken';
 
 // Raised whenever the interface changes in a way Pellmar must know of; a
 // Pellmar that expects another version says so instead of guessing.
@@ -28,10 +29,13 @@ export const INTERFACE_XML = `<node>
   <interface name="${INTERFACE}">
     <property name="Version" type="u" access="read"/>
     <!-- Makes the caller the one client: the barriers, curtains and
-         pointer news are its own, and go when it leaves the bus. -->
+         pointer news are its own, and go when it leaves the bus. Refused
+         while another client is on the bus; Released tells everyone when
+         it has gone. -->
     <method name="Attach">
       <arg type="u" name="version" direction="out"/>
     </method>
+    <signal name="Released"/>
     <method name="GetMonitors">
       <arg type="a(siiii)" name="monitors" direction="out"/>
     </method>

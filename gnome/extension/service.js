@@ -78,8 +78,13 @@ export class ShellService {
 
     AttachAsync(_params, invocation) {
         const sender = invocation.get_sender();
-        if (sender !== this._client) {
-            this._release();
+        if (this._client !== null && sender !== this._client) {
+            // Nobody takes the pointer from the program that has it.
+            invocation.return_dbus_error(Contract.ERROR_TAKEN,
+                'Another program is attached to the extension');
+            return;
+        }
+        if (this._client === null) {
             this._client = sender;
             this._clientWatch = Gio.bus_watch_name_on_connection(Gio.DBus.session, sender,
                 Gio.BusNameWatcherFlags.NONE, null, () => {
@@ -169,12 +174,15 @@ export class ShellService {
         if (this._clientWatch)
             Gio.bus_unwatch_name(this._clientWatch);
         this._clientWatch = 0;
+        const had = this._client !== null;
         this._client = null;
         this._dropBarriers();
         this._curtainWanted = [];
         this._drawCurtains();
         this._positionInterval = 0;
         this._stopPositionTimer();
+        if (had)
+            this._dbus.emit_signal('Released', null);
     }
 
     // News for the client alone: where the pointer is concerns nobody else.

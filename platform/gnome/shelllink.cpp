@@ -104,6 +104,7 @@ void ShellLink::open()
         {"FullscreenChanged", SLOT(onFullscreenChanged(QDBusMessage))},
         {"BarrierHit", SLOT(onBarrierHit(QDBusMessage))},
         {"Position", SLOT(onPosition(QDBusMessage))},
+        {"Released", SLOT(onReleased())},
     };
     for (const auto &s : signalsHeard)
         bus.connect(service, path, interface, s.name, this, s.slot);
@@ -134,6 +135,11 @@ void ShellLink::attach()
         const QDBusMessage monitors = call("GetMonitors");
         const QDBusMessage pointer = call("GetPointer");
         const QDBusMessage full = call("GetFullscreen");
+        if (hello.type() == QDBusMessage::ErrorMessage &&
+            hello.errorName() == QLatin1String("com.brenvik.Pellmar.Shell.Error.Taken")) {
+            setStatus(Status::Taken);
+            return;
+        }
         if (hello.type() == QDBusMessage::ReplyMessage) {
             if (const auto read = readMonitors(monitors))
                 screens = *read;
@@ -232,6 +238,10 @@ QString ShellLink::noticeFor(Status status, const QString &error, unsigned found
     case Status::OutOfDate:
         return "Pellmar's GNOME Shell extension was not made for this version of GNOME Shell, "
                "so Pellmar cannot wrap or carry the mouse cursor or darken screens here.";
+    case Status::Taken:
+        return "Pellmar's GNOME Shell extension serves another program, so this Pellmar cannot "
+               "wrap or carry the mouse cursor or darken screens (does another Pellmar run in "
+               "this session?). It takes over when that program ends.";
     case Status::OtherVersion:
         return QString("Pellmar's GNOME Shell extension speaks version %1 of its interface, and "
                        "this Pellmar version %2, so Pellmar does not use it. Log out and back in "
@@ -309,6 +319,13 @@ void ShellLink::onPosition(const QDBusMessage &message)
         return;
     lastPointer = QPointF(a[0].toDouble(), a[1].toDouble());
     emit position(a[0].toDouble(), a[1].toDouble(), a[2].toUInt());
+}
+
+void ShellLink::onReleased()
+{
+    // The program that had the extension has gone: ours to take.
+    if (state == Status::Taken)
+        attach();
 }
 
 void ShellLink::ask(const QString &method, const QVariantList &arguments)

@@ -50,6 +50,7 @@ public:
         Failed,       // the Shell could not start it
         OutOfDate,    // not made for this Shell
         OtherVersion, // running, but speaks another version
+        Taken,        // running, but serving another program
         Attached,
     };
 
@@ -106,6 +107,7 @@ private slots:
     void onFullscreenChanged(const QDBusMessage &message);
     void onBarrierHit(const QDBusMessage &message);
     void onPosition(const QDBusMessage &message);
+    void onReleased();
 
 private:
     void attach();

@@ -7,6 +7,7 @@ Pellmar runs; nothing left behind when Pellmar is killed; and what Pellmar
 says without the extension, and how it takes it up when turned on."""
 import os
 import signal
+import subprocess
 import tempfile
 import unittest
 
@@ -16,6 +17,15 @@ from gnome import (EXTENSION_UUID, gnome_for, gnome_pellmar_for, install_extensi
 
 WRAPS = {"allowLeftWrap": True, "allowRightWrap": True, "Choices\\easyMove": True,
          "Choices\\Monitors\\Meta-1\\wrapTop": True}
+
+# Attaches to the extension, says so, and holds on until stdin closes.
+HOLDER = """
+const {Gio, GLib} = imports.gi;
+Gio.DBus.session.call_sync('com.brenvik.Pellmar.Shell', '/com/brenvik/Pellmar/Shell',
+    'com.brenvik.Pellmar.Shell', 'Attach', null, null, 0, -1, null);
+print('attached');
+new Gio.DataInputStream({base_stream: new Gio.UnixInputStream({fd: 0})}).read_line(null);
+"""
 
 
 def service(gnome, expression):
@@ -149,11 +159,13 @@ class Gnome(unittest.TestCase):
         gnome, app = self.start(dict(WRAPS, **{"Choices\\screenFocus": True}))
         self.assertTrue(wait_for(lambda: service(gnome, "[s._barriers.length, s._curtains.size]")
                                  == [4, 1], 20, 0.1), app.output())
-        # Nobody else may change anything.
-        with self.assertRaises(RuntimeError) as refused:
-            gnome.bus.call("com.brenvik.Pellmar.Shell", "/com/brenvik/Pellmar/Shell",
-                           "com.brenvik.Pellmar.Shell", "Warp", "dd", 10, 10)
-        self.assertIn("Attach first", str(refused.exception))
+        # Nobody else may change anything, nor take the extension over.
+        shell = ("com.brenvik.Pellmar.Shell", "/com/brenvik/Pellmar/Shell",
+                 "com.brenvik.Pellmar.Shell")
+        for call in [("Warp", "dd", 10, 10), ("Attach",)]:
+            with self.assertRaises(RuntimeError) as refused:
+                gnome.bus.call(*shell, *call)
+            self.assertRegex(str(refused.exception), "Attach first|Another program is attached")
         app.proc.send_signal(signal.SIGKILL)
         app.proc.wait(30)
         self.assertTrue(wait_for(
@@ -161,6 +173,23 @@ class Gnome(unittest.TestCase):
             == [0, 0, None], 20, 0.1))
         # The left edge holds the pointer again, as without Pellmar.
         self.push(gnome, (5, 500), (-20, 0), (0, 500))
+
+    def test_taken_by_another_program_until_it_ends(self):
+        gnome = gnome_for(self, extensions=[EXTENSION_UUID])
+        # Another program attaches first and holds on while its stdin is
+        # open.
+        holder = gnome.run_as_user(
+            "gjs", "-c", HOLDER, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.assertEqual(holder.stdout.readline().strip(), "attached")
+        app = gnome_pellmar_for(self, gnome, {"allowLeftWrap": True})
+        self.assertTrue(wait_for(lambda: "serves another program" in app.output(), 30, 0.1),
+                        app.output())
+        self.push(gnome, (5, 500), (-20, 0), (0, 500))
+        holder.stdin.close()
+        holder.wait(30)
+        self.assertTrue(wait_for(lambda: "extension is there" in app.output(), 30, 0.1),
+                        app.output())
+        self.push(gnome, (5, 500), (-20, 0), (3198, 500))
 
     def test_without_the_extension_it_says_what_to_do(self):
         # Not read by the Shell (installed after login, say).

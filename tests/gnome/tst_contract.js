@@ -89,7 +89,7 @@ for (const [name, inArgs, outArgs] of calls) {
         `${inArgs}>${outArgs}`);
 }
 for (const [name, args] of [['MonitorsChanged', 'a(siiii)'], ['PointerMonitorChanged', 's'],
-    ['Position', 'ddu'], ['BarrierHit', 'uuddddu'], ['FullscreenChanged', 'b']]) {
+    ['Position', 'ddu'], ['BarrierHit', 'uuddddu'], ['FullscreenChanged', 'b'], ['Released', '']]) {
     const s = info.lookup_signal(name);
     expect(`signal ${name}`, s ? signature(s.args) : null, args);
 }

@@ -176,6 +176,7 @@ void TestGnomePlatform::noticesSayWhatToDo()
         {S::OutOfDate, "not made for this version of GNOME Shell"},
         {S::OtherVersion, "version 2 of its interface, and this Pellmar version 1"},
         {S::NoShell, "cannot reach GNOME Shell"},
+        {S::Taken, "serves another program"},
     };
     for (const auto &c : cases) {
         const QString notice = ShellLink::noticeFor(c.status, "SyntaxError at line 3", 2);
