@@ -126,9 +126,12 @@ export function checkBarriers(monitors, segments) {
         const horizontal = y1 === y2 && x1 !== x2;
         if (!vertical && !horizontal)
             return `barrier ${i} is not a line along one axis`;
-        const allowed = vertical ? POSITIVE_X | NEGATIVE_X : POSITIVE_Y | NEGATIVE_Y;
-        if (!Number.isInteger(directions) || directions === 0 || (directions & ~allowed) !== 0)
-            return `barrier ${i} lets the pointer through in no or an impossible direction`;
+        const all = POSITIVE_X | NEGATIVE_X | POSITIVE_Y | NEGATIVE_Y;
+        if (!Number.isInteger(directions) || (directions & ~all) !== 0)
+            return `barrier ${i} has unknown directions`;
+        const across = vertical ? POSITIVE_X | NEGATIVE_X : POSITIVE_Y | NEGATIVE_Y;
+        if ((directions & across) === across)
+            return `barrier ${i} lets the pointer through both ways: no barrier at all`;
         const [lowX, highX] = [Math.min(x1, x2), Math.max(x1, x2)];
         const [lowY, highY] = [Math.min(y1, y2), Math.max(y1, y2)];
         const onMonitor = monitors.some(m =>
@@ -165,4 +168,56 @@ export function checkInterval(ms) {
     if (!Number.isInteger(ms) || (ms !== 0 && (ms < MIN_INTERVAL_MS || ms > MAX_INTERVAL_MS)))
         return `the interval is 0 (off) or ${MIN_INTERVAL_MS} to ${MAX_INTERVAL_MS} ms`;
     return null;
+}
+
+// The points a warp from `from` to `to` goes through. Mutter stops a warp
+// at a pointer barrier as it stops the pointer, so a warp that would cross
+// one (Pellmar's own, beside a shorter monitor, or the Shell's beside its
+// top bar) goes around it: up or down on its own monitor to a row that
+// both monitors have and no barrier on the way blocks (the nearest), across
+// along it, then up or down to the point. `barriers` are [x1, y1, x2, y2,
+// directions] lines, as checkBarriers takes them.
+export function warpRoute(monitors, barriers, from, to) {
+    const [x0, y0] = from;
+    const [x1, y1] = to;
+    if (x0 === x1)
+        return [to];
+    const right = x1 > x0;
+    // Vertical lines between the two columns.
+    const lines = barriers.filter(([bx1, , bx2]) => bx1 === bx2 &&
+        (right ? bx1 > x0 && bx1 < x1 : bx1 < x0 && bx1 > x1));
+    // Whether a straight line from (x0, ya) to (x1, yb) meets one that does
+    // not let through every way it goes (Mutter's rule, X11's before it: a
+    // slanting move needs its up or down let through too).
+    const blocks = (ya, yb) => {
+        const going = (right ? POSITIVE_X : NEGATIVE_X) |
+            (yb > ya ? POSITIVE_Y : 0) | (yb < ya ? NEGATIVE_Y : 0);
+        return lines.some(([c, by1, , by2, directions]) => {
+            const y = ya + (yb - ya) * (c - x0) / (x1 - x0);
+            return (directions & going) !== going &&
+                y >= Math.min(by1, by2) && y <= Math.max(by1, by2);
+        });
+    };
+    if (!blocks(y0, y1))
+        return [to];
+    const a = monitors[monitorAt(monitors, x0, y0)];
+    const b = monitors[monitorAt(monitors, x1, y1)];
+    if (!a || !b)
+        return [to];
+    const top = Math.max(a.y, b.y);
+    const bottom = Math.min(a.y + a.height, b.y + b.height) - 1;
+    const rows = [y0, y1];
+    for (const [, by1, , by2] of lines)
+        rows.push(Math.min(by1, by2) - 1, Math.max(by1, by2) + 1);
+    const free = rows.filter(y => y >= top && y <= bottom && !blocks(y, y))
+        .sort((p, q) => Math.abs(p - y0) - Math.abs(q - y0));
+    if (free.length === 0)
+        return [to];
+    const hops = [];
+    for (const point of [[x0, free[0]], [x1, free[0]], to]) {
+        const last = hops.length > 0 ? hops[hops.length - 1] : from;
+        if (point[0] !== last[0] || point[1] !== last[1])
+            hops.push(point);
+    }
+    return hops;
 }

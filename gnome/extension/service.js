@@ -22,6 +22,15 @@ function makeBarrier(x1, y1, x2, y2, directions) {
     return new Meta.Barrier({display: global.display, ...where});
 }
 
+// The Shell's own barriers that a warp may meet: beside the top bar, and
+// the hot corners'. Found by looking, as the Shell keeps them to itself;
+// one it keeps elsewhere is not gone around.
+function shellBarriers() {
+    const layout = Main.layoutManager;
+    const holders = [layout, ...(layout.hotCorners ?? []).filter(c => c)];
+    return holders.flatMap(h => Object.values(h).filter(v => v instanceof Meta.Barrier));
+}
+
 function seat() {
     return global.stage.context.get_backend().get_default_seat();
 }
@@ -127,9 +136,16 @@ export class ShellService {
         this._dropBarriers();
         for (const [index, [x1, y1, x2, y2, directions]] of segments.entries()) {
             const barrier = makeBarrier(x1, y1, x2, y2, directions);
-            barrier.connect('hit', (_b, event) => this._emit('BarrierHit', '(uuddddu)', [
-                generation, index, event.x, event.y, event.dx, event.dy, global.get_pointer()[2],
-            ]));
+            barrier.connect('hit', (_b, event) => {
+                // Only a push across the line: a warp that runs along it
+                // (going around another barrier) touches it too.
+                if ((x1 === x2 ? event.dx : event.dy) === 0)
+                    return;
+                this._emit('BarrierHit', '(uuddddu)', [
+                    generation, index, event.x, event.y, event.dx, event.dy,
+                    global.get_pointer()[2],
+                ]);
+            });
             this._barriers.push(barrier);
         }
         invocation.return_value(null);
@@ -139,7 +155,14 @@ export class ShellService {
         if (!this._fromClient(invocation) ||
             this._refuse(invocation, Contract.checkPoint(this._monitors, x, y)))
             return;
-        seat().warp_pointer(Math.floor(x), Math.floor(y));
+        const [px, py] = global.get_pointer();
+        const lines = [...this._barriers, ...shellBarriers()].map(b =>
+            [b.x1, b.y1, b.x2, b.y2, b.directions]);
+        const route = Contract.warpRoute(this._monitors, lines, [px, py],
+            [Math.floor(x), Math.floor(y)]);
+        // Queued in order: each hop starts where the one before ended.
+        for (const [hx, hy] of route)
+            seat().warp_pointer(hx, hy);
         invocation.return_value(null);
     }
 

@@ -109,6 +109,10 @@ void GnomePointerWatch::seen(double x, double y, unsigned state)
         return;
     {
         std::lock_guard<std::mutex> hold(lock);
+        // A push not read yet is what the engine must see: the position
+        // that follows it says nothing new.
+        if (pending && !last.inPassing)
+            return;
         last = PointerState::fromMask(int(std::floor(x)), int(std::floor(y)), state);
         last.inPassing = true;
         pending = true;

@@ -5,6 +5,19 @@
 
 namespace ShellGeometry {
 
+namespace {
+
+// Mutter, like X11, stops a slanting move at a barrier unless it lets
+// through each way the move goes: a barrier lets through along itself, so
+// that it holds back only what crosses it.
+unsigned along(bool vertical)
+{
+    return vertical ? ShellSegment::PositiveY | ShellSegment::NegativeY
+                    : ShellSegment::PositiveX | ShellSegment::NegativeX;
+}
+
+} // namespace
+
 std::vector<Barrier> barriers(const std::vector<SensorStrip> &strips, const ScreenTable &screens)
 {
     std::vector<Barrier> out;
@@ -22,13 +35,13 @@ std::vector<Barrier> barriers(const std::vector<SensorStrip> &strips, const Scre
             b.x1 = b.x2 = left ? s.x : s.x + 1;
             b.y1 = s.y;
             b.y2 = s.y + s.height;
-            b.directions = left ? ShellSegment::PositiveX : ShellSegment::NegativeX;
+            b.directions = (left ? ShellSegment::PositiveX : ShellSegment::NegativeX) | along(true);
         } else {
             const bool top = s.y == r.top;
             b.y1 = b.y2 = top ? s.y : s.y + 1;
             b.x1 = s.x;
             b.x2 = s.x + s.width;
-            b.directions = top ? ShellSegment::PositiveY : ShellSegment::NegativeY;
+            b.directions = (top ? ShellSegment::PositiveY : ShellSegment::NegativeY) | along(false);
         }
         out.push_back(Barrier{s, b});
     }
@@ -53,10 +66,10 @@ std::vector<ShellSegment> around(const QRect &r)
     // which would belong to the next monitor.
     const int right = r.x() + r.width() - 1, bottom = r.y() + r.height() - 1;
     return {
-        {r.x(), r.y(), r.x(), bottom, ShellSegment::PositiveX},
-        {right, r.y(), right, bottom, ShellSegment::NegativeX},
-        {r.x(), r.y(), right, r.y(), ShellSegment::PositiveY},
-        {r.x(), bottom, right, bottom, ShellSegment::NegativeY},
+        {r.x(), r.y(), r.x(), bottom, ShellSegment::PositiveX | along(true)},
+        {right, r.y(), right, bottom, ShellSegment::NegativeX | along(true)},
+        {r.x(), r.y(), right, r.y(), ShellSegment::PositiveY | along(false)},
+        {r.x(), bottom, right, bottom, ShellSegment::NegativeY | along(false)},
     };
 }
 

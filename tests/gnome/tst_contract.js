@@ -23,7 +23,7 @@ const monitors = [
 const {POSITIVE_X, NEGATIVE_X, POSITIVE_Y, NEGATIVE_Y} = Contract;
 
 const barrierCases = [
-    ['the left edge', [[0, 0, 0, 1080, POSITIVE_X]], null],
+    ['the left edge', [[0, 0, 0, 1080, POSITIVE_X | POSITIVE_Y | NEGATIVE_Y]], null],
     ['the right edge, one past the last column', [[3200, 0, 3200, 720, NEGATIVE_X]], null],
     ['beside the shorter monitor', [[1920, 720, 1920, 1080, NEGATIVE_X]], null],
     ['a top row', [[1920, 0, 3200, 0, POSITIVE_Y]], null],
@@ -35,9 +35,11 @@ const barrierCases = [
     ['a point', [[5, 5, 5, 5, POSITIVE_X]], /one axis/],
     ['NaN', [[NaN, 0, NaN, 10, POSITIVE_X]], /unusable coordinate/],
     ['absurdly far', [[0, -1e12, 0, 1e12, POSITIVE_X]], /unusable coordinate/],
-    ['a vertical line letting through vertically', [[0, 0, 0, 10, POSITIVE_Y]], /direction/],
-    ['no direction', [[0, 0, 0, 10, 0]], /direction/],
-    ['unknown direction bits', [[0, 0, 0, 10, 16 | POSITIVE_X]], /direction/],
+    ['a vertical line letting through either way', [[0, 0, 0, 10, POSITIVE_X | NEGATIVE_X]],
+        /both ways/],
+    ['a row letting through either way', [[0, 0, 10, 0, POSITIVE_Y | NEGATIVE_Y]], /both ways/],
+    ['nothing let through', [[0, 0, 0, 10, 0]], null],
+    ['unknown direction bits', [[0, 0, 0, 10, 16 | POSITIVE_X]], /unknown directions/],
     ['short', [[0, 0, 0]], /not \(x1/],
     ['too many', Array(Contract.MAX_BARRIERS + 1).fill([0, 0, 0, 10, POSITIVE_X]), /at most/],
 ];
@@ -71,6 +73,30 @@ for (const [what, curtains, wanted] of curtainCases)
 for (const [ms, wanted] of [[0, null], [40, null], [Contract.MIN_INTERVAL_MS - 1, /interval/],
     [Contract.MAX_INTERVAL_MS + 1, /interval/], [12.5, /interval/]])
     expect(`interval ${ms}`, Contract.checkInterval(ms), wanted);
+
+// Warps around barriers: Easy Move's beside the shorter monitor (stops
+// rightward motion at x 1920 over rows 720 to 1080) and the Shell's beside
+// its top bar (rows 0 to 32).
+const easyMove = [1920, 720, 1920, 1080, NEGATIVE_X | POSITIVE_Y | NEGATIVE_Y];
+const topBar = [1920, 0, 1920, 32, NEGATIVE_X];
+const route = (barriers, from, to) => JSON.stringify(Contract.warpRoute(monitors, barriers, from, to));
+const routeCases = [
+    ['nothing in the way', [easyMove, topBar], [0, 500], [3198, 500], [[3198, 500]]],
+    ['leftwards, which both let through', [easyMove, topBar], [3199, 10], [1, 10], [[1, 10]]],
+    ['slanting left through Easy Move\'s, which lets it', [easyMove], [2500, 718], [1900, 900],
+        [[1900, 900]]],
+    ['slanting left through the top bar\'s, which lets only straight left through', [topBar],
+        [2500, 40], [1900, 5], [[1900, 40], [1900, 5]]],
+    ['up and down only', [easyMove], [2500, 0], [2500, 718], [[2500, 718]]],
+    ['left wrap below the shorter monitor', [easyMove, topBar], [0, 900], [3198, 719],
+        [[0, 719], [3198, 719]]],
+    ['left wrap beside the top bar', [easyMove, topBar], [0, 10], [3198, 10],
+        [[0, 33], [3198, 33], [3198, 10]]],
+    ['Easy Move itself', [easyMove], [1919, 900], [1921, 719], [[1919, 719], [1921, 719]]],
+    ['no row free', [[1920, 0, 1920, 1080, NEGATIVE_X]], [0, 10], [3198, 10], [[3198, 10]]],
+];
+for (const [what, barriers, from, to, wanted] of routeCases)
+    expect(`route: ${what}`, route(barriers, from, to), JSON.stringify(wanted));
 
 expect('monitor at the seam', Contract.monitorAt(monitors, 1920, 0), 1);
 expect('monitor below the shorter one', Contract.monitorAt(monitors, 2000, 800), -1);

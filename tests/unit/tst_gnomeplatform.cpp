@@ -35,8 +35,11 @@ Lines linesOf(const Snapshot &s)
     return out;
 }
 
-constexpr unsigned PX = ShellSegment::PositiveX, NX = ShellSegment::NegativeX,
-                   PY = ShellSegment::PositiveY, NY = ShellSegment::NegativeY;
+// Each lets through inwards, and along itself.
+constexpr unsigned X = ShellSegment::PositiveX | ShellSegment::NegativeX,
+                   Y = ShellSegment::PositiveY | ShellSegment::NegativeY,
+                   PX = ShellSegment::PositiveX | Y, NX = ShellSegment::NegativeX | Y,
+                   PY = ShellSegment::PositiveY | X, NY = ShellSegment::NegativeY | X;
 
 // Clutter's (and X11's) state bits.
 constexpr unsigned shiftMask = 0x1, button1Mask = 0x100;
@@ -155,6 +158,13 @@ void TestGnomePlatform::pushesBecomeReadings()
     QVERIFY(watch.readPointer(r));
     QCOMPARE(QPoint(r.x, r.y), QPoint(2500, 100));
     QVERIFY(r.inPassing);
+
+    // A push not yet read is not lost to the position that comes after it.
+    watch.hit(2, 0, 0, 400, -3, 0, 0);
+    watch.seen(0, 400, 0);
+    QVERIFY(watch.readPointer(r));
+    QCOMPARE(QPoint(r.x, r.y), QPoint(0, 400));
+    QVERIFY(!r.inPassing);
 
     // A wake ends a wait with nothing read.
     watch.wake();
