@@ -11,7 +11,7 @@ import subprocess
 import tempfile
 import unittest
 
-from desktop import wait_for
+from desktop import PELLMAR, wait_for
 from gnome import (EXTENSION_UUID, gnome_for, gnome_pellmar_for, install_extension, needs_gnome,
                    pixel)
 
@@ -118,6 +118,30 @@ class Gnome(unittest.TestCase):
         self.assertTrue(gnome.stays((0, 500)))
         gnome.button(False)
         self.push(gnome, (5, 500), (-20, 0), (3198, 500))
+
+    def test_jump_and_lock(self):
+        gnome, app = self.start({})
+
+        def verb(*words):
+            proc = gnome.run_as_user(gnome.reachable(PELLMAR), *words,
+                                     env={"QT_QPA_PLATFORM": "wayland"},
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            return proc.wait(30)
+        # From Meta-0, where the pointer is, to the middle of Meta-1.
+        self.assertEqual(verb("--jump", "next"), 0)
+        self.assertEqual(gnome.wait_pointer((2560, 360)), (2560, 360))
+        # Held on Meta-0 by the Shell's barriers, then free again.
+        gnome.warp(1900, 300)
+        gnome.wait_pointer((1900, 300))
+        self.assertEqual(verb("--lock"), 0)
+        self.assertTrue(wait_for(lambda: service(gnome, "s._barriers.length") == 4, 20, 0.1))
+        gnome.rel(100, 0)
+        self.assertEqual(gnome.wait_pointer((1919, 300)), (1919, 300))
+        self.assertTrue(gnome.stays((1919, 300)))
+        self.assertEqual(verb("--unlock"), 0)
+        self.assertTrue(wait_for(lambda: service(gnome, "s._barriers.length") == 0, 20, 0.1))
+        gnome.rel(100, 0)
+        self.assertEqual(gnome.wait_pointer((2019, 300)), (2019, 300))
 
     def test_screen_focus_darkens_the_other_monitor_and_takes_no_clicks(self):
         gnome = gnome_for(self, extensions=[EXTENSION_UUID])
