@@ -63,13 +63,14 @@ export class ShellService {
         this._focusId = global.display.connect('notify::focus-window',
             () => this._followFocus());
         this._followFocus();
-        // Owned last: a client that sees the name finds everything ready.
-        this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session, Contract.BUS_NAME,
-            Gio.BusNameOwnerFlags.NONE, null, null);
+        // The name is owned once the monitors are known (_readMonitors): a
+        // client that sees it finds everything ready.
+        this._nameId = 0;
     }
 
     destroy() {
-        Gio.bus_unown_name(this._nameId);
+        if (this._nameId)
+            Gio.bus_unown_name(this._nameId);
         this._release();
         this._dbus.unexport();
         Main.layoutManager.disconnect(this._monitorsId);
@@ -253,6 +254,10 @@ export class ShellService {
                     connector: connectors.get(m.index) ?? `Monitor-${m.index + 1}`,
                     x: m.x, y: m.y, width: m.width, height: m.height,
                 })));
+                if (!this._nameId) {
+                    this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session,
+                        Contract.BUS_NAME, Gio.BusNameOwnerFlags.NONE, null, null);
+                }
             });
     }
 
