@@ -6,14 +6,15 @@ Focus's curtains, which take no clicks; a monitor switched off and on while
 Pellmar runs; nothing left behind when Pellmar is killed; and what Pellmar
 says without the extension, and how it takes it up when turned on."""
 import os
+import shutil
 import signal
 import subprocess
 import tempfile
 import unittest
 
 from desktop import PELLMAR, wait_for
-from gnome import (EXTENSION_UUID, gnome_for, gnome_pellmar_for, install_extension, needs_gnome,
-                   pixel)
+from gnome import (EXTENSION, EXTENSION_UUID, gnome_for, gnome_pellmar_for, install_extension,
+                   needs_gnome, pixel)
 
 WRAPS = {"allowLeftWrap": True, "allowRightWrap": True, "Choices\\easyMove": True,
          "Choices\\Monitors\\Meta-1\\wrapTop": True}
@@ -224,6 +225,26 @@ class Gnome(unittest.TestCase):
         self.assertTrue(wait_for(lambda: "extension is there" in app.output(), 30, 0.1),
                         app.output())
         self.push(gnome, (5, 500), (-20, 0), (3198, 500))
+
+    def test_another_version_is_told_and_left_alone(self):
+        # An extension of a later Pellmar, say, still in the Shell.
+        later = tempfile.mkdtemp(prefix="pellmar-later-extension-")
+        self.addCleanup(shutil.rmtree, later, True)
+        for name in os.listdir(EXTENSION):
+            shutil.copy(os.path.join(EXTENSION, name), later)
+        contract = os.path.join(later, "contract.js")
+        with open(contract) as f:
+            text = f.read()
+        with open(contract, "w") as f:
+            f.write(text.replace("export const VERSION = 1;", "export const VERSION = 2;"))
+        install_extension(later)
+        self.addCleanup(install_extension)
+        gnome = gnome_for(self, extensions=[EXTENSION_UUID])
+        app = gnome_pellmar_for(self, gnome, {"allowLeftWrap": True})
+        self.assertTrue(wait_for(lambda: "version 2 of its interface, and this Pellmar version 1"
+                                 in app.output(), 30, 0.1), app.output())
+        self.assertIsNone(service(gnome, "s._client"))
+        self.push(gnome, (5, 500), (-20, 0), (0, 500))
 
     def test_without_the_extension_it_says_what_to_do(self):
         # Not read by the Shell (installed after login, say).
