@@ -150,7 +150,8 @@ void GnomePlatform::unlockPointer()
 
 QString GnomePlatform::screenFocusNotice()
 {
-    return link->attached() ? QString() : "Screen Focus cannot work here: " + link->notice();
+    const QString why = link->notice();
+    return why.isEmpty() ? QString() : "Screen Focus cannot work here: " + why;
 }
 
 bool GnomePlatform::focusedFullscreen()

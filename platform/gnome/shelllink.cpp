@@ -8,6 +8,7 @@
 #include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QDebug>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -16,6 +17,8 @@ namespace {
 // How long a first look may take: the Shell answers in milliseconds, and a
 // Shell that hangs must not hang Pellmar's start.
 constexpr int lookTimeoutMs = 3000;
+// How long a running extension may take to come on the bus.
+constexpr int startWaitMs = 5000;
 
 struct CurtainEntry
 {
@@ -184,7 +187,7 @@ void ShellLink::attach()
         else if (extensionState == OutOfDate)
             setStatus(Status::OutOfDate);
         else if (extensionState == Active)
-            setStatus(Status::Failed); // running, but not on the bus
+            waitForStart();
         else
             setStatus(Status::Off);
     }
@@ -193,6 +196,20 @@ void ShellLink::attach()
         focusedFullscreen = false;
         emit fullscreenChanged(false);
     }
+}
+
+void ShellLink::waitForStart()
+{
+    // Running, but its name not yet on the bus: it comes within moments
+    // (the extension first reads the monitors). Nothing to say meanwhile;
+    // a name that never comes is a failed start.
+    setStatus(Status::Starting);
+    QTimer::singleShot(startWaitMs, this, [this] {
+        if (state != Status::Starting)
+            return;
+        shellError = "it runs, but does not answer on the session bus";
+        setStatus(Status::Failed);
+    });
 }
 
 void ShellLink::setStatus(Status s)
@@ -215,6 +232,7 @@ QString ShellLink::noticeFor(Status status, const QString &error, unsigned found
             .arg(uuid);
     switch (status) {
     case Status::Attached:
+    case Status::Starting:
         return QString();
     case Status::NoShell:
         return "Pellmar cannot reach GNOME Shell on the session bus, so it cannot wrap or carry "

@@ -48,6 +48,7 @@ public:
         Unknown,      // the Shell does not know the extension (not read yet)
         Off,          // known, but not running
         Failed,       // the Shell could not start it
+        Starting,     // started, not yet on the bus (at login, say)
         OutOfDate,    // not made for this Shell
         OtherVersion, // running, but speaks another version
         Taken,        // running, but serving another program
@@ -65,7 +66,7 @@ public:
     Status status() const { return state; }
     bool attached() const { return state == Status::Attached; }
     // Why the extension cannot serve, in the user's words; empty while
-    // attached.
+    // attached, or while it is starting.
     QString notice() const;
     // The notice for a status, with the Shell's own error text for a failed
     // start and the version found for another version.
@@ -111,6 +112,7 @@ private slots:
 
 private:
     void attach();
+    void waitForStart();
     void setStatus(Status s);
     void sendBarriers();
     void sendCurtains();
