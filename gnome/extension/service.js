@@ -200,6 +200,7 @@ export class ShellService {
         this._clientWatch = 0;
         const had = this._client !== null;
         this._client = null;
+        this._pointerMonitor = '';
         this._dropBarriers();
         this._curtainWanted = [];
         this._drawCurtains();
@@ -314,6 +315,9 @@ export class ShellService {
     // The pointer.
 
     _pointerMoved() {
+        // Called on every motion of the pointer: nothing to do for nobody.
+        if (this._client === null)
+            return;
         const [x, y] = global.get_pointer();
         const monitor = this._monitorOf(x, y);
         if (monitor !== this._pointerMonitor) {
