@@ -12,7 +12,30 @@ set -euo pipefail
 dir=${1:?usage: gnome-tree.sh DIR}
 mirror=${PELLMAR_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 stamp="$dir/.pellmar-tree-complete"
-[ -e "$stamp" ] && exit 0
+# The shell with what it needs headless: a system bus (it asks for one),
+# gsettings to enable extensions, dbus-run-session for its session bus,
+# fonts for anything it draws, and the AppIndicator extension, GNOME's tray
+# for StatusNotifierItems such as Pellmar's.
+packages="gnome-shell dbus dbus-daemon dbus-user-session libglib2.0-bin fonts-dejavu-core
+gnome-shell-extension-appindicator"
+
+install() {
+    chroot "$dir" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    # shellcheck disable=SC2086
+    chroot "$dir" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+        --no-install-recommends $packages
+    chroot "$dir" apt-get clean
+    # The shell gives up looking for logind when it sees systemd's run folder.
+    rm -rf "$dir/run/systemd"
+    echo "$packages" >"$stamp"
+}
+
+# A complete tree with these packages: nothing to do. One made with fewer:
+# the others added.
+if [ -e "$stamp" ]; then
+    [ "$(cat "$stamp")" = "$packages" ] || install
+    exit 0
+fi
 
 if ! command -v debootstrap >/dev/null; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
@@ -20,14 +43,4 @@ fi
 rm -rf "$dir"
 mkdir -p "$dir"
 debootstrap --variant=minbase trixie "$dir" "$mirror"
-
-# The shell with what it needs headless: a system bus (it asks for one),
-# gsettings to enable extensions, dbus-run-session for its session bus, and
-# fonts for anything it draws.
-chroot "$dir" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-chroot "$dir" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-    gnome-shell dbus dbus-daemon dbus-user-session libglib2.0-bin fonts-dejavu-core
-chroot "$dir" apt-get clean
-# The shell gives up looking for logind when it sees systemd's run folder.
-rm -rf "$dir/run/systemd"
-touch "$stamp"
+install

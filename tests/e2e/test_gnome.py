@@ -28,6 +28,16 @@ print('attached');
 new Gio.DataInputStream({base_stream: new Gio.UnixInputStream({fd: 0})}).read_line(null);
 """
 
+APPINDICATOR = "ubuntu-appindicators@ubuntu.com"
+WATCHER = "org.kde.StatusNotifierWatcher"
+
+
+def close_window(gnome):
+    """What the title bar's close button does to Pellmar's main window."""
+    gnome.eval("global.get_window_actors().map(a => a.meta_window)"
+               ".filter(w => w.get_title() === 'Pellmar')"
+               ".forEach(w => w.delete(global.get_current_time())), true")
+
 
 def service(gnome, expression):
     """`expression` of the extension's running service object (as `s`),
@@ -245,6 +255,31 @@ class Gnome(unittest.TestCase):
                                  in app.output(), 30, 0.1), app.output())
         self.assertIsNone(service(gnome, "s._client"))
         self.push(gnome, (5, 500), (-20, 0), (0, 500))
+
+    def test_tray_icon_with_the_appindicator_extension(self):
+        # GNOME's tray is the AppIndicator extension (Debian's package).
+        gnome = gnome_for(self, extensions=[EXTENSION_UUID, APPINDICATOR])
+        app = gnome_pellmar_for(self, gnome, {})
+
+        def items():
+            return gnome.bus.get(WATCHER, "/StatusNotifierWatcher", WATCHER,
+                                 "RegisteredStatusNotifierItems")
+        self.assertTrue(wait_for(lambda: any(f"-{app.proc.pid}-" in i for i in items()), 30, 0.1),
+                        f"{items()}\n{app.output()}")
+        self.assertTrue(wait_for(lambda: gnome.eval(
+            "Object.keys(pellmarTestMain.panel.statusArea).filter(k => k.startsWith("
+            "'appindicator-')).length") == 1, 30, 0.1))
+        # With a tray, closing the window leaves Pellmar running there.
+        close_window(gnome)
+        self.assertTrue(wait_for(lambda: not [w for w in gnome.windows()
+                                              if w["title"] == "Pellmar"], 30, 0.1))
+        self.assertIsNone(app.proc.poll())
+
+    def test_without_a_tray_closing_the_window_ends_pellmar(self):
+        gnome = gnome_for(self, extensions=[EXTENSION_UUID])
+        app = gnome_pellmar_for(self, gnome, {})
+        close_window(gnome)
+        self.assertEqual(app.proc.wait(60), 0, app.output())
 
     def test_without_the_extension_it_says_what_to_do(self):
         # Not read by the Shell (installed after login, say).
