@@ -154,6 +154,24 @@ class Gnome(unittest.TestCase):
         gnome.rel(100, 0)
         self.assertEqual(gnome.wait_pointer((2019, 300)), (2019, 300))
 
+    def test_quiet_while_a_window_is_full_screen(self):
+        gnome, app = self.start({"allowLeftWrap": True})
+
+        def fullscreen(on):
+            gnome.eval("global.get_window_actors().map(a => a.meta_window)"
+                       ".filter(w => w.get_title() === 'Pellmar')"
+                       ".forEach(w => { w.activate(global.get_current_time()); w.%s(); }), true"
+                       % ("make_fullscreen" if on else "unmake_fullscreen"))
+        fullscreen(True)
+        self.assertTrue(wait_for(lambda: "A full-screen window has the focus" in app.output(),
+                                 30, 0.1), app.output())
+        self.push(gnome, (5, 500), (-20, 0), (0, 500))
+        self.assertTrue(gnome.stays((0, 500)))
+        fullscreen(False)
+        self.assertTrue(wait_for(lambda: "No full-screen window has the focus" in app.output(),
+                                 30, 0.1), app.output())
+        self.push(gnome, (5, 500), (-20, 0), (3198, 500))
+
     def test_screen_focus_darkens_the_other_monitor_and_takes_no_clicks(self):
         gnome = gnome_for(self, extensions=[EXTENSION_UUID])
         folder = tempfile.mkdtemp(prefix="pellmar-gnome-shots-")
