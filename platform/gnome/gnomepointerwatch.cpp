@@ -68,8 +68,6 @@ void GnomePointerWatch::movePointer(int x, int y)
         // The old position's pushes are no longer news.
         std::lock_guard<std::mutex> hold(lock);
         motionX = motionY = 0;
-        last.x = x;
-        last.y = y;
     }
     ShellLink *to = &link;
     QMetaObject::invokeMethod(

@@ -32,11 +32,17 @@ APPINDICATOR = "ubuntu-appindicators@ubuntu.com"
 WATCHER = "org.kde.StatusNotifierWatcher"
 
 
-def close_window(gnome):
-    """What the title bar's close button does to Pellmar's main window."""
+def to_pellmar_window(gnome, action):
+    """Does `action` (JavaScript of `w`) to Pellmar's main window in the
+    Shell."""
     gnome.eval("global.get_window_actors().map(a => a.meta_window)"
                ".filter(w => w.get_title() === 'Pellmar')"
-               ".forEach(w => w.delete(global.get_current_time())), true")
+               ".forEach(w => { %s; }), true" % action)
+
+
+def close_window(gnome):
+    """What the title bar's close button does to Pellmar's main window."""
+    to_pellmar_window(gnome, "w.delete(global.get_current_time())")
 
 
 def service(gnome, expression):
@@ -158,10 +164,8 @@ class Gnome(unittest.TestCase):
         gnome, app = self.start({"allowLeftWrap": True})
 
         def fullscreen(on):
-            gnome.eval("global.get_window_actors().map(a => a.meta_window)"
-                       ".filter(w => w.get_title() === 'Pellmar')"
-                       ".forEach(w => { w.activate(global.get_current_time()); w.%s(); }), true"
-                       % ("make_fullscreen" if on else "unmake_fullscreen"))
+            to_pellmar_window(gnome, "w.activate(global.get_current_time()); w.%s()"
+                              % ("make_fullscreen" if on else "unmake_fullscreen"))
         fullscreen(True)
         self.assertTrue(wait_for(lambda: "A full-screen window has the focus" in app.output(),
                                  30, 0.1), app.output())
