@@ -1,7 +1,5 @@
 #include "application.h"
 
-#include "sessioncheck.h"
-
 #include "autostart.h"
 #include "cursorrules.h"
 #include "engine.h"
@@ -82,11 +80,7 @@ void Application::start()
     connect(worker.get(), &Engine::focusScreen, this, &Application::focusScreen);
     focus = std::make_unique<FocusCurtains>(*windowSystem);
     mainWindow = std::make_unique<Window_Main>();
-    mainWindow->setSpeedKnown(windowSystem->abilities().arrivalSpeed);
-    const QString noFocus = windowSystem->screenFocusNotice();
-    mainWindow->setScreenFocusNotice(noFocus);
-    if (!noFocus.isEmpty())
-        qWarning().noquote() << noFocus;
+    showFeatures();
     connect(worker.get(), &Engine::readout, mainWindow.get(), &Window_Main::showReadout);
     connect(worker.get(), &Engine::pointerUnseen, mainWindow.get(),
             &Window_Main::showPositionUnknown);
@@ -113,9 +107,9 @@ void Application::start()
     });
     // A desktop helper switched on or off while Pellmar runs (GNOME's
     // Shell extension): say what holds now.
-    connect(windowSystem.get(), &Platform::cursorControlChanged, this, [this] {
-        mainWindow->setScreenFocusNotice(windowSystem->screenFocusNotice());
-        SessionCheck::warnIfNoCursorControl(mainWindow.get(), windowSystem->cursorControlNotice());
+    connect(windowSystem.get(), &Platform::featuresChanged, this, [this] {
+        showFeatures();
+        SessionCheck::warnIfNoCursorControl(mainWindow.get(), movesNothing());
         publish(current);
     });
 
@@ -125,11 +119,37 @@ void Application::start()
     // Where the only tray is a bar's on the session bus, Qt must not be
     // asked for one before a bar has registered it (it asks once, and keeps
     // the answer): a bar started at the same login may come later.
-    if (windowSystem->abilities().trayOnlyOnBus && !TrayHostWatch::hostThere()) {
+    if (windowSystem->trayOnlyOnBus() && !TrayHostWatch::hostThere()) {
         trayHostWatch = std::make_unique<TrayHostWatch>();
         connect(trayHostWatch.get(), &TrayHostWatch::hostArrived, this, &Application::makeTray);
     } else {
         makeTray();
+    }
+}
+
+QString Application::movesNothing() const
+{
+    return windowSystem->features().reason(Feature::DesktopWraps);
+}
+
+void Application::showFeatures()
+{
+    const DesktopFeatures features = windowSystem->features();
+    mainWindow->setFeatures(features);
+    if (trayIcon) {
+        trayIcon->showDesktop(features.reason(Feature::DesktopWraps));
+        showTrayState();
+    }
+    // What this desktop does not allow, each reason once: the one that
+    // stops every jump is told on its own, with a message box.
+    const QString general = features.reason(Feature::DesktopWraps);
+    QStringList told;
+    for (const Feature f : DesktopFeatures::all()) {
+        const QString why = features.reason(f);
+        if (why.isEmpty() || why == general || told.contains(why))
+            continue;
+        told << why;
+        qWarning().noquote() << why;
     }
 }
 
@@ -141,6 +161,7 @@ void Application::makeTray()
     if (!started || trayIcon || !TrayIcon::available())
         return;
     trayIcon = std::make_unique<TrayIcon>();
+    trayIcon->showDesktop(movesNothing());
     connect(trayIcon.get(), &TrayIcon::pauseToggled, this, &Application::setPaused);
     connect(trayIcon.get(), &TrayIcon::startAtLoginToggled, this, &Application::setStartAtLogin);
     connect(trayIcon.get(), &TrayIcon::lockToggled, this, [this](bool on) {
@@ -387,9 +408,7 @@ void Application::setStartAtLogin(bool on)
 void Application::showPreferences()
 {
     if (!preferencesDialog) {
-        PointerWatch *pointer = windowSystem->pointerWatch();
-        preferencesDialog = new PreferencesDialog(pointer && pointer->reportsMotion(),
-                                                  windowSystem->abilities(), mainWindow.get());
+        preferencesDialog = new PreferencesDialog(windowSystem->features(), mainWindow.get());
         connect(preferencesDialog, &PreferencesDialog::choicesEdited, this,
                 &Application::setChoices);
         connect(preferencesDialog, &PreferencesDialog::pauseToggled, this, &Application::setPaused);
@@ -443,8 +462,9 @@ QString Application::jump(const QString &where)
                 .arg(where, names.join(", "));
         }
     }
-    if (!windowSystem->cursorControlAvailable())
-        return windowSystem->cursorControlNotice();
+    const DesktopFeatures features = windowSystem->features();
+    if (!features.available(Feature::Jump))
+        return features.reason(Feature::Jump);
     if (!worker->running())
         return "Pellmar cannot move the pointer on this desktop";
     if (!locked.isEmpty() && screens.names[std::size_t(target)] != locked)
@@ -458,7 +478,7 @@ QString Application::lock()
 {
     if (!started)
         return "Pellmar is not running yet";
-    const QString notice = windowSystem->pointerLockNotice();
+    const QString notice = windowSystem->features().reason(Feature::Lock);
     if (!notice.isEmpty())
         return notice;
     const int i = pointerScreenIndex();

@@ -97,6 +97,9 @@ public:
     PreferencesDialog *preferences() const { return preferencesDialog; }
     // Whether a write of the choices waits.
     bool savePending() const;
+    // Why Pellmar moves nothing on this desktop, in the user's words; empty
+    // where it can.
+    QString movesNothing() const;
     // Whether no jump happens for now because the focused window is full
     // screen (and the user wants that); a pause is said as such instead.
     bool holdingBack() const;
@@ -111,6 +114,8 @@ private:
     // Hands the choices and the screens on as one snapshot.
     void publish(const Choices &choices);
     void saveNow();
+    // What the desktop allows, to the views and the log.
+    void showFeatures();
     // Pause, start at login and holdingBack() on the tray icon.
     void showTrayState();
     // Another Pellmar of this user has written the settings file: take what

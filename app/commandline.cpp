@@ -39,6 +39,8 @@ void describe(QCommandLineParser &parser)
                       "next|previous|OUTPUT"});
     parser.addOption({"lock", "Keep the pointer on the monitor it is on now."});
     parser.addOption({"unlock", "Let the pointer leave that monitor again."});
+    parser.addOption({"desktop", "Print the desktop Pellmar finds here and which of its features "
+                                 "work on it, then end."});
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -66,6 +68,10 @@ CommandLine::Request CommandLine::parse(const QStringList &arguments)
     }
     if (parser.isSet("version")) {
         r.kind = Request::Version;
+        return r;
+    }
+    if (parser.isSet("desktop")) {
+        r.kind = Request::Desktop;
         return r;
     }
     for (const char *verb : verbs) {
@@ -172,6 +178,7 @@ int CommandLine::answer(const Request &request)
         return 2;
     case Request::Run:
     case Request::Verb:
+    case Request::Desktop:
         break;
     }
     return 0;

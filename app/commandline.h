@@ -7,8 +7,9 @@
 // pellmar's own options: the verbs --pause, --resume, --toggle, --show,
 // --jump WHERE, --lock and --unlock, which tell the running Pellmar of this
 // display and end (status 0 once it has done it; 1 with what it said when
-// it could not, or with "Pellmar is not running" when none runs), and
-// --help and --version.
+// it could not, or with "Pellmar is not running" when none runs),
+// --desktop, which prints the desktop backend Pellmar picks here and what it
+// allows, and --help and --version.
 // An unknown option prints the usage and ends with 2. Qt's own options
 // (-display, -platform, ...) are Qt's: the application takes them out of
 // the arguments before the rest are looked at.
@@ -26,6 +27,7 @@ public:
             Verb,    // tell the running one `verb`
             Help,    // print the usage
             Version, // print the version
+            Desktop, // print the desktop and what it allows
             Bad      // an unknown option or argument: `error`
         } kind = Run;
         QString verb;

@@ -1,12 +1,14 @@
 #include "application.h"
 #include "commandline.h"
+#include "desktopchooser.h"
 #include "platform.h"
-#include "platformfactory.h"
 #include "sessioncheck.h"
 #include "singleinstance.h"
 #include "window_main.h"
 
 #include <QApplication>
+#include <QDebug>
+#include <QTimer>
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
@@ -46,20 +48,34 @@ int answerWithoutWindow(int argc, char *argv[], const QString &platform)
     return outcome.status;
 }
 
+// --desktop: the backend chosen and, feature by feature, what it allows.
+// A desktop helper that is still starting is given a moment to answer.
+int printDesktop(const DesktopChooser::Choice &choice, const PlatformOptions &options)
+{
+    const std::unique_ptr<Platform> platform = DesktopChooser::make(choice, options);
+    QEventLoop settle;
+    QObject::connect(platform.get(), &Platform::featuresChanged, &settle, &QEventLoop::quit);
+    QTimer::singleShot(300, &settle, &QEventLoop::quit);
+    settle.exec();
+    std::printf("desktop: %s (%s)\n", qPrintable(DesktopChooser::name(choice.backend)),
+                qPrintable(choice.why));
+    for (const QString &line : platform->features().describe())
+        std::printf("%s\n", qPrintable(line));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // In a Wayland session Pellmar is a Wayland client: through XWayland
-    // it could neither see nor move the pointer, so it never falls back
-    // there unless the user asks.
-    const QString chosen =
+    Session session = Session::fromEnvironment();
+    session.qtPlatform =
         CommandLine::chosenPlatform(argc, argv, qEnvironmentVariable("QT_QPA_PLATFORM"));
-    const bool waylandFirst = chosen.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const QString qtPlatform = DesktopChooser::qtPlatformFor(session);
     if (CommandLine::needsNoWindow(argc, argv))
-        return answerWithoutWindow(argc, argv, waylandFirst ? QString("wayland") : chosen);
-    if (waylandFirst)
-        qputenv("QT_QPA_PLATFORM", "wayland");
+        return answerWithoutWindow(argc, argv, qtPlatform);
+    if (session.qtPlatform.isEmpty() && !qtPlatform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", qtPlatform.toUtf8());
 
         // The engine reads and moves the pointer in the X server's own pixels,
         // so the screens must be in those pixels too: no scaling of the
@@ -73,17 +89,24 @@ int main(int argc, char *argv[])
     QApplication qtApp(argc, argv);
     // Qt has taken its own options out; anything left is unknown.
     const CommandLine::Request request = CommandLine::parse(qtApp.arguments());
-    if (request.kind != CommandLine::Request::Run)
+    if (request.kind != CommandLine::Request::Run && request.kind != CommandLine::Request::Desktop)
         return CommandLine::answer(request);
+    // The plugin Qt did load, which the user's list may have left for the
+    // next.
+    session.qtPlatform = QGuiApplication::platformName();
+    const DesktopChooser::Choice choice = DesktopChooser::choose(session);
+    PlatformOptions options;
+    // For an X server whose device-motion reports misbehave: poll instead.
+    options.listenForMotion = qEnvironmentVariableIntValue("PELLMAR_NO_DEVICE_MOTION") == 0;
+    if (request.kind == CommandLine::Request::Desktop)
+        return printDesktop(choice, options);
     // Pellmar lives in the tray: only the user ends it (closing the window
     // ends it where there is no tray).
     qtApp.setQuitOnLastWindowClosed(false);
 #ifdef Q_OS_UNIX
     UnixSignalWatcher signalWatcher;
 #endif
-    // The plugin Qt did load, which the user's list may have left for the
-    // next.
-    const SingleInstance::Protocol protocol = protocolOf(QGuiApplication::platformName());
+    const SingleInstance::Protocol protocol = protocolOf(session.qtPlatform);
     SingleInstance instance(displayOf(protocol), qgetenv("XDG_RUNTIME_DIR"), protocol);
     switch (instance.claim()) {
     case SingleInstance::Claim::Run:
@@ -97,15 +120,13 @@ int main(int argc, char *argv[])
                      qPrintable(instance.lockFile()));
         return 1;
     }
-    PlatformOptions options;
-    // For an X server whose device-motion reports misbehave: poll instead.
-    options.listenForMotion = qEnvironmentVariableIntValue("PELLMAR_NO_DEVICE_MOTION") == 0;
-    Application app(makePlatform(options));
+    qDebug().noquote() << "Desktop:" << DesktopChooser::name(choice.backend) << "-" << choice.why;
+    Application app(DesktopChooser::make(choice, options));
     app.start();
     instance.setAnswerer(
         [&app](const QString &verb, const QString &argument) { return app.obey(verb, argument); });
     app.window()->show();
-    SessionCheck::warnIfNoCursorControl(app.window(), app.platform().cursorControlNotice());
+    SessionCheck::warnIfNoCursorControl(app.window(), app.movesNothing());
     const int status = qtApp.exec();
     // Choices that could not be kept are worth an exit status that says so.
     return app.stop() ? status : 1;

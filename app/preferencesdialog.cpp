@@ -8,17 +8,34 @@ namespace {
 const unsigned bypassKeys[] = {0, ShiftKey, ControlKey, AltKey, MetaKey};
 } // namespace
 
-PreferencesDialog::PreferencesDialog(bool pushAvailable, const PlatformAbilities &abilities,
-                                     QWidget *parent)
+PreferencesDialog::PreferencesDialog(const DesktopFeatures &features, QWidget *parent)
     : QDialog(parent), ui(new Ui::PreferencesDialog)
 {
     ui->setupUi(this);
-    ui->cmbBypass->setEnabled(abilities.modifierKeys);
-    ui->lblBypassUnavailable->setVisible(!abilities.modifierKeys);
-    ui->chkWrapWhileButton->setEnabled(abilities.pointerWhileDragging);
-    ui->lblDragUnavailable->setVisible(!abilities.pointerWhileDragging);
-    ui->spnPushThrough->setEnabled(pushAvailable);
-    ui->lblPushUnavailable->setVisible(!pushAvailable);
+    // Each control that this desktop does not allow, with the label that
+    // says why.
+    const struct
+    {
+        Feature feature;
+        QWidget *control;
+        QLabel *why;
+    } gated[] = {
+        {Feature::BypassKey, ui->cmbBypass, ui->lblBypassUnavailable},
+        {Feature::WrapWhileButtonHeld, ui->chkWrapWhileButton, ui->lblDragUnavailable},
+        {Feature::PushThrough, ui->spnPushThrough, ui->lblPushUnavailable},
+        {Feature::SafeCorners, ui->spnCornerGuard, nullptr},
+        {Feature::QuietInFullscreen, ui->chkPauseInFullscreen, nullptr},
+        {Feature::StartAtLogin, ui->chkStartAtLogin, nullptr},
+    };
+    for (const auto &g : gated) {
+        const bool allowed = features.available(g.feature);
+        g.control->setEnabled(allowed);
+        g.control->setToolTip(features.reason(g.feature));
+        if (g.why) {
+            g.why->setText(features.reason(g.feature));
+            g.why->setVisible(!allowed);
+        }
+    }
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::hide);
     connect(ui->cmbBypass, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
         if (refreshing || i < 0)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "choices.h"
-#include "platform.h"
+#include "desktopfeatures.h"
 
 #include <QDialog>
 
@@ -18,12 +18,9 @@ class PreferencesDialog : public QDialog
     Q_OBJECT
 
 public:
-    // `pushAvailable`: whether device motion is reported, which push
-    // through needs; `abilities`: what else the window system lets Pellmar
-    // see (the keys held, for the bypass key; the pointer during a drag, for
-    // wraps while dragging). A control that cannot work is off, with why.
-    PreferencesDialog(bool pushAvailable, const PlatformAbilities &abilities,
-                      QWidget *parent = nullptr);
+    // `features`: what this desktop allows; a control that cannot work is
+    // off, with why.
+    explicit PreferencesDialog(const DesktopFeatures &features, QWidget *parent = nullptr);
     ~PreferencesDialog() override;
 
     // Takes the controls' values from these.

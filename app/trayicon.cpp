@@ -60,7 +60,9 @@ void TrayIcon::showState(bool paused, bool startAtLogin, bool holdingBack)
     trayIcon->setIcon(paused ? QIcon(icon.pixmap(16, 16, QIcon::Disabled)) : icon);
     // Holding back ends by itself, so the icon stays as it is; the tooltip
     // tells why a wrap did not happen.
-    if (paused)
+    if (!movesNothing.isEmpty())
+        trayIcon->setToolTip("Pellmar moves nothing here: " + movesNothing);
+    else if (paused)
         trayIcon->setToolTip("Pellmar is paused: click here to open it");
     else if (holdingBack)
         trayIcon->setToolTip("Pellmar is holding back: a window is full screen");

@@ -23,6 +23,9 @@ public:
     // The icon, its tooltip and the menu's checks as they now are;
     // `holdingBack`: no jump happens for now, as a window is full screen.
     void showState(bool paused, bool startAtLogin, bool holdingBack);
+    // Why Pellmar moves nothing on this desktop, for the tooltip; empty
+    // where it does. Takes effect with the next showState().
+    void showDesktop(const QString &why) { movesNothing = why; }
     // Whether the pointer is held on one monitor.
     void showLocked(bool locked);
     // The Hide/Show item names what it will do.
@@ -34,6 +37,7 @@ public:
     QMenu *menu() const { return trayMenu; }
     QAction *pauseItem = nullptr;
     QAction *lockItem = nullptr;
+    QString movesNothing;
     QAction *startAtLoginItem = nullptr;
     QAction *preferencesItem = nullptr;
     QAction *hideShowItem = nullptr;

@@ -55,10 +55,13 @@ template <typename Change> void Window_Main::edit(Change change)
 
 void Window_Main::showSnapshot(std::shared_ptr<const Snapshot> snapshot, bool compositorRunning)
 {
+    compositor = compositorRunning;
     showing = true;
     const Choices &c = snapshot->choices;
     const ScreenTable &table = snapshot->screens;
     ui->btnMinVelocity->setChecked(c.minVelocityOn);
+    const bool speedKnown = features.available(Feature::VelocityThresholds);
+    const bool focusAllowed = features.available(Feature::ScreenFocus);
     ui->spnMinVelocity->setEnabled(speedKnown && c.minVelocityOn);
     ui->spnMinVelocity->setValue(c.minVelocity);
     ui->btnMaxVelocity->setChecked(c.maxVelocityOn);
@@ -66,8 +69,8 @@ void Window_Main::showSnapshot(std::shared_ptr<const Snapshot> snapshot, bool co
     ui->spnMaxVelocity->setValue(c.maxVelocity);
     ui->btnEasyMove->setChecked(c.easyMove);
     ui->btnScreenFocus->setChecked(c.screenFocus);
-    ui->btnScreenFocus->setEnabled(screenFocusNotice.isEmpty());
-    ui->sldOpacityAmount->setEnabled(c.screenFocus && screenFocusNotice.isEmpty());
+    ui->btnScreenFocus->setEnabled(focusAllowed);
+    ui->sldOpacityAmount->setEnabled(c.screenFocus && focusAllowed);
     // A slider being dragged keeps its handle where the hand is.
     if (!ui->sldOpacityAmount->isSliderDown())
         ui->sldOpacityAmount->setValue(c.screenFocusDarkness);
@@ -85,29 +88,21 @@ void Window_Main::showSnapshot(std::shared_ptr<const Snapshot> snapshot, bool co
     showing = false;
 }
 
-void Window_Main::setSpeedKnown(bool known)
+void Window_Main::setFeatures(const DesktopFeatures &allowed)
 {
-    // The choices stay as they are, for a session that can see the speed.
+    features = allowed;
+    const bool speed = allowed.available(Feature::VelocityThresholds);
     // The reason takes the place of the compositor's, which a desktop that
     // hides the speed (Wayland) never needs.
-    speedKnown = known;
-    ui->btnMinVelocity->setEnabled(known);
-    ui->btnMaxVelocity->setEnabled(known);
-    ui->lblNoSpeed->setVisible(!known);
-    if (shown) {
-        ui->spnMinVelocity->setEnabled(known && shown->choices.minVelocityOn);
-        ui->spnMaxVelocity->setEnabled(known && shown->choices.maxVelocityOn);
-    }
-}
-
-void Window_Main::setScreenFocusNotice(const QString &notice)
-{
-    // The choice stays as it is, for a desktop that tells where the pointer
-    // is; the reason is on the switch itself.
-    screenFocusNotice = notice;
-    ui->btnScreenFocus->setToolTip(notice);
-    ui->btnScreenFocus->setEnabled(notice.isEmpty());
-    ui->sldOpacityAmount->setEnabled(notice.isEmpty() && shown && shown->choices.screenFocus);
+    ui->btnMinVelocity->setEnabled(speed);
+    ui->btnMaxVelocity->setEnabled(speed);
+    ui->lblNoSpeed->setText(allowed.reason(Feature::VelocityThresholds));
+    ui->lblNoSpeed->setVisible(!speed);
+    ui->btnEasyMove->setEnabled(allowed.available(Feature::EasyMove));
+    ui->btnEasyMove->setToolTip(allowed.reason(Feature::EasyMove));
+    ui->btnScreenFocus->setToolTip(allowed.reason(Feature::ScreenFocus));
+    if (shown)
+        showSnapshot(shown, compositor);
 }
 
 void Window_Main::showReadout(int x, int y, int speed)
@@ -115,8 +110,9 @@ void Window_Main::showReadout(int x, int y, int speed)
     // A label whose text is the same is not laid out or painted again.
     lblMouseX->setText("Mouse X: " + QString::number(x) + "px");
     lblMouseY->setText("Mouse Y: " + QString::number(y) + "px");
-    lblVelocity->setText(speedKnown ? "Mouse Velocity: " + QString::number(speed) + "px/150ms"
-                                    : QString("Mouse Velocity: not known"));
+    lblVelocity->setText(features.available(Feature::ReadoutSpeed)
+                             ? "Mouse Velocity: " + QString::number(speed) + "px/150ms"
+                             : QString("Mouse Velocity: not known"));
 }
 
 void Window_Main::showPositionUnknown()

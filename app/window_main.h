@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktopfeatures.h"
 #include "snapshot.h"
 
 #include <QMainWindow>
@@ -24,12 +25,10 @@ public:
     // show only what the layout offers; `compositorRunning` says whether
     // the darkness can apply.
     void showSnapshot(std::shared_ptr<const Snapshot> snapshot, bool compositorRunning);
-    // Whether the window system shows how fast the pointer nears an edge;
-    // where it does not, the thresholds are off and say why.
-    void setSpeedKnown(bool known);
-    // Why Screen Focus cannot work on this desktop, in the user's words;
-    // empty where it can. The switch is then off limits and says why.
-    void setScreenFocusNotice(const QString &notice);
+    // What this desktop allows: a control for a feature it does not is
+    // off limits and says why (the choice itself stays, for a desktop that
+    // allows it).
+    void setFeatures(const DesktopFeatures &features);
     // Where the pointer is and its horizontal speed (pixels per 150 ms).
     void showReadout(int x, int y, int speed);
     // The pointer is out of Pellmar's sight (on Wayland, anywhere but on
@@ -64,6 +63,6 @@ private:
 
     std::shared_ptr<const Snapshot> shown;
     bool showing = false; // while the controls take given values
-    bool speedKnown = true;
-    QString screenFocusNotice;
+    DesktopFeatures features;
+    bool compositor = true;
 };

@@ -31,7 +31,9 @@ struct Choices
     bool maxVelocityOn = false;
     int maxVelocity = 0;
     bool screenFocus = false;
-    int screenFocusDarkness = 0; // percent
+    // Percent black; a first run starts half dark.
+    static constexpr int defaultDarkness = 50;
+    int screenFocusDarkness = defaultDarkness;
     // Nothing moves the pointer and no curtain is up.
     bool paused = false;
     // Control at the edge: while the bypass key (a ModifierKey bit, 0 for

@@ -1,7 +1,6 @@
 #include "focuscurtains.h"
 
 #include "platform.h"
-#include "screendarkencurtain.h"
 
 FocusCurtains::FocusCurtains(Platform &p) : platform(p) {}
 
@@ -19,11 +18,7 @@ std::unique_ptr<Curtain> FocusCurtains::make(int screen) const
 {
     const ScreenRect &r = screens.rects[screen];
     const PlatformScreen where{screens.names[screen], QRect(r.left, r.top, r.width(), r.height())};
-    if (auto own = platform.makeCurtain(where, darkness))
-        return own;
-    auto window = std::make_unique<ScreenDarkenCurtain>(screen, r, darkness);
-    platform.markAsOverlay(window->winId());
-    return window;
+    return platform.makeCurtain(where, darkness);
 }
 
 void FocusCurtains::focus(int screen)
@@ -37,6 +32,8 @@ void FocusCurtains::focus(int screen)
             continue;
         if (!pool[s])
             pool[s] = make(s);
+        if (!pool[s])
+            continue; // the desktop makes none (Screen Focus says why)
         pool[s]->setShown(true);
         up.append(pool[s].get());
     }

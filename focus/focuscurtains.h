@@ -1,5 +1,6 @@
 #pragma once
 
+#include "choices.h"
 #include "screentable.h"
 
 #include <QList>
@@ -42,5 +43,5 @@ private:
     ScreenTable screens;
     std::vector<std::unique_ptr<Curtain>> pool; // one per screen, null until needed
     QList<Curtain *> up;
-    int darkness = 50;
+    int darkness = Choices::defaultDarkness;
 };

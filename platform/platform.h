@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "curtain.h"
+#include "desktopfeatures.h"
 #include "pointerwatch.h"
 
 // One monitor as the window system reports it: its output name, which
@@ -18,21 +19,6 @@ struct PlatformScreen
 {
     QString name;
     QRect geometry;
-};
-
-// What the window system shows Pellmar of the pointer beyond its position.
-// Where it does not, the choices that need it cannot act, and the views say
-// so.
-struct PlatformAbilities
-{
-    bool modifierKeys = true; // which modifier keys are held: the bypass key
-    bool arrivalSpeed = true; // how fast the pointer nears an edge: the thresholds
-    // whether the pointer is seen at an edge while a button drags something:
-    // wraps while dragging
-    bool pointerWhileDragging = true;
-    // whether the only tray there can be is a StatusNotifierItem host on the
-    // session bus (a bar's tray), which may come after Pellmar
-    bool trayOnlyOnBus = false;
 };
 
 // Everything Pellmar needs from the window system, and nothing more: the
@@ -50,26 +36,19 @@ public:
     // The screens in the window system's order.
     virtual std::vector<PlatformScreen> screens() = 0;
 
-    // False where no program may move the pointer (XWayland, a Wayland
-    // compositor without the protocols for it).
-    virtual bool cursorControlAvailable() = 0;
-    // Why not, in the user's words, to be said once; empty where it may.
-    virtual QString cursorControlNotice() = 0;
-    // What is seen of the pointer beyond its position: everything, unless
-    // the platform says otherwise.
-    virtual PlatformAbilities abilities() { return {}; }
+    // What this desktop allows Pellmar, as things stand now (a desktop
+    // helper may come or go: featuresChanged()).
+    virtual DesktopFeatures features() = 0;
+    // Where the only tray there can be is a StatusNotifierItem host on the
+    // session bus (a bar's tray), which may come after Pellmar.
+    virtual bool trayOnlyOnBus() { return false; }
 
     // Whether a compositor runs, so that windows can be partly transparent.
     virtual bool compositorRunning() = 0;
 
-    // Marks a top-level window, created but not yet shown, as an overlay of
-    // the desktop: no entry in task lists or pagers.
-    virtual void markAsOverlay(WId window) = 0;
-
-    // A curtain of the window system's own over `screen`, `darkness`
-    // percent black; null where a top-level window marked as an overlay
-    // serves (X11).
-    virtual std::unique_ptr<Curtain> makeCurtain(const PlatformScreen &screen, int darkness);
+    // A curtain of the desktop's own over `screen`, `darkness` percent
+    // black; null where it can make none (and Screen Focus says why).
+    virtual std::unique_ptr<Curtain> makeCurtain(const PlatformScreen &screen, int darkness) = 0;
 
     // Where the pointer is read, the engine tells which screen holds it.
     // Where it is not (Wayland), the desktop itself may tell: then this is
@@ -81,18 +60,12 @@ public:
     // window system does not say.
     virtual std::optional<QPoint> pointerPosition() { return std::nullopt; }
 
-    // Why the pointer cannot be held on one monitor here, in the user's
-    // words; empty where it can.
-    virtual QString pointerLockNotice();
     // Holds the pointer inside `screen` (desktop pixels) until
     // unlockPointer(): the window system itself stops any motion out of it.
     // Called again, the hold moves to the new rectangle with no gap. False
-    // where it cannot (see pointerLockNotice()).
+    // where it cannot (see the features' Lock).
     virtual bool lockPointer(const QRect &screen);
     virtual void unlockPointer() {}
-    // Why Screen Focus cannot work here, in the user's words; empty where
-    // it can.
-    virtual QString screenFocusNotice() { return QString(); }
     // Whether the focused window fills its screen, where the desktop tells
     // it (fullscreenChanged() brings each change); false elsewhere.
     virtual bool focusedFullscreen() { return false; }
@@ -113,7 +86,7 @@ signals:
     // The output that holds the pointer, where tellsPointerScreen().
     void pointerScreenChanged(const QString &output);
     void fullscreenChanged(bool on);
-    // Cursor control (and with it the notices) came or went: a desktop
-    // helper was switched on or off while Pellmar runs.
-    void cursorControlChanged();
+    // What the desktop allows changed: a desktop helper was switched on or
+    // off while Pellmar runs.
+    void featuresChanged();
 };

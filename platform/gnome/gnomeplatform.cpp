@@ -33,23 +33,13 @@ GnomePlatform::GnomePlatform(const QDBusConnection &bus, QObject *parent)
         if (link->attached())
             qDebug().noquote() << "Pellmar's GNOME Shell extension is there: the cursor is "
                                   "Pellmar's to wrap";
-        emit cursorControlChanged();
+        emit featuresChanged();
         emit screensChanged();
     });
     link->open();
 }
 
 GnomePlatform::~GnomePlatform() = default;
-
-bool GnomePlatform::isGnomeSession()
-{
-    // "GNOME", or a distribution's own in front of it ("ubuntu:GNOME"), on
-    // Wayland; GNOME on X11 is X11's.
-    const QStringList desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(':');
-    const bool wayland = qEnvironmentVariable("XDG_SESSION_TYPE") == "wayland" ||
-                         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    return wayland && desktops.contains("GNOME", Qt::CaseInsensitive);
-}
 
 std::vector<PlatformScreen> GnomePlatform::screens()
 {
@@ -64,25 +54,28 @@ std::vector<PlatformScreen> GnomePlatform::screens()
     return out;
 }
 
-bool GnomePlatform::cursorControlAvailable()
+DesktopFeatures GnomePlatform::features()
 {
-    return link->attached();
+    return featuresFor(link->notice());
 }
 
-QString GnomePlatform::cursorControlNotice()
+DesktopFeatures GnomePlatform::featuresFor(const QString &why)
 {
-    return link->notice();
-}
-
-PlatformAbilities GnomePlatform::abilities()
-{
+    DesktopFeatures f;
+    if (!why.isEmpty()) {
+        f.deny(Feature::ScreenFocus, "Screen Focus cannot work here: " + why);
+        for (const Feature feature : DesktopFeatures::all()) {
+            if (feature != Feature::Tray && feature != Feature::StartAtLogin)
+                f.deny(feature, why);
+        }
+    }
     // The Shell tells the keys and buttons held with each push; seen only
-    // where it pushes, the pointer has no speed of arrival. The tray is a
-    // StatusNotifierItem, for the Shell's AppIndicator extension.
-    PlatformAbilities a;
-    a.arrivalSpeed = false;
-    a.trayOnlyOnBus = true;
-    return a;
+    // where it pushes, the pointer has no speed of arrival.
+    f.deny({Feature::VelocityThresholds, Feature::ReadoutSpeed},
+           "This desktop hides the pointer's speed: no thresholds.");
+    f.allowIf(Feature::ReadoutPosition, "while the window is shown");
+    f.allowIf(Feature::Tray, "with GNOME's AppIndicator extension");
+    return f;
 }
 
 std::unique_ptr<Curtain> GnomePlatform::makeCurtain(const PlatformScreen &screen, int darkness)
@@ -130,11 +123,6 @@ std::optional<QPoint> GnomePlatform::pointerPosition()
     return QPoint(int(std::floor(p->x())), int(std::floor(p->y())));
 }
 
-QString GnomePlatform::pointerLockNotice()
-{
-    return link->notice();
-}
-
 bool GnomePlatform::lockPointer(const QRect &screen)
 {
     if (!link->attached())
@@ -146,12 +134,6 @@ bool GnomePlatform::lockPointer(const QRect &screen)
 void GnomePlatform::unlockPointer()
 {
     link->setLock({});
-}
-
-QString GnomePlatform::screenFocusNotice()
-{
-    const QString why = link->notice();
-    return why.isEmpty() ? QString() : "Screen Focus cannot work here: " + why;
 }
 
 bool GnomePlatform::focusedFullscreen()

@@ -25,23 +25,20 @@ public:
     GnomePlatform(const QDBusConnection &bus, QObject *parent);
     ~GnomePlatform() override;
 
-    // Whether this is a GNOME session on Wayland: the factory's choice.
-    static bool isGnomeSession();
-
     std::vector<PlatformScreen> screens() override;
-    bool cursorControlAvailable() override;
-    QString cursorControlNotice() override;
-    PlatformAbilities abilities() override;
+    DesktopFeatures features() override;
+    // What GNOME allows, with the extension attached (`why` empty) or not.
+    static DesktopFeatures featuresFor(const QString &why);
+    // The tray is a StatusNotifierItem, for the Shell's AppIndicator
+    // extension.
+    bool trayOnlyOnBus() override { return true; }
     bool compositorRunning() override { return true; }
-    void markAsOverlay(WId) override {}
     std::unique_ptr<Curtain> makeCurtain(const PlatformScreen &screen, int darkness) override;
     bool tellsPointerScreen() override { return true; }
     QString pointerScreen() override;
     std::optional<QPoint> pointerPosition() override;
-    QString pointerLockNotice() override;
     bool lockPointer(const QRect &screen) override;
     void unlockPointer() override;
-    QString screenFocusNotice() override;
     bool focusedFullscreen() override;
     void followReadout(bool shown) override;
     PointerWatch *pointerWatch() override;

@@ -30,7 +30,7 @@ from desktop import SOURCE, wait_for
 from wayland import PATH, BusClient, UserSession, WaylandPellmar, end, ensure_user
 
 TREE = os.environ.get("PELLMAR_GNOME_TREE", "/var/tmp/pellmar-gnome-tree")
-EXTENSION = os.path.join(SOURCE, "gnome", "extension")
+EXTENSION = os.path.join(SOURCE, "platform", "gnome", "extension")
 EXTENSION_UUID = "pellmar@brenvik.com"
 POINTER_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "gnome-pointer.js")
 TWO_MONITORS = ("1920x1080", "1280x720")

@@ -14,25 +14,17 @@ public:
     ~FakePlatform() override;
 
     std::vector<PlatformScreen> screens() override { return screenList; }
-    bool cursorControlAvailable() override { return controlAvailable; }
-    QString cursorControlNotice() override
-    {
-        return controlAvailable ? QString() : QString("The fake desktop lets no one move it.");
-    }
+    DesktopFeatures features() override;
     PointerWatch *pointerWatch() override { return readable ? &pointer : nullptr; }
     bool compositorRunning() override { return compositor; }
-    PlatformAbilities abilities() override { return seen; }
-    void markAsOverlay(WId window) override { overlays.push_back(window); }
+    // A curtain window as X11 has it, marked as an overlay.
+    std::unique_ptr<Curtain> makeCurtain(const PlatformScreen &screen, int darkness) override;
     bool focusedFullscreen() override { return fullscreen; }
     bool tellsPointerScreen() override { return tells; }
     QString pointerScreen() override { return toldScreen; }
     std::optional<QPoint> pointerPosition() override
     {
         return positionKnown ? std::optional<QPoint>(pointer.position()) : std::nullopt;
-    }
-    QString pointerLockNotice() override
-    {
-        return lockable ? QString() : QString("The fake desktop cannot hold the pointer.");
     }
     bool lockPointer(const QRect &screen) override;
     void unlockPointer() override { heldIn = QRect(); }
@@ -61,7 +53,7 @@ public:
     bool positionKnown = true;
     bool lockable = true;
     QRect heldIn;              // where the pointer is held, null while free
-    PlatformAbilities seen;    // what the fake desktop lets Pellmar see
+    DesktopFeatures allowed;   // what else the fake desktop does not allow
     std::vector<WId> overlays; // every window marked as an overlay
     std::vector<PlatformScreen> screenList;
     FakePointer pointer;

@@ -4,7 +4,7 @@ import Gio from 'gi://Gio';
 import GLib from 'gi://GLib';
 
 const here = GLib.path_get_dirname(GLib.filename_from_uri(import.meta.url)[0]);
-const Contract = await import(`file://${here}/../../gnome/extension/contract.js`);
+const Contract = await import(`file://${here}/../../platform/gnome/extension/contract.js`);
 
 let failures = 0;
 function expect(what, got, wanted) {

@@ -1,9 +1,9 @@
 #include "application.h"
 #include "capturedlog.h"
+#include "desktopchooser.h"
 #include "engine.h"
 #include "fakeplatform.h"
 #include "focuscurtains.h"
-#include "platformfactory.h"
 #include "preferencesdialog.h"
 #include "screendarkencurtain.h"
 #include "ui_window_main.h"
@@ -488,8 +488,12 @@ private slots:
         CapturedLog log;
         if (fake)
             make(twoScreens);
-        else
-            app = std::make_unique<Application>(makePlatform(PlatformOptions()));
+        else {
+            Session session = Session::fromEnvironment();
+            session.qtPlatform = QGuiApplication::platformName();
+            app = std::make_unique<Application>(
+                DesktopChooser::make(DesktopChooser::choose(session), PlatformOptions()));
+        }
         app->start();
         app->window()->show();
         QVERIFY(QTest::qWaitForWindowExposed(app->window()));

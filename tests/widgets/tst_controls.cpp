@@ -474,8 +474,10 @@ private slots:
         Window_Main *w =
             open({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)}, [&](FakePlatform &p) {
                 p.pointer.setReportsMotion(hidden != "motion");
-                p.seen.modifierKeys = hidden != "keys";
-                p.seen.pointerWhileDragging = hidden != "drag";
+                if (hidden == "keys")
+                    p.allowed.deny(Feature::BypassKey, "No keys here.");
+                if (hidden == "drag")
+                    p.allowed.deny(Feature::WrapWhileButtonHeld, "No drags here.");
             });
         w->ui->btnPreferences->click();
         PreferencesDialog *dialog = app->preferences();

@@ -4,7 +4,6 @@
 #include "ui_window_main.h"
 #include "window_main.h"
 #include "windowcanvas.h"
-#include "x11platform.h"
 
 #include <QLabel>
 #include <QStatusBar>
@@ -339,17 +338,6 @@ private slots:
         QCOMPARE(app->obey("show"), QString("ok"));
         QVERIFY(w->isVisible());
         QCOMPARE(app->obey("dance"), QString("This Pellmar does not know --dance"));
-    }
-
-    void cursorControlNeedsX11()
-    {
-        QVERIFY(X11Platform::cursorControlAvailable("xcb", "x11"));
-        QVERIFY(X11Platform::cursorControlAvailable("xcb", ""));
-        QVERIFY(X11Platform::cursorControlAvailable("windows", ""));
-        QVERIFY(!X11Platform::cursorControlAvailable("wayland", "wayland"));
-        QVERIFY(!X11Platform::cursorControlAvailable("wayland-egl", ""));
-        QVERIFY(!X11Platform::cursorControlAvailable("xcb", "wayland")); // XWayland
-        QVERIFY(!X11Platform::cursorControlAvailable("xcb", "Wayland"));
     }
 
     void endingTheApplicationSaves()

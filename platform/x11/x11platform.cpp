@@ -1,11 +1,11 @@
 #include "x11platform.h"
 
+#include "screendarkencurtain.h"
 #include "x11fullscreenwatch.h"
 #include "x11pointerwatch.h"
 
 #include <QCursor>
 #include <QGuiApplication>
-#include <QScreen>
 
 #ifdef PELLMAR_HAVE_XCB
 #include <cstdlib>
@@ -45,22 +45,12 @@ xcb_connection_t *qtConnection()
 } // namespace
 
 X11Platform::X11Platform(bool listenForMotion, QObject *parent)
-    : Platform(parent), listen(listenForMotion)
+    : QtOnlyPlatform(QString(), parent), listen(listenForMotion)
 {
-    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen *screen) {
-        watchScreen(screen);
-        emit screensChanged();
-    });
-    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &Platform::screensChanged);
-    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &Platform::screensChanged);
-    for (QScreen *screen : QGuiApplication::screens())
-        watchScreen(screen);
-    if (QGuiApplication::platformName() == "xcb") {
-        fullscreenWatch = X11FullscreenWatch::open(qgetenv("DISPLAY"));
-        if (fullscreenWatch)
-            connect(fullscreenWatch.get(), &X11FullscreenWatch::fullscreenChanged, this,
-                    &Platform::fullscreenChanged);
-    }
+    fullscreenWatch = X11FullscreenWatch::open(qgetenv("DISPLAY"));
+    if (fullscreenWatch)
+        connect(fullscreenWatch.get(), &X11FullscreenWatch::fullscreenChanged, this,
+                &Platform::fullscreenChanged);
 }
 
 X11Platform::~X11Platform()
@@ -68,40 +58,41 @@ X11Platform::~X11Platform()
     unlockPointer();
 }
 
-void X11Platform::watchScreen(QScreen *screen)
+DesktopFeatures X11Platform::features()
 {
-    connect(screen, &QScreen::geometryChanged, this, &Platform::screensChanged);
+    PointerWatch *pointer = pointerWatch();
+    return featuresFor(pointer != nullptr, pointer && pointer->reportsMotion(),
+                       fullscreenWatch != nullptr, barriersAvailable());
 }
 
-std::vector<PlatformScreen> X11Platform::screens()
+DesktopFeatures X11Platform::featuresFor(bool pointer, bool motion, bool fullscreen, bool barriers)
 {
-    std::vector<PlatformScreen> out;
-    for (const QScreen *screen : QGuiApplication::screens())
-        out.push_back(PlatformScreen{screen->name(), screen->geometry()});
-    return out;
+    DesktopFeatures f;
+    if (!pointer) {
+        for (const Feature feature : DesktopFeatures::all()) {
+            if (feature != Feature::Tray && feature != Feature::StartAtLogin)
+                f.deny(feature, "Pellmar cannot reach the X server's pointer.");
+        }
+        return f;
+    }
+    if (!motion)
+        f.deny(Feature::PushThrough,
+               "This X server does not report pointer device motion (XInput 2), so a push "
+               "beyond an edge cannot be measured.");
+    if (!fullscreen)
+        f.deny(Feature::QuietInFullscreen,
+               "Pellmar cannot hear from the window manager which window is full screen.");
+    if (!barriers)
+        f.deny(Feature::Lock, "This X server cannot hold the pointer on one monitor: it has no "
+                              "pointer barriers (XFixes 5).");
+    return f;
 }
 
-bool X11Platform::cursorControlAvailable(const QString &platformName, const QByteArray &sessionType)
+std::unique_ptr<Curtain> X11Platform::makeCurtain(const PlatformScreen &screen, int darkness)
 {
-    if (platformName.startsWith("wayland"))
-        return false;
-    if (platformName == "xcb" && sessionType.toLower() == "wayland")
-        return false;
-    return true;
-}
-
-bool X11Platform::cursorControlAvailable()
-{
-    return cursorControlAvailable(QGuiApplication::platformName(), qgetenv("XDG_SESSION_TYPE"));
-}
-
-QString X11Platform::cursorControlNotice()
-{
-    if (cursorControlAvailable())
-        return QString();
-    return "Pellmar cannot move the mouse cursor in this session: cursor control needs an X11 "
-           "session. Edge wrap and Easy Move will not work; log in to an X11 session (often "
-           "\"GNOME on Xorg\" or \"Plasma (X11)\" at the login screen) to use them.";
+    auto window = std::make_unique<ScreenDarkenCurtain>(screen.geometry, darkness);
+    markAsOverlay(window->winId());
+    return window;
 }
 
 bool X11Platform::compositorRunning()
@@ -149,16 +140,12 @@ PointerWatch *X11Platform::pointerWatch()
     if (watchTried)
         return watch.get();
     watchTried = true;
-    if (QGuiApplication::platformName() != "xcb")
-        return nullptr;
     watch = X11PointerWatch::open(qgetenv("DISPLAY"), listen);
     return watch.get();
 }
 
 std::optional<QPoint> X11Platform::pointerPosition()
 {
-    if (QGuiApplication::platformName() != "xcb")
-        return std::nullopt;
     return QCursor::pos();
 }
 
@@ -184,16 +171,6 @@ bool X11Platform::barriersAvailable()
     std::free(reply);
 #endif
     return barrierSupport == 1;
-}
-
-QString X11Platform::pointerLockNotice()
-{
-    if (QGuiApplication::platformName() != "xcb")
-        return Platform::pointerLockNotice();
-    if (!barriersAvailable())
-        return "This X server cannot hold the pointer on one monitor: it has no pointer barriers "
-               "(XFixes 5).";
-    return QString();
 }
 
 bool X11Platform::lockPointer(const QRect &screen)

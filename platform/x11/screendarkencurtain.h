@@ -1,7 +1,6 @@
 #pragma once
 
 #include "curtain.h"
-#include "screentable.h"
 
 #include <QWidget>
 
@@ -16,12 +15,10 @@ class ScreenDarkenCurtain : public QWidget, public Curtain
     Q_OBJECT
 
 public:
-    // Builds the curtain for the screen at this position of the screen
-    // table, over `area`, `darkness` percent black; the caller shows it.
-    ScreenDarkenCurtain(int screen, const ScreenRect &area, int darkness);
+    // Builds the curtain over `area` (desktop pixels), `darkness` percent
+    // black; the caller shows it.
+    ScreenDarkenCurtain(const QRect &area, int darkness);
     ~ScreenDarkenCurtain() override;
-
-    int screen() const { return screenIndex; }
 
     void setShown(bool shown) override { setVisible(shown); }
     bool isShown() const override { return isVisible(); }
@@ -30,5 +27,4 @@ public:
 
 private:
     Ui::ScreenDarkenCurtain *ui;
-    int screenIndex;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform.h"
+#include "qtonlyplatform.h"
 
 #include <QByteArray>
 #include <QRect>
@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <memory>
 
-class QScreen;
 class X11FullscreenWatch;
 class X11PointerWatch;
 
@@ -16,10 +15,9 @@ class X11PointerWatch;
 // speaks RandR), the pointer and device motion (XInput 2 raw events) on a
 // connection of the engine's own, whether the focused window is full screen
 // from the window manager (EWMH), the pointer held on one monitor by the X
-// server's own pointer barriers (XFixes 5). On Qt platforms other than xcb (offscreen
-// tests, other systems) it still gives the screens; the pointer is then out
-// of reach.
-class X11Platform : public Platform
+// server's own pointer barriers (XFixes 5), the curtains as top-level
+// windows kept out of task lists. Chosen where Qt runs on xcb.
+class X11Platform : public QtOnlyPlatform
 {
     Q_OBJECT
 
@@ -29,24 +27,22 @@ public:
     explicit X11Platform(bool listen, QObject *parent = nullptr);
     ~X11Platform() override;
 
-    std::vector<PlatformScreen> screens() override;
-    bool cursorControlAvailable() override;
-    QString cursorControlNotice() override;
+    DesktopFeatures features() override;
+    // What X11 allows where Pellmar reads the `pointer`, hears its device
+    // `motion`, hears of a `fullscreen` window and has pointer `barriers`.
+    static DesktopFeatures featuresFor(bool pointer, bool motion, bool fullscreen, bool barriers);
     PointerWatch *pointerWatch() override;
     bool compositorRunning() override;
-    void markAsOverlay(WId window) override;
+    std::unique_ptr<Curtain> makeCurtain(const PlatformScreen &screen, int darkness) override;
     bool focusedFullscreen() override;
     std::optional<QPoint> pointerPosition() override;
-    QString pointerLockNotice() override;
     bool lockPointer(const QRect &screen) override;
     void unlockPointer() override;
 
-    // Under Wayland, XWayland included, X pointer warps reach only
-    // XWayland's own windows, so no program can move the cursor.
-    static bool cursorControlAvailable(const QString &platformName, const QByteArray &sessionType);
-
 private:
-    void watchScreen(QScreen *screen);
+    // Marks a top-level window, created but not yet shown, as an overlay
+    // of the desktop: no entry in task lists or pagers.
+    void markAsOverlay(WId window);
     // Whether the X server has pointer barriers; asked once.
     bool barriersAvailable();
     // Removes these barriers; zeros are none.

@@ -3,12 +3,11 @@
 
 #include <QRegion>
 
-ScreenDarkenCurtain::ScreenDarkenCurtain(int screen, const ScreenRect &r, int darkness)
-    : QWidget(nullptr), ui(new Ui::ScreenDarkenCurtain), screenIndex(screen)
+ScreenDarkenCurtain::ScreenDarkenCurtain(const QRect &r, int darkness)
+    : QWidget(nullptr), ui(new Ui::ScreenDarkenCurtain)
 {
     ui->setupUi(this);
-    setMinimumSize(r.width(), r.height());
-    setMaximumSize(r.width(), r.height());
+    setFixedSize(r.size());
     setStyleSheet("background-color: black;");
     setAttribute(Qt::WA_NativeWindow, true);
     // Shown over the desktop, it must neither activate (the window the user
@@ -17,7 +16,7 @@ ScreenDarkenCurtain::ScreenDarkenCurtain(int screen, const ScreenRect &r, int da
     setAttribute(Qt::WA_ShowWithoutActivating, true);
     setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint |
                    Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput);
-    setGeometry(r.left, r.top, r.width(), r.height());
+    setGeometry(r);
     setMask(QRegion(0, 0, width(), height()));
     setWindowOpacity(darkness / 100.0);
 }

@@ -146,7 +146,7 @@ std::vector<PlatformScreen> WaylandPlatform::screens()
     return out;
 }
 
-bool WaylandPlatform::cursorControlAvailable()
+bool WaylandPlatform::cursorControlAvailable() const
 {
     return layerShell && virtualPointer;
 }
@@ -174,7 +174,7 @@ std::unique_ptr<Curtain> WaylandPlatform::makeCurtain(const PlatformScreen &scre
     return std::make_unique<WaylandCurtain>(globals, output, screen.geometry, darkness);
 }
 
-QString WaylandPlatform::cursorControlNotice()
+QString WaylandPlatform::cursorControlNotice() const
 {
     if (cursorControlAvailable())
         return QString();
@@ -206,30 +206,52 @@ bool WaylandPlatform::focusedFullscreen()
     return events && events->fullscreen();
 }
 
-QString WaylandPlatform::screenFocusNotice()
+DesktopFeatures WaylandPlatform::features()
 {
-    if (!layerShell || !compositor || !shm)
-        return "Screen Focus cannot work here: this desktop does not let programs darken its "
-               "screens (no layer-shell protocol).";
-    if (!events)
-        return "Screen Focus cannot work here: this desktop does not tell programs which screen "
-               "holds the pointer (sway tells it on its IPC socket).";
-    return QString();
+    PointerWatch *pointer = pointerWatch();
+    return featuresFor(cursorControlNotice(), layerShell && compositor && shm, events != nullptr,
+                       !pointer || pointer->reportsMotion());
 }
 
-PlatformAbilities WaylandPlatform::abilities()
+DesktopFeatures WaylandPlatform::featuresFor(const QString &notice, bool surfaces, bool tellsFocus,
+                                             bool motion)
 {
+    DesktopFeatures f;
+    if (!surfaces)
+        f.deny(Feature::ScreenFocus, "Screen Focus cannot work here: this desktop does not let "
+                                     "programs darken its screens (no layer-shell protocol).");
+    if (!notice.isEmpty()) {
+        for (const Feature feature : DesktopFeatures::all()) {
+            if (feature != Feature::Tray && feature != Feature::StartAtLogin &&
+                feature != Feature::ScreenFocus)
+                f.deny(feature, notice);
+        }
+    }
+    if (!tellsFocus) {
+        f.deny(Feature::ScreenFocus,
+               "Screen Focus cannot work here: this desktop does not tell programs which screen "
+               "holds the pointer (sway tells it on its IPC socket).");
+        f.deny(Feature::QuietInFullscreen,
+               "This desktop does not tell programs whether the focused window is full screen "
+               "(sway tells it on its IPC socket).");
+    }
     // Without keyboard focus no client learns which modifiers are held, and
     // seen only at the edges the pointer has no speed of arrival.
-    PlatformAbilities a;
-    a.modifierKeys = false;
-    a.arrivalSpeed = false;
+    f.deny(Feature::BypassKey, "This desktop does not tell Pellmar which keys are held: no key "
+                               "lets the cursor cross.");
+    f.deny({Feature::VelocityThresholds, Feature::ReadoutSpeed},
+           "This desktop hides the pointer's speed: no thresholds.");
     // The compositor keeps the pointer with the surface a drag began on: no
     // strip hears of it until the button is let go.
-    a.pointerWhileDragging = false;
-    // No XEmbed tray without X: only a bar's StatusNotifierItem host.
-    a.trayOnlyOnBus = true;
-    return a;
+    f.deny(Feature::WrapWhileButtonHeld, "This desktop keeps the pointer with the window a drag "
+                                         "began on: no wrap while a button is held.");
+    f.deny(Feature::Lock, "This desktop does not let programs hold the pointer on one monitor.");
+    if (!motion)
+        f.deny(Feature::PushThrough, "Push through needs the pointer device's own motion, which "
+                                     "this desktop does not report: arrival decides.");
+    f.allowIf(Feature::ReadoutPosition, "while the pointer is on an edge strip");
+    f.allowIf(Feature::Tray, "with a StatusNotifierItem host, such as a bar's tray");
+    return f;
 }
 
 PointerWatch *WaylandPlatform::pointerWatch()

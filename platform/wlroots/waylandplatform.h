@@ -33,21 +33,30 @@ public:
     ~WaylandPlatform() override;
 
     std::vector<PlatformScreen> screens() override;
-    bool cursorControlAvailable() override;
-    QString cursorControlNotice() override;
-    PlatformAbilities abilities() override;
+    DesktopFeatures features() override;
+    // What a wlroots compositor allows: `notice` says why the pointer
+    // cannot be moved (empty where it can); `surfaces`, whether Pellmar may
+    // put layer surfaces up; `tellsFocus`, whether the compositor tells
+    // which output holds the pointer (sway's IPC); `motion`, whether device
+    // motion is heard.
+    static DesktopFeatures featuresFor(const QString &notice, bool surfaces, bool tellsFocus,
+                                       bool motion);
+    // No XEmbed tray without X: only a bar's StatusNotifierItem host.
+    bool trayOnlyOnBus() override { return true; }
     PointerWatch *pointerWatch() override;
     bool compositorRunning() override { return true; }
-    // Curtains are layer surfaces of our own (makeCurtain), never windows.
-    void markAsOverlay(WId) override {}
+    // Curtains are layer surfaces of our own, never windows.
     std::unique_ptr<Curtain> makeCurtain(const PlatformScreen &screen, int darkness) override;
     // Told by the compositor's own events (sway's IPC), where it has them.
     bool tellsPointerScreen() override;
     QString pointerScreen() override;
-    QString screenFocusNotice() override;
     bool focusedFullscreen() override;
 
 private:
+    // Whether the pointer can be moved and the edges watched.
+    bool cursorControlAvailable() const;
+    // Why not, in the user's words; empty where it can.
+    QString cursorControlNotice() const;
     static void onGlobal(void *data, wl_registry *, uint32_t name, const char *interface,
                          uint32_t version);
     static void onGlobalRemove(void *data, wl_registry *, uint32_t name);
