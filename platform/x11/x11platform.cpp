@@ -124,10 +124,7 @@ DesktopFeatures X11Platform::featuresFor(bool pointer, bool motion, bool fullscr
 {
     DesktopFeatures f;
     if (!pointer) {
-        for (const Feature feature : DesktopFeatures::all()) {
-            if (feature != Feature::Tray && feature != Feature::StartAtLogin)
-                f.deny(feature, "Pellmar cannot reach the X server's pointer.");
-        }
+        f.denyPointer("Pellmar cannot reach the X server's pointer.");
         return f;
     }
     if (!motion)
