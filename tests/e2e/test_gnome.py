@@ -32,28 +32,6 @@ APPINDICATOR = "ubuntu-appindicators@ubuntu.com"
 WATCHER = "org.kde.StatusNotifierWatcher"
 
 
-def to_pellmar_window(gnome, action):
-    """Does `action` (JavaScript of `w`) to Pellmar's main window in the
-    Shell."""
-    gnome.eval("global.get_window_actors().map(a => a.meta_window)"
-               ".filter(w => w.get_title() === 'Pellmar')"
-               ".forEach(w => { %s; }), true" % action)
-
-
-def close_window(gnome):
-    """What the title bar's close button does to Pellmar's main window."""
-    to_pellmar_window(gnome, "w.delete(global.get_current_time())")
-
-
-def service(gnome, expression):
-    """`expression` of the extension's running service object (as `s`),
-    evaluated in the Shell (the harness's helper extension lends Eval the
-    Shell's main module as `pellmarTestMain`)."""
-    return gnome.eval(
-        "(() => { const s = pellmarTestMain.extensionManager.lookup('%s').stateObj._service; "
-        "return %s; })()" % (EXTENSION_UUID, expression))
-
-
 @needs_gnome
 class Gnome(unittest.TestCase):
     @classmethod
