@@ -49,7 +49,8 @@ class Behaviours:
         reason = cls.driver.missing()
         if reason:
             raise unittest.SkipTest(reason)
-        cls.desk = cls.driver(SIZES, cls.addClassCleanup)
+        cls.desk = cls.driver(SIZES)
+        cls.addClassCleanup(cls.desk.close)
         status, out, err = cls.desk.run("--desktop")
         assert status == 0, err
         cls.report = out
@@ -187,15 +188,22 @@ class Behaviours:
     def test_a_monitor_removed_and_added_while_running(self):
         self.start({"allowLeftWrap": True, "allowRightWrap": True})
         self.screens_seen(3)
-        self.desk.unplug(2)
-        self.addCleanup(self.desk.plug, 2)
+        self.desk.switch_off(2)
+        self.addCleanup(self.desk.switch_on, 2)
         self.screens_seen(2)
         self.wraps((3195, 500), INTO_RIGHT, (1, 500))
         self.wraps(LEFT, INTO_LEFT, (3198, 500))
-        self.desk.plug(2)
+        self.desk.switch_on(2)
         self.screens_seen(3)
         self.wraps(RIGHT, INTO_RIGHT, (1, 500))
         self.wraps(LEFT, INTO_LEFT, (4478, 500))
+
+    def test_without_a_tray_closing_the_window_ends_it_and_saves(self):
+        app = self.start({"allowLeftWrap": True})
+        self.desk.close_window(app)
+        self.assertEqual(app.proc.wait(60), 0, app.output())
+        self.assertIn("Settings: Saving Settings...", app.output())
+        self.assertEqual(app.stored()["allowLeftWrap"], "true")
 
     def test_pause_and_resume(self):
         app = self.start({"allowRightWrap": True})
@@ -221,22 +229,25 @@ class Behaviours:
 
     @needs("lock to a monitor")
     def test_lock_to_a_monitor(self):
-        app = self.start()
+        app = self.start({"allowLeftWrap": True})
         self.desk.put(640, 500)
         self.assertEqual(self.desk.verb(app, "--lock"), (0, ""))
         self.held((1275, 500), INTO_RIGHT, (1279, 500))
+        # Nor does a wrap take it off its monitor.
+        self.held(LEFT, INTO_LEFT, (0, 500))
+        self.desk.put(1275, 500)
         self.assertEqual(self.desk.verb(app, "--unlock"), (0, ""))
         self.desk.rel(40, 0)
-        self.assertEqual(self.desk.wait_pointer((1319, 500)), (1319, 500))
+        self.assertEqual(self.desk.wait_pointer((1315, 500)), (1315, 500))
 
     @needs("desktop wraps", "bypass key")
     def test_the_bypass_key_holds_the_wrap(self):
         self.start({"allowLeftWrap": True, "Cursor\\bypassModifier": "shift"})
-        self.desk.key(True)
+        self.desk.shift(True)
         try:
             self.held(LEFT, INTO_LEFT, (0, 500))
         finally:
-            self.desk.key(False)
+            self.desk.shift(False)
         self.wraps(LEFT, INTO_LEFT, (4478, 500))
 
     @needs("desktop wraps", "wrap while a button is held")

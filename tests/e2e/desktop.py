@@ -251,7 +251,37 @@ class MotionWatcher(XClient):
             select.select([self.x11.XConnectionNumber(self.dpy)], [], [], left)
 
 
-class Desktop:
+class PointerReader:
+    """Waits on the pointer() of a desktop, and moves it there as a device
+    does: put() it somewhere, then rel() it on."""
+
+    def wait_pointer(self, expected, timeout=10.0):
+        """Waits until the pointer is at `expected`; returns where it is."""
+        wait_for(lambda: self.pointer() == tuple(expected), timeout, 0.02)
+        return self.pointer()
+
+    def stays(self, expected, seconds=0.5):
+        """True if the pointer stays at `expected` for a while."""
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            if self.pointer() != tuple(expected):
+                return False
+            time.sleep(0.02)
+        return True
+
+    def arrive(self, start, motion):
+        """The pointer put at `start`, then moved by `motion` as a mouse
+        moves it."""
+        self.put(*start)
+        self.motion = motion
+        self.rel(*motion)
+
+    def held(self, point):
+        """After arrive(): the pointer stays at `point` on the edge."""
+        return self.stays(point)
+
+
+class Desktop(PointerReader):
     def __init__(self, layout=TWO_SCREENS):
         self.layout = layout
         self.dir = tempfile.mkdtemp(prefix="pellmar-desktop-")
@@ -324,24 +354,16 @@ class Desktop:
     def move(self, x, y):
         self.xdotool("mousemove", x, y)
 
+    def put(self, x, y):
+        self.x.move(x, y)
+
+    def rel(self, dx, dy):
+        self.x.push(dx, dy)
+
     def pointer(self):
         out = self.xdotool("getmouselocation")
         m = re.search(r"x:(-?\d+) y:(-?\d+)", out)
         return int(m.group(1)), int(m.group(2))
-
-    def wait_pointer(self, expected, timeout=2.0):
-        """Waits until the pointer is at `expected`; returns where it is."""
-        wait_for(lambda: self.pointer() == tuple(expected), timeout)
-        return self.pointer()
-
-    def stays(self, expected, seconds=0.3):
-        """True if the pointer stays at `expected` for a while."""
-        end = time.monotonic() + seconds
-        while time.monotonic() < end:
-            if self.pointer() != tuple(expected):
-                return False
-            time.sleep(0.01)
-        return True
 
     def click(self, x, y, button=1):
         self.xdotool("mousemove", x, y, "click", button)

@@ -33,20 +33,6 @@ class FullScreen(DesktopTestCase):
     def left_full_screen(self, app):
         self.assertTrue(wait_for(lambda: app.output().count(UNFOCUSED) == 1), app.output())
 
-    def test_wraps_wait_while_a_window_is_full_screen(self):
-        app = self.start()
-        win = self.full_screen_window(app)
-        for x in (3199, 0):
-            self.desk.move(x, 500)
-            self.assertTrue(self.desk.stays((x, 500)), f"wrapped from {x} under a full-screen window")
-
-        self.desk.move(700, 400)
-        win.set_fullscreen(False)
-        self.left_full_screen(app)
-        self.desk.move(3199, 500)
-        self.assertEqual(self.desk.wait_pointer((1, 500)), (1, 500))
-        self.assertEqual(app.stop(), 0)
-
     def test_a_full_screen_window_that_goes_away_holds_nothing_back(self):
         app = self.start()
         win = self.full_screen_window(app)

@@ -100,15 +100,6 @@ class WithTray(DesktopTestCase):
 
 
 class WithoutTray(unittest.TestCase):
-    def test_closing_the_window_ends_the_program_and_saves(self):
-        desk = desktop_for(self)
-        app = pellmar_for(self, desk, {"allowLeftWrap": True})
-        self.assertIsNone(app.tray_icon())
-        desk.x.request_close(app.window)
-        self.assertEqual(app.proc.wait(10), 0)
-        self.assertEqual(app.stored(), {"allowLeftWrap": "true", "allowRightWrap": "false",
-                                        "boolShowToolTip": "true"})
-
     def test_hangup_ends_in_order(self):
         desk = desktop_for(self)
         app = pellmar_for(self, desk, {"allowLeftWrap": True})
@@ -126,16 +117,6 @@ class WithoutTray(unittest.TestCase):
         # The notice is a window of its own beside the main one.
         self.assertTrue(any(g[:2] != (765, 400) and g[0] > 100 for g in app.windows().values()))
         self.assertEqual(app.stop(), 0)
-
-    def test_a_crashed_instance_does_not_block_the_next(self):
-        desk = desktop_for(self)
-        first = pellmar_for(self, desk, {"boolShowToolTip": False})
-        first.proc.send_signal(signal.SIGKILL)
-        first.proc.wait()
-        second = Pellmar(desk, config_dir=first.config)
-        self.addCleanup(second.kill)
-        second.wait_window()
-        self.assertEqual(second.stop(), 0)
 
 
 if __name__ == "__main__":

@@ -21,7 +21,7 @@ import threading
 import time
 import unittest
 
-from desktop import PELLMAR, TWO_SCREENS, RunningProgram, wait_for
+from desktop import PELLMAR, TWO_SCREENS, PointerReader, RunningProgram, wait_for
 
 USER = os.environ.get("PELLMAR_WAYLAND_USER", "pellmar-wl")
 PROBE = os.environ.get("PELLMAR_WL_PROBE",
@@ -132,7 +132,7 @@ class UserSession:
         return copy
 
 
-class Sway(UserSession):
+class Sway(UserSession, PointerReader):
     """sway on the headless backend, outputs laid out as in `layout`
     ("WxH+X+Y ..."), and the probe running. Outputs are HEADLESS-1,
     HEADLESS-2, ... in the layout's order."""
@@ -308,6 +308,8 @@ class Sway(UserSession):
         an input-sharing tool makes."""
         self.ask(f"move {x} {y}")
 
+    put = move
+
     def rel(self, dx, dy):
         """The device moves by (dx, dy), as a mouse does, pinned or not."""
         self.ask(f"rel {dx} {dy}")
@@ -334,6 +336,8 @@ class Sway(UserSession):
             raise RuntimeError(f"the probe: where: {answer!r}")
         return int(m.group(1)), int(m.group(2))
 
+    pointer = where
+
     def clicks(self):
         """How many presses of the left button the probe's backgrounds got."""
         answer = self.ask("clicks")
@@ -341,20 +345,6 @@ class Sway(UserSession):
         if not m:
             raise RuntimeError(f"the probe: clicks: {answer!r}")
         return int(m.group(1))
-
-    def wait_pointer(self, expected, timeout=5.0):
-        """Waits until the pointer is at `expected`; returns where it is."""
-        wait_for(lambda: self.where() == tuple(expected), timeout, 0.02)
-        return self.where()
-
-    def stays(self, expected, seconds=0.3):
-        """True if the pointer stays at `expected` for a while."""
-        end_at = time.monotonic() + seconds
-        while time.monotonic() < end_at:
-            if self.where() != tuple(expected):
-                return False
-            time.sleep(0.01)
-        return True
 
     def react(self, point, target, timeout_ms=1000):
         """Moves the pointer onto `point` (absolute) and times, in seconds,
