@@ -146,7 +146,7 @@ class Behaviours:
         self.start({"allowRightWrap": True, "Cursor\\pushThrough": 60})
         self.desk.arrive(RIGHT, INTO_RIGHT)
         pushes = 1
-        while pushes < 10 and self.desk.wait_pointer((1, 500), 1.5) != (1, 500):
+        while pushes < 10 and self.desk.wait_pointer((1, 500), 3) != (1, 500):
             self.desk.rel(*INTO_RIGHT)
             pushes += 1
         self.assertEqual(self.desk.pointer(), (1, 500))
@@ -181,6 +181,13 @@ class Behaviours:
         self.held(LEFT, INTO_LEFT, (0, 500))
         self.desk.full_screen(False)
         self.assertTrue(wait_for(lambda: "No full-screen window has the focus" in app.output(),
+                                 30, 0.1), app.output())
+        self.wraps(LEFT, INTO_LEFT, (4478, 500))
+        # Unless chosen otherwise.
+        self.assertEqual(app.stop(), 0)
+        app = self.start({"allowLeftWrap": True, "Cursor\\pauseInFullscreen": False})
+        self.desk.full_screen(True)
+        self.assertTrue(wait_for(lambda: "A full-screen window has the focus" in app.output(),
                                  30, 0.1), app.output())
         self.wraps(LEFT, INTO_LEFT, (4478, 500))
 

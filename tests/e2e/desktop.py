@@ -32,6 +32,14 @@ def wait_for(predicate, timeout=5.0, step=0.01):
         time.sleep(step)
 
 
+def pixel(path, x, y):
+    """The colour of one pixel of a PNG as (r, g, b), 0 to 255 each."""
+    fx = ",".join(f"%[fx:int(255*p{{{x},{y}}}.{c}+0.5)]" for c in "rgb")
+    out = subprocess.run(["convert", path, "-format", fx, "info:"], capture_output=True,
+                         text=True, check=True, timeout=60).stdout
+    return tuple(int(v) for v in out.strip().split(","))
+
+
 class XClient:
     """An outside X client of its own: moves and reads the pointer as a
     device or another program would, and asks windows to close."""

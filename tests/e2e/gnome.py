@@ -254,14 +254,6 @@ def _namespace_pids(link, inode):
     return found
 
 
-def pixel(path, x, y):
-    """The colour of one pixel of a PNG as (r, g, b), 0 to 255 each."""
-    fx = ",".join(f"%[fx:int(255*p{{{x},{y}}}.{c}+0.5)]" for c in "rgb")
-    out = subprocess.run(["convert", path, "-format", fx, "info:"], capture_output=True,
-                         text=True, check=True, timeout=60).stdout
-    return tuple(int(v) for v in out.strip().split(","))
-
-
 class GnomeShell(UserSession, PointerReader):
     """One headless GNOME Shell with a virtual monitor of each size in
     `monitors` ("WxH"; Meta-0, Meta-1, ... side by side in that order, tops

@@ -6,17 +6,15 @@ import signal
 import unittest
 
 from desktop import DesktopTestCase, canvas_markers, desktop_for, pellmar_for, wait_for
+from desktop import pixel as shot_pixel
 
 
-RED, GREEN = "srgb(255,0,0)", "srgb(0,255,0)"
+RED, GREEN = (255, 0, 0), (0, 255, 0)
 
 
 def pixel(desk, x, y):
-    path = desk.dir + "/shot.png"
-    desk.screenshot(path)
-    out = subprocess.run(["convert", path, "-format", f"%[pixel:p{{{x},{y}}}]", "info:"],
-                         capture_output=True, text=True, check=True).stdout
-    return out.strip()
+    desk.screenshot(desk.dir + "/shot.png")
+    return shot_pixel(desk.dir + "/shot.png", x, y)
 
 
 class Markers(DesktopTestCase):

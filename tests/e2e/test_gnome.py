@@ -11,9 +11,9 @@ import subprocess
 import tempfile
 import unittest
 
-from desktop import PELLMAR, wait_for
+from desktop import PELLMAR, pixel, wait_for
 from gnome import (EXTENSION, EXTENSION_UUID, close_window, gnome_for, gnome_pellmar_for,
-                   install_extension, needs_gnome, pixel, service)
+                   install_extension, needs_gnome, service)
 
 WRAPS = {"allowLeftWrap": True, "allowRightWrap": True, "Choices\\easyMove": True,
          "Choices\\Monitors\\Meta-1\\wrapTop": True}

@@ -10,7 +10,8 @@ import shutil
 import tempfile
 import unittest
 
-from gnome import ACTIVE, INACTIVE, TREE, gnome_for, install_extension, needs_gnome, pixel, wait_for
+from desktop import pixel, wait_for
+from gnome import ACTIVE, INACTIVE, TREE, gnome_for, install_extension, needs_gnome
 
 DUMMY = "dummy@pellmar.test"
 # A red square on the second monitor while the extension is enabled; it

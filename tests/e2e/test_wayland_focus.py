@@ -3,33 +3,17 @@ the output sway gives the focus by a command, where the pointer is not,
 and lets clicks through; without sway's events it says why it cannot work.
 Darkness is read from grim's screenshots of each output, over the probe's
 light grey background."""
-import os
-import subprocess
 import time
 import unittest
 
 from wayland import CONFIG, needs_sway, sway_for, wait_for, wayland_pellmar_for
 
 TWO = "1920x1080+0+0 1280x1024+1920+0"
-# The probe's background, and the same under a curtain at 50%.
-LIGHT, DARK = 0xB0, 0xB0 // 2
-
-
-def grey(sway, output, x, y):
-    """The red channel of one pixel of `output`, (x, y) in its own pixels."""
-    path = os.path.join(sway.dir, f"shot-{output}.png")
-    sway.screenshot(path, output)
-    out = subprocess.run(["convert", path, "-format", f"%[fx:int(255*p{{{x},{y}}}.r+0.5)]",
-                          "info:"], capture_output=True, text=True, check=True).stdout
-    return int(out.strip())
 
 
 def shades(sway):
     """Each output, light or dark, read in a corner no window covers."""
-    def shade(output, x, y):
-        value = grey(sway, output, x, y)
-        return "light" if abs(value - LIGHT) <= 3 else "dark" if abs(value - DARK) <= 3 else value
-    return shade("HEADLESS-1", 5, 1074), shade("HEADLESS-2", 5, 1018)
+    return sway.shade("HEADLESS-1", 5, 1074), sway.shade("HEADLESS-2", 5, 1018)
 
 
 @needs_sway

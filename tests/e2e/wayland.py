@@ -21,7 +21,7 @@ import threading
 import time
 import unittest
 
-from desktop import PELLMAR, TWO_SCREENS, PointerReader, RunningProgram, wait_for
+from desktop import PELLMAR, TWO_SCREENS, PointerReader, RunningProgram, pixel, wait_for
 
 USER = os.environ.get("PELLMAR_WAYLAND_USER", "pellmar-wl")
 PROBE = os.environ.get("PELLMAR_WL_PROBE",
@@ -40,6 +40,9 @@ default_border none
 default_floating_border none
 for_window [shell=".*"] floating enable
 """
+
+# The probe's background, and the same under a curtain at 50%.
+LIGHT, DARK = 0xB0, 0xB0 // 2
 
 needs_sway = unittest.skipUnless(shutil.which("sway"),
                                  "sway is not installed (tools/setup.sh installs it)")
@@ -242,11 +245,6 @@ class Sway(UserSession, PointerReader):
         return {o["name"]: (o["rect"]["x"], o["rect"]["y"], o["rect"]["width"], o["rect"]["height"])
                 for o in self.swaymsg("-t", "get_outputs") if o.get("active", True)}
 
-    def set_output(self, name, mode, x, y):
-        """Gives an output a mode ("WxH") and a place, as a user's output
-        settings do."""
-        self.swaymsg(f"output {name} mode {mode} position {x} {y}")
-
     def layout(self, layout):
         """Makes and places the outputs of `layout`: HEADLESS-1 for its
         first screen, and so on."""
@@ -274,7 +272,7 @@ class Sway(UserSession, PointerReader):
         if not new:
             raise RuntimeError("sway made no new output")
         name = sorted(new)[0]
-        self.set_output(name, mode, x, y)
+        self.swaymsg(f"output {name} mode {mode} position {x} {y}")
         w, h = map(int, mode.split("x"))
         if not wait_for(lambda: self.outputs().get(name) == (x, y, w, h), 10, 0.05):
             raise RuntimeError(f"the probe sees {self.outputs()}, not {name} at {(x, y, w, h)}")
@@ -396,6 +394,15 @@ class Sway(UserSession, PointerReader):
             raise RuntimeError(f"grim failed: {err.decode(errors='replace')}")
         with open(path, "wb") as f:
             f.write(png)
+
+    def shade(self, output, x, y):
+        """One pixel of `output`, (x, y) in its own pixels, over the probe's
+        light grey background: "light", "dark" (under a curtain at 50%), or
+        its red."""
+        path = os.path.join(self.dir, f"shot-{output}.png")
+        self.screenshot(path, output)
+        red = pixel(path, x, y)[0]
+        return "light" if abs(red - LIGHT) <= 3 else "dark" if abs(red - DARK) <= 3 else red
 
     def windows(self):
         """Every window (view) in sway's tree, as its IPC nodes."""
