@@ -11,8 +11,8 @@ import time
 import unittest
 
 from desktop import PELLMAR, ClientWindow, Desktop, pellmar_for, wait_for
-from gnome import (EXTENSION_UUID, GnomeShell, close_window, gnome_pellmar_for, install_extension, missing,
-                   service, to_pellmar_window)
+from gnome import (EXTENSION_UUID, GnomeShell, close_window, gnome_pellmar_for, install_extension,
+                   missing, service, to_pellmar_window)
 from wayland import Sway, end, wayland_pellmar_for
 
 
@@ -76,7 +76,8 @@ class X11(Driver, Desktop):
         self.x.button(1, down)
 
     def curtained(self, app):
-        return sorted(i for i, s in enumerate(self.screens) for c in app.curtains() if c == s)
+        curtains = app.curtains()
+        return [i for i, screen in enumerate(self.screens) if screen in curtains]
 
     def leftovers(self, app):
         return list(app.windows())
@@ -117,7 +118,8 @@ class SwayDriver(Driver, Sway):
 
     @staticmethod
     def missing():
-        return None if shutil.which("sway") else "sway is not installed (tools/setup.sh installs it)"
+        if not shutil.which("sway"):
+            return "sway is not installed (tools/setup.sh installs it)"
 
     def __init__(self, sizes):
         Driver.__init__(self, sizes, [f"HEADLESS-{i + 1}" for i in range(16)])
