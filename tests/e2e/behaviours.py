@@ -80,6 +80,7 @@ class Behaviours:
         self.assertEqual(list(self.features), LABELS, self.report)
         for label, value in self.features.items():
             self.assertRegex(value, r"^(yes( \(.+\))?|no: .+)$", label)
+        self.assertEqual(self.features["desktop wraps"], "yes", self.report)
         self.assertEqual({k for k, v in self.features.items() if v.startswith("no")},
                          self.desk.denied, self.report)
 
