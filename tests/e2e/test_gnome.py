@@ -29,6 +29,7 @@ new Gio.DataInputStream({base_stream: new Gio.UnixInputStream({fd: 0})}).read_li
 
 APPINDICATOR = "ubuntu-appindicators@ubuntu.com"
 WATCHER = "org.kde.StatusNotifierWatcher"
+ITEM = "org.kde.StatusNotifierItem"
 
 
 @needs_gnome
@@ -146,11 +147,13 @@ class Gnome(unittest.TestCase):
         gnome = gnome_for(self, extensions=[EXTENSION_UUID, APPINDICATOR])
         app = gnome_pellmar_for(self, gnome, {})
 
-        def items():
-            return gnome.bus.get(WATCHER, "/StatusNotifierWatcher", WATCHER,
-                                 "RegisteredStatusNotifierItems")
-        self.assertTrue(wait_for(lambda: any(f"-{app.proc.pid}-" in i for i in items()), 30, 0.1),
-                        f"{items()}\n{app.output()}")
+        def ids():
+            # "service@path" each; Qt 6 registers its connection's unique
+            # name, so the item is known by its Id.
+            items = gnome.bus.get(WATCHER, "/StatusNotifierWatcher", WATCHER,
+                                  "RegisteredStatusNotifierItems")
+            return [gnome.bus.get(*i.split("@", 1), ITEM, "Id") for i in items]
+        self.assertTrue(wait_for(lambda: ids() == ["pellmar"], 30, 0.1), f"{ids()}\n{app.output()}")
         self.assertTrue(wait_for(lambda: gnome.eval(
             "Object.keys(pellmarTestMain.panel.statusArea).filter(k => k.startsWith("
             "'appindicator-')).length") == 1, 30, 0.1))
