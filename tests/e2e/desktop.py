@@ -22,6 +22,23 @@ VIRTUAL_DESKTOP = os.path.join(SOURCE, "tools", "virtual-desktop.sh")
 TWO_SCREENS = "1920x1080+0+0 1280x1024+1920+0"
 
 
+def end(proc, timeout=10, sig=signal.SIGTERM):
+    """Ends one process by its id: sig first, then SIGKILL."""
+    if proc is None:
+        return None
+    if proc.poll() is None:
+        try:
+            proc.send_signal(sig)
+        except ProcessLookupError:
+            pass
+        try:
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+    return proc.returncode
+
+
 def wait_for(predicate, timeout=5.0, step=0.01):
     """Polls until predicate() is true; returns its last value."""
     end = time.monotonic() + timeout
@@ -327,30 +344,13 @@ class Desktop(PointerReader):
             assert wait_for(lambda: self.x.selection_owner(b"_NET_WM_CM_S0"), 10), \
                 "picom did not start"
 
-    def stop_tray(self):
-        if self.tray and self.tray.poll() is None:
-            self.tray.terminate()
-            try:
-                self.tray.wait(5)
-            except subprocess.TimeoutExpired:
-                self.tray.kill()
-                self.tray.wait()
-        self.tray = None
-
     def server_pid(self):
         with open(os.path.join(self.dir, "xorg.pid")) as f:
             return int(f.read())
 
     def close(self):
-        self.stop_tray()
-        for proc in self.extras:
-            if proc.poll() is None:
-                proc.terminate()
-                try:
-                    proc.wait(5)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
+        for proc in [self.tray, *self.extras]:
+            end(proc)
         self.x.close()
         subprocess.run([VIRTUAL_DESKTOP, "stop", self.dir], check=False, timeout=30)
         shutil.rmtree(self.dir, ignore_errors=True)

@@ -14,14 +14,13 @@ import pwd
 import queue
 import re
 import shutil
-import signal
 import subprocess
 import tempfile
 import threading
 import time
 import unittest
 
-from desktop import PELLMAR, TWO_SCREENS, PointerReader, RunningProgram, pixel, wait_for
+from desktop import PELLMAR, TWO_SCREENS, PointerReader, RunningProgram, end, pixel, wait_for
 
 USER = os.environ.get("PELLMAR_WAYLAND_USER", "pellmar-wl")
 PROBE = os.environ.get("PELLMAR_WL_PROBE",
@@ -74,23 +73,6 @@ def ensure_user():
         return pwd.getpwnam(USER)
     except KeyError:
         raise RuntimeError(f"cannot make the user {USER} that sway runs as: {made.stderr}")
-
-
-def end(proc, timeout=10, sig=signal.SIGTERM):
-    """Ends one process by its id: sig first, then SIGKILL."""
-    if proc is None:
-        return None
-    if proc.poll() is None:
-        try:
-            proc.send_signal(sig)
-        except ProcessLookupError:
-            pass
-        try:
-            proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-    return proc.returncode
 
 
 class UserSession:
