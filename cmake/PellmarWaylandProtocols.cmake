@@ -57,16 +57,44 @@ endif()
 find_path(PELLMAR_WAYLAND_PROTOCOLS_DIR stable/xdg-shell/xdg-shell.xml
           HINTS "${_pellmar_protocols_hint}" PATHS /usr/share/wayland-protocols NO_DEFAULT_PATH)
 
-# No Debian 12 package ships the wlroots protocols as such; the Rust
-# bindings' source package (librust-wayland-protocols-dev) carries them.
-# The newest of whatever versions are installed wins.
+# The wlroots protocols come with the Rust bindings' sources: in Debian 12's
+# librust-wayland-protocols-dev (wayland-protocols-<version>/wlr-protocols),
+# in Debian 13's librust-wayland-protocols-wlr-dev
+# (wayland-protocols-wlr-<version>/wlr-protocols). Every crate folder of the
+# cargo registry is searched, whatever its name and version (highest
+# version first), after a plain wlr-protocols install; the first folder with
+# both files wins. A cached folder that has lost them (the crate upgraded)
+# is searched for again.
 file(GLOB _pellmar_wlr_candidates LIST_DIRECTORIES true
-     /usr/share/wlr-protocols/unstable
-     /usr/share/cargo/registry/wayland-protocols*/wlr-protocols/unstable
-     /usr/share/cargo/registry/wayland-protocols*/protocols/wlr-protocols/unstable)
+     /usr/share/cargo/registry/*/wlr-protocols/unstable
+     /usr/share/cargo/registry/*/protocols/wlr-protocols/unstable)
 list(SORT _pellmar_wlr_candidates COMPARE NATURAL ORDER DESCENDING)
-find_path(PELLMAR_WLR_PROTOCOLS_DIR wlr-layer-shell-unstable-v1.xml
-          HINTS ${_pellmar_wlr_candidates} NO_DEFAULT_PATH)
+set(_pellmar_wlr_files wlr-layer-shell-unstable-v1.xml wlr-virtual-pointer-unstable-v1.xml)
+function(_pellmar_has_wlr_files dir result)
+    set(${result} FALSE PARENT_SCOPE)
+    if(NOT dir)
+        return()
+    endif()
+    foreach(file ${_pellmar_wlr_files})
+        if(NOT EXISTS "${dir}/${file}")
+            return()
+        endif()
+    endforeach()
+    set(${result} TRUE PARENT_SCOPE)
+endfunction()
+_pellmar_has_wlr_files("${PELLMAR_WLR_PROTOCOLS_DIR}" _pellmar_wlr_ok)
+if(NOT _pellmar_wlr_ok)
+    set(_pellmar_wlr_found PELLMAR_WLR_PROTOCOLS_DIR-NOTFOUND)
+    foreach(dir /usr/share/wlr-protocols/unstable ${_pellmar_wlr_candidates})
+        _pellmar_has_wlr_files("${dir}" _pellmar_wlr_ok)
+        if(_pellmar_wlr_ok)
+            set(_pellmar_wlr_found "${dir}")
+            break()
+        endif()
+    endforeach()
+    set(PELLMAR_WLR_PROTOCOLS_DIR "${_pellmar_wlr_found}" CACHE PATH
+        "Folder of the wlroots protocol files (wlr-layer-shell-unstable-v1.xml)" FORCE)
+endif()
 
 set(PELLMAR_WAYLAND_FOUND FALSE)
 if(PELLMAR_WAYLAND_CLIENT_FOUND AND PELLMAR_WAYLAND_SCANNER AND PELLMAR_WAYLAND_PROTOCOLS_DIR
@@ -93,7 +121,8 @@ endif()
 if(PELLMAR_WAYLAND_FOUND)
     message(STATUS "Wayland: protocols from ${PELLMAR_WAYLAND_PROTOCOLS_DIR} and ${PELLMAR_WLR_PROTOCOLS_DIR}")
 else()
-    message(STATUS "Wayland: not found (needs libwayland-dev, wayland-protocols and "
+    message(STATUS "Wayland: not found (needs libwayland-dev, wayland-protocols and the wlroots "
+                   "protocol files: librust-wayland-protocols-wlr-dev, or on Debian 12 "
                    "librust-wayland-protocols-dev): no Wayland code")
 endif()
 
