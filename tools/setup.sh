@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Sets Pellmar up on Debian 12 and runs it or its tests.
+# Sets Pellmar up on Debian 12 or 13 and runs it or its tests.
 #
-#   tools/setup.sh run    install what is missing, build, start Pellmar
-#   tools/setup.sh test   install what is missing, build, run every test
-#   tools/setup.sh fuzz   install what is missing, build the fuzz targets with
-#                         Clang (in build-fuzz) and run each for a while
+#   tools/setup.sh run      install what is missing, build, start Pellmar
+#   tools/setup.sh test     install what is missing, build, run every test
+#   tools/setup.sh fuzz     install what is missing, build the fuzz targets
+#                           with Clang (in build-fuzz) and run each for a while
+#   tools/setup.sh install  install what is missing, and nothing more
 #
 # Extra CMake arguments can be passed in PELLMAR_CMAKE_ARGS; the build goes
 # to PELLMAR_BUILD_DIR (default: build). The tests' Debian 13 tree with
@@ -16,39 +17,41 @@ cd "$here"
 mode=${1:-run}
 build=${PELLMAR_BUILD_DIR:-build}
 
-packages=(
-    # build
-    g++ make cmake pkg-config qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxcb-xinput-dev
-    libxcb-xfixes0-dev libxcb-randr0-dev
-    clang-format
-    # the Qt 6 build (CI builds and tests it too)
-    qt6-base-dev qt6-base-dev-tools libgl-dev
-    # the virtual desktop and the end-to-end tests
-    xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xdotool trayer
-    imagemagick python3 fonts-dejavu-core xcompmgr openbox tint2 picom
-    # Wayland: the client library, its code generator and protocol files
-    # (the wlroots ones come only with the Rust bindings' sources), Qt's
-    # Wayland platform plugins, and a headless sway with a screenshot tool
-    # for the end-to-end tests
-    libwayland-dev libwayland-bin wayland-protocols librust-wayland-protocols-dev
-    qtwayland5 qt6-wayland sway grim
-    # a Wayland desktop without the wlroots protocols, as GNOME and KDE are
-    # to Pellmar
-    weston
-    # the tray on Wayland: a session bus of the tests' own (dbus-daemon), a
-    # StatusNotifier host (waybar's tray) and busctl (in systemd) to read
-    # and click Pellmar's item over D-Bus
-    dbus-daemon waybar systemd
-    # GNOME Shell 48 for the end-to-end tests, in a Debian 13 tree of its
-    # own (tools/gnome-tree.sh), run in namespaces of its own (util-linux)
-    debootstrap util-linux
-    # the GNOME Shell extension's own tests, under plain gjs
-    gjs
-    # packaging checks
-    dpkg-dev file desktop-file-utils appstream
-    # the fuzz targets: Clang and its libFuzzer
-    clang-14 libclang-rt-14-dev
-)
+# The Clang that the release's own clang package points to (clang-14 on
+# Debian 12, clang-19 on 13): its version, or nothing where the release (or
+# the package lists read so far) has no clang.
+default_clang_version() {
+    apt-cache show --no-all-versions clang 2>/dev/null |
+        sed -n 's/^Depends:.*\bclang-\([0-9][0-9]*\)\b.*/\1/p' | head -n 1
+}
+
+# What the packages are for, one group a line: what will not build or run
+# without them, then the packages. "a|b" takes the first of those the
+# release offers, for names that differ between releases; no package names
+# a version only one release has. The wlroots protocol files come only with
+# the Rust bindings' sources, in a package of their own since Debian 13.
+package_groups() {
+    local clang
+    clang=$(default_clang_version)
+    cat <<GROUPS
+the build (Qt 6)|g++ make cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+X11 push through, lock to a monitor, exact screens under Qt's fractional scaling|libxcb-xinput-dev libxcb-xfixes0-dev libxcb-randr0-dev
+the Qt 5 build (-DPELLMAR_QT5=ON, which CI builds and tests), with its curtains kept out of task lists on X11|qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev
+the format check (ctest -L style)|clang-format
+the virtual desktop and the X11 end-to-end tests|xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xdotool trayer imagemagick python3 fonts-dejavu-core xcompmgr openbox tint2 picom
+the wlroots backend (sway and other wlroots compositors)|libwayland-dev libwayland-bin wayland-protocols librust-wayland-protocols-wlr-dev|librust-wayland-protocols-dev
+Pellmar as a native Wayland client (Qt's Wayland platform plugins)|qtwayland5 qt6-wayland
+the sway end-to-end tests (a headless sway, a screenshot tool)|sway grim
+the test on a Wayland desktop without the wlroots protocols|weston
+the tray tests on Wayland (a session bus of their own, waybar's tray, busctl)|dbus-daemon waybar systemd
+the GNOME end-to-end tests (GNOME Shell 48 in a Debian 13 tree of their own, in namespaces of their own)|debootstrap util-linux
+the GNOME Shell extension's own tests (under plain gjs)|gjs
+the packaging checks|dpkg-dev file desktop-file-utils appstream
+tools/setup.sh fuzz (the release's default Clang and its libFuzzer)|${clang:+clang clang-$clang libclang-rt-$clang-dev}
+GROUPS
+    # No clang in the release: the group above names none, said here.
+    [ -n "$clang" ] || echo "tools/setup.sh fuzz (the release's default Clang and its libFuzzer)|clang"
+}
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -61,17 +64,70 @@ as_root() {
     fi
 }
 
+# The packages among the arguments that the package lists offer (that have
+# a candidate to install), one a line.
+offered() {
+    apt-cache policy "$@" 2>/dev/null |
+        awk '/^[^ ].*:$/ { name = substr($0, 1, length($0) - 1) }
+             /^  Candidate:/ && $2 != "(none)" { print name }'
+}
+
+# Reads package_groups() against the package lists: fills want (the
+# packages to have), missing (those of them not installed) and lacking
+# ("package: what needs it", for what the release does not offer).
+want=() missing=() lacking=()
+resolve() {
+    local groups line what names name choice alternative all
+    local -A offer=() have=()
+    groups=$(package_groups)
+    all=$(cut -d'|' -f2- <<<"$groups" | tr '|' ' ')
+    # One apt-cache and one dpkg-query call for them all.
+    # shellcheck disable=SC2086
+    while IFS= read -r name; do offer[$name]=1; done < <(offered $all)
+    # shellcheck disable=SC2086
+    while read -r name; do have[$name]=1; done < <(
+        dpkg-query -W -f='${Package} ${Status}\n' $all 2>/dev/null |
+            awk '$2 == "install" && $3 == "ok" && $4 == "installed" { print $1 }')
+    want=() missing=() lacking=()
+    while IFS= read -r line; do
+        what=${line%%|*}
+        names=${line#*|}
+        for name in $names; do
+            choice=
+            for alternative in ${name//|/ }; do
+                if [ -n "${offer[$alternative]:-}${have[$alternative]:-}" ]; then
+                    choice=$alternative
+                    break
+                fi
+            done
+            if [ -z "$choice" ]; then
+                lacking+=("${name//|/ or }: $what")
+            else
+                want+=("$choice")
+                [ -n "${have[$choice]:-}" ] || missing+=("$choice")
+            fi
+        done
+    done <<<"$groups"
+}
+
 install_missing() {
-    local missing=() p
-    for p in "${packages[@]}"; do
-        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
-            missing+=("$p")
-        fi
-    done
+    resolve
+    # Package lists read only when something is missing or unknown: stale
+    # or absent ones (a fresh system) are the usual reason.
+    if [ ${#missing[@]} -gt 0 ] || [ ${#lacking[@]} -gt 0 ]; then
+        as_root apt-get update -q
+        resolve
+    fi
     if [ ${#missing[@]} -gt 0 ]; then
         echo "setup: installing ${missing[*]}"
-        as_root apt-get update -q
         as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+    if [ ${#lacking[@]} -gt 0 ]; then
+        echo "setup: this system's package lists do not offer these packages; without them:" >&2
+        printf '         %s\n' "${lacking[@]}" >&2
+        echo "       The rest is installed; the build and the tests leave out or skip what needs them." >&2
+    else
+        echo "setup: all ${#want[@]} packages are installed"
     fi
 }
 
@@ -138,14 +194,24 @@ fuzz)
     # A build folder of its own (PELLMAR_FUZZ_BUILD_DIR, default build-fuzz):
     # the fuzz targets need Clang, the usual build stays as it is.
     # PELLMAR_FUZZ_SECONDS sets how long each target runs.
+    # The Clang is the one the release's clang package points to, whose
+    # libFuzzer (libclang-rt-N-dev) the install brought.
     fuzz_build=${PELLMAR_FUZZ_BUILD_DIR:-build-fuzz}
-    cmake -S . -B "$fuzz_build" -DPELLMAR_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 \
+    clang_version=$(default_clang_version)
+    if [ -z "$clang_version" ] || ! command -v "clang++-$clang_version" >/dev/null; then
+        echo "setup: no Clang from the release's clang package, so no fuzz targets" >&2
+        exit 1
+    fi
+    cmake -S . -B "$fuzz_build" -DPELLMAR_FUZZ=ON -DCMAKE_CXX_COMPILER="clang++-$clang_version" \
         ${PELLMAR_FUZZ_SECONDS:+-DPELLMAR_FUZZ_SECONDS=$PELLMAR_FUZZ_SECONDS}
     cmake --build "$fuzz_build" -j "$(nproc)" --target fuzzers
     ctest --test-dir "$fuzz_build" --output-on-failure -L fuzz
     ;;
+install)
+    install_missing
+    ;;
 *)
-    echo "usage: tools/setup.sh run|test|fuzz" >&2
+    echo "usage: tools/setup.sh run|test|fuzz|install" >&2
     exit 2
     ;;
 esac
