@@ -307,11 +307,22 @@ void pointerFrame(void *, wl_pointer *) {}
 void pointerAxisSource(void *, wl_pointer *, uint32_t) {}
 void pointerAxisStop(void *, wl_pointer *, uint32_t, uint32_t) {}
 void pointerAxisDiscrete(void *, wl_pointer *, uint32_t, int32_t) {}
-void pointerAxisValue120(void *, wl_pointer *, uint32_t, int32_t) {}
 
-const wl_pointer_listener pointerListener = {
-    pointerEnter, pointerLeave,      pointerMotion,   pointerButton,       pointerAxis,
-    pointerFrame, pointerAxisSource, pointerAxisStop, pointerAxisDiscrete, pointerAxisValue120};
+// By name: the struct grows with libwayland (Debian 13's has members Debian
+// 12's lacks); the events of later versions than the seat's never come.
+const wl_pointer_listener pointerListener = [] {
+    wl_pointer_listener l{};
+    l.enter = pointerEnter;
+    l.leave = pointerLeave;
+    l.motion = pointerMotion;
+    l.button = pointerButton;
+    l.axis = pointerAxis;
+    l.frame = pointerFrame;
+    l.axis_source = pointerAxisSource;
+    l.axis_stop = pointerAxisStop;
+    l.axis_discrete = pointerAxisDiscrete;
+    return l;
+}();
 
 // The seat has a pointer only once some pointer device exists: ours.
 void seatCapabilities(void *, wl_seat *seat, uint32_t caps)
