@@ -70,8 +70,8 @@ void GnomePointerWatch::movePointer(int x, int y)
         motionX = motionY = 0;
     }
     ShellLink *to = &link;
-    QMetaObject::invokeMethod(
-        to, [to, x, y] { to->warp(x, y); }, Qt::QueuedConnection);
+    const auto warp = [to, x, y] { to->warp(x, y); };
+    QMetaObject::invokeMethod(to, warp, Qt::QueuedConnection);
 }
 
 void GnomePointerWatch::wake()
