@@ -73,9 +73,11 @@ offered() {
 }
 
 # Reads package_groups() against the package lists: fills want (the
-# packages to have), missing (those of them not installed) and lacking
-# ("package: what needs it", for what the release does not offer).
+# packages to have), missing (those of them not installed), lacking
+# ("package: what needs it", for what the release does not offer) and
+# purpose (what each wanted package is for).
 want=() missing=() lacking=()
+declare -A purpose=()
 resolve() {
     local groups line what names name choice alternative all
     local -A offer=() have=()
@@ -88,7 +90,7 @@ resolve() {
     while read -r name; do have[$name]=1; done < <(
         dpkg-query -W -f='${Package} ${Status}\n' $all 2>/dev/null |
             awk '$2 == "install" && $3 == "ok" && $4 == "installed" { print $1 }')
-    want=() missing=() lacking=()
+    want=() missing=() lacking=() purpose=()
     while IFS= read -r line; do
         what=${line%%|*}
         names=${line#*|}
@@ -104,26 +106,40 @@ resolve() {
                 lacking+=("${name//|/ or }: $what")
             else
                 want+=("$choice")
+                purpose[$choice]=$what
                 [ -n "${have[$choice]:-}" ] || missing+=("$choice")
             fi
         done
     done <<<"$groups"
 }
 
+apt_install() {
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@"
+}
+
 install_missing() {
+    local p
     resolve
     # Package lists read only when something is missing or unknown: stale
-    # or absent ones (a fresh system) are the usual reason.
+    # or absent ones (a fresh system) are the usual reason. Without the
+    # network, the lists at hand still serve.
     if [ ${#missing[@]} -gt 0 ] || [ ${#lacking[@]} -gt 0 ]; then
-        as_root apt-get update -q
+        as_root apt-get update -q || echo "setup: apt-get update failed; the package lists at hand are used" >&2
         resolve
     fi
     if [ ${#missing[@]} -gt 0 ]; then
         echo "setup: installing ${missing[*]}"
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+        # One package that cannot be installed (its dependencies broken in
+        # this release) must not keep the others out: then one at a time.
+        if ! apt_install "${missing[@]}"; then
+            echo "setup: installing them together failed; now one at a time" >&2
+            for p in "${missing[@]}"; do
+                apt_install "$p" || lacking+=("$p: ${purpose[$p]}")
+            done
+        fi
     fi
     if [ ${#lacking[@]} -gt 0 ]; then
-        echo "setup: this system's package lists do not offer these packages; without them:" >&2
+        echo "setup: these packages could not be had (not offered by this system's package lists, or not installable); without them:" >&2
         printf '         %s\n' "${lacking[@]}" >&2
         echo "       The rest is installed; the build and the tests leave out or skip what needs them." >&2
     else
