@@ -157,7 +157,9 @@ build() {
 # use (debootstrap, chroot, mounts); they skip without it.
 gnome_tree() {
     local tree=${PELLMAR_GNOME_TREE:-/var/tmp/pellmar-gnome-tree}
-    if [ "$(id -u)" -eq 0 ]; then
+    if [ "$tree" = none ]; then
+        echo "setup: PELLMAR_GNOME_TREE=none: the GNOME tests will skip"
+    elif [ "$(id -u)" -eq 0 ]; then
         tools/gnome-tree.sh "$tree"
     else
         echo "setup: not root, so the GNOME tests will skip (they, and building their tree at $tree, need root)"
