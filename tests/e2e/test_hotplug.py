@@ -66,9 +66,12 @@ class HotPlug(unittest.TestCase):
                          True, app.curtains())
         self.assertEqual(app.stop(), 0)
 
-    def test_a_storm_of_changes_still_updates_every_half_second(self):
+    def test_a_storm_of_changes_still_updates_while_it_lasts(self):
         # A flaky cable: the monitor's mode flips every 150 ms, faster than
-        # the changes settle. The map and the edges follow all the same.
+        # the changes settle. The map and the edges follow all the same: the
+        # screens are read at least every 0.4 s, counted here with room to
+        # spare for a loaded machine (once a second), so that only a rebuild
+        # put off until the storm ends fails.
         desk = desktop_for(self, "1920x1080+0+0 1280x1024+1920+0")
         app = pellmar_for(self, desk, {"boolShowToolTip": False})
         before = len(re.findall(r"^Screens: ", app.output(), re.M))
@@ -78,7 +81,7 @@ class HotPlug(unittest.TestCase):
             time.sleep(0.15)
         lasted = time.monotonic() - started
         during = len(re.findall(r"^Screens: ", app.output(), re.M)) - before
-        self.assertGreaterEqual(during, int(lasted / 0.5) - 1, (lasted, app.output()))
+        self.assertGreaterEqual(during, int(lasted) - 1, (lasted, app.output()))
         # And the last state is the one shown once the storm is over.
         self.assertTrue(wait_for(lambda: seen(app) == "DUMMY0 1920x1080+0+0, DUMMY1 1280x1024+1920+0"),
                         app.output())
