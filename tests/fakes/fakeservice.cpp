@@ -1,8 +1,6 @@
 #include "fakeservice.h"
 
-#include <QCoreApplication>
 #include <QDBusVariant>
-#include <QMutexLocker>
 
 FakeService::FakeService(const QDBusConnection &connection, const QString &service,
                          const QString &path, const QString &interface)
@@ -14,61 +12,44 @@ FakeService::FakeService(const QDBusConnection &connection, const QString &servi
 
 FakeService::~FakeService()
 {
-    // Back to the test's thread before the thread ends: the object is
-    // deleted there.
-    QThread *home = QCoreApplication::instance()->thread();
-    QMetaObject::invokeMethod(
-        this,
-        [this, home] {
-            bus.unregisterService(serviceName);
-            bus.unregisterObject(objectPath);
-            moveToThread(home);
-        },
-        Qt::BlockingQueuedConnection);
+    vanish();
+    // Its thread ended, nothing of it runs: it may go from here.
     thread.quit();
     thread.wait();
 }
 
 void FakeService::answer(const QString &method, const QVariantList &values)
 {
-    QMutexLocker hold(&lock);
+    std::lock_guard<std::mutex> hold(lock);
     errors.remove(method);
     answers[method] = values;
 }
 
 void FakeService::refuse(const QString &method, const QString &errorName, const QString &why)
 {
-    QMutexLocker hold(&lock);
+    std::lock_guard<std::mutex> hold(lock);
     answers.remove(method);
     errors[method] = {errorName, why};
 }
 
 void FakeService::offer(const QString &property, const QVariant &value)
 {
-    QMutexLocker hold(&lock);
+    std::lock_guard<std::mutex> hold(lock);
     properties[property] = value;
 }
 
+// QtDBus registers from any thread, and delivers calls in the thread the
+// object lives in.
 void FakeService::appear()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            bus.registerVirtualObject(objectPath, this);
-            bus.registerService(serviceName);
-        },
-        Qt::BlockingQueuedConnection);
+    bus.registerVirtualObject(objectPath, this);
+    bus.registerService(serviceName);
 }
 
 void FakeService::vanish()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            bus.unregisterService(serviceName);
-            bus.unregisterObject(objectPath);
-        },
-        Qt::BlockingQueuedConnection);
+    bus.unregisterService(serviceName);
+    bus.unregisterObject(objectPath);
 }
 
 void FakeService::emitSignal(const QString &name, const QVariantList &arguments)
@@ -80,7 +61,7 @@ void FakeService::emitSignal(const QString &name, const QVariantList &arguments)
 
 QList<QDBusMessage> FakeService::calls() const
 {
-    QMutexLocker hold(&lock);
+    std::lock_guard<std::mutex> hold(lock);
     return log;
 }
 
@@ -94,7 +75,7 @@ QStringList FakeService::called() const
 
 void FakeService::forget()
 {
-    QMutexLocker hold(&lock);
+    std::lock_guard<std::mutex> hold(lock);
     log.clear();
 }
 
@@ -105,7 +86,7 @@ QString FakeService::introspect(const QString &) const
 
 bool FakeService::handleMessage(const QDBusMessage &message, const QDBusConnection &connection)
 {
-    QMutexLocker hold(&lock);
+    std::lock_guard<std::mutex> hold(lock);
     if (message.interface() == "org.freedesktop.DBus.Properties" && message.member() == "Get" &&
         message.arguments().size() == 2 && message.arguments().at(0).toString() == interfaceName) {
         const QString name = message.arguments().at(1).toString();

@@ -4,11 +4,12 @@
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QHash>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QThread>
 #include <QVariant>
+#include <mutex>
+#include <utility>
 
 // A service on a bus as a test plays it: one object, with one interface
 // whose methods answer from a table (values, an error, or nothing), whose
@@ -47,7 +48,8 @@ private:
     const QString interfaceName;
     QThread thread;
 
-    mutable QMutex lock;
+    // A standard mutex, which the thread sanitizer sees.
+    mutable std::mutex lock;
     QHash<QString, QVariantList> answers;
     QHash<QString, std::pair<QString, QString>> errors;
     QVariantMap properties;
