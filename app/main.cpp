@@ -17,19 +17,6 @@
 
 namespace {
 
-// A Wayland client belongs to its compositor's desktop, anything else to
-// the X display's.
-SingleInstance::Protocol protocolOf(const QString &platform)
-{
-    return platform.startsWith("wayland") ? SingleInstance::Protocol::Wayland
-                                          : SingleInstance::Protocol::X11;
-}
-
-QByteArray displayOf(SingleInstance::Protocol protocol)
-{
-    return qgetenv(protocol == SingleInstance::Protocol::Wayland ? "WAYLAND_DISPLAY" : "DISPLAY");
-}
-
 // A verb, help or the version: no window, so no display is needed. The
 // verb goes to the Pellmar that these arguments would start on `platform`.
 int answerWithoutWindow(int argc, char *argv[], const QString &platform)
@@ -39,10 +26,8 @@ int answerWithoutWindow(int argc, char *argv[], const QString &platform)
         CommandLine::parse(CommandLine::withoutQtOptions(app.arguments()));
     if (request.kind != CommandLine::Request::Verb)
         return CommandLine::answer(request);
-    const SingleInstance::Protocol protocol = protocolOf(platform);
-    SingleInstance instance(displayOf(protocol), qgetenv("XDG_RUNTIME_DIR"), protocol);
-    const CommandLine::Outcome outcome =
-        CommandLine::outcome(instance.tell(request.verb, request.argument));
+    const CommandLine::Outcome outcome = CommandLine::outcome(
+        SingleInstance::forQtPlatform(platform)->tell(request.verb, request.argument));
     if (!outcome.message.isEmpty())
         std::fprintf(stderr, "%s\n", qPrintable(outcome.message));
     return outcome.status;
@@ -77,15 +62,8 @@ int main(int argc, char *argv[])
     if (session.qtPlatform.isEmpty() && !qtPlatform.isEmpty())
         qputenv("QT_QPA_PLATFORM", qtPlatform.toUtf8());
 
-        // The engine reads and moves the pointer in the X server's own pixels,
-        // so the screens must be in those pixels too: no scaling of the
-        // window system's coordinates.
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
-        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-#else
-    QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
-#endif
+    // Qt scales the window as the desktop asks; the backends read the
+    // screens in the window system's own pixels whatever that scale.
     QApplication qtApp(argc, argv);
     // Qt has taken its own options out; anything left is unknown.
     const CommandLine::Request request = CommandLine::parse(qtApp.arguments());
@@ -106,9 +84,9 @@ int main(int argc, char *argv[])
 #ifdef Q_OS_UNIX
     UnixSignalWatcher signalWatcher;
 #endif
-    const SingleInstance::Protocol protocol = protocolOf(session.qtPlatform);
-    SingleInstance instance(displayOf(protocol), qgetenv("XDG_RUNTIME_DIR"), protocol);
-    switch (instance.claim()) {
+    const std::unique_ptr<SingleInstance> instance =
+        SingleInstance::forQtPlatform(session.qtPlatform);
+    switch (instance->claim()) {
     case SingleInstance::Claim::Run:
         break;
     case SingleInstance::Claim::AnotherRuns:
@@ -117,13 +95,13 @@ int main(int argc, char *argv[])
         std::fprintf(stderr,
                      "Pellmar: another Pellmar holds %s but does not answer; if it hangs, end "
                      "it and start again\n",
-                     qPrintable(instance.lockFile()));
+                     qPrintable(instance->lockFile()));
         return 1;
     }
     qDebug().noquote() << "Desktop:" << DesktopChooser::name(choice.backend) << "-" << choice.why;
     Application app(DesktopChooser::make(choice, options));
     app.start();
-    instance.setAnswerer(
+    instance->setAnswerer(
         [&app](const QString &verb, const QString &argument) { return app.obey(verb, argument); });
     app.window()->show();
     SessionCheck::warnIfNoCursorControl(app.window(), app.movesNothing());

@@ -155,9 +155,9 @@ QString DesktopChooser::fallbackReason(const Choice &choice)
     switch (choice.backend) {
     case Backend::QtOnly:
         if (choice.why.contains("Wayland"))
-            return "Pellmar cannot move the mouse cursor in this session: through XWayland no "
-                   "program sees or moves the pointer. Let Pellmar run as a Wayland client "
-                   "(do not set QT_QPA_PLATFORM=xcb), or log in to an X11 session to use it.";
+            return "Pellmar cannot move the mouse cursor in this session: cursor control needs "
+                   "an X11 session. Edge wrap and Easy Move will not work; log in to an X11 "
+                   "session (often \"GNOME on Xorg\" at the login screen) to use them.";
         return "Pellmar cannot move the mouse cursor here: it knows no window system in this "
                "session (" +
                choice.why + ").";

@@ -55,6 +55,15 @@ DesktopFeatures &DesktopFeatures::deny(std::initializer_list<Feature> features, 
     return *this;
 }
 
+DesktopFeatures &DesktopFeatures::denyPointer(const QString &why)
+{
+    for (const Feature f : all()) {
+        if (f != Feature::Tray && f != Feature::StartAtLogin)
+            deny(f, why);
+    }
+    return *this;
+}
+
 DesktopFeatures &DesktopFeatures::allowIf(Feature feature, const QString &condition)
 {
     Entry &e = entries[std::size_t(feature)];

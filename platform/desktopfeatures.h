@@ -50,6 +50,9 @@ public:
     // Says the feature is not available, and why.
     DesktopFeatures &deny(Feature feature, const QString &why);
     DesktopFeatures &deny(std::initializer_list<Feature> features, const QString &why);
+    // Says every feature that sees or moves the pointer is not available
+    // (all but the tray and starting at login), and why.
+    DesktopFeatures &denyPointer(const QString &why);
     // Says the feature is available under a condition.
     DesktopFeatures &allowIf(Feature feature, const QString &condition);
 

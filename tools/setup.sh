@@ -19,7 +19,7 @@ build=${PELLMAR_BUILD_DIR:-build}
 packages=(
     # build
     g++ make cmake pkg-config qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxcb-xinput-dev
-    libxcb-xfixes0-dev
+    libxcb-xfixes0-dev libxcb-randr0-dev
     clang-format
     # the Qt 6 build (CI builds and tests it too)
     qt6-base-dev qt6-base-dev-tools libgl-dev

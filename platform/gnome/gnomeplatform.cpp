@@ -64,10 +64,7 @@ DesktopFeatures GnomePlatform::featuresFor(const QString &why)
     DesktopFeatures f;
     if (!why.isEmpty()) {
         f.deny(Feature::ScreenFocus, "Screen Focus cannot work here: " + why);
-        for (const Feature feature : DesktopFeatures::all()) {
-            if (feature != Feature::Tray && feature != Feature::StartAtLogin)
-                f.deny(feature, why);
-        }
+        f.denyPointer(why);
     }
     // The Shell tells the keys and buttons held with each push; seen only
     // where it pushes, the pointer has no speed of arrival.

@@ -39,9 +39,6 @@ DesktopFeatures QtOnlyPlatform::featuresFor(const QString &why)
     // Only what needs no window system of Pellmar's own: the tray (Qt's)
     // and the autostart entry.
     DesktopFeatures f;
-    for (const Feature feature : DesktopFeatures::all()) {
-        if (feature != Feature::Tray && feature != Feature::StartAtLogin)
-            f.deny(feature, why);
-    }
+    f.denyPointer(why);
     return f;
 }

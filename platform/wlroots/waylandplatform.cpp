@@ -1,6 +1,6 @@
 #include "waylandplatform.h"
 
-#include "compositorevents.h"
+#include "compositorlink.h"
 #include "waylandcurtain.h"
 #include "waylandoutput.h"
 #include "waylandpointerwatch.h"
@@ -35,19 +35,21 @@ WaylandPlatform::WaylandPlatform(QObject *parent) : Platform(parent)
 
     // Which output holds the pointer and whether a window is full screen
     // come from the compositor's own events, where it has them.
-    events = CompositorEvents::open();
-    if (!events)
+    // Where it had them once, it has them again after a reload.
+    events = std::make_unique<CompositorLink>();
+    if (!events->connected()) {
+        events.reset();
         return;
-    connect(events.get(), &CompositorEvents::focusedOutputChanged, this,
+    }
+    connect(events.get(), &CompositorLink::focusedOutputChanged, this,
             &Platform::pointerScreenChanged);
-    connect(events.get(), &CompositorEvents::fullscreenChanged, this, &Platform::fullscreenChanged);
-    connect(events.get(), &CompositorEvents::lost, this, [this] {
-        // The compositor has gone, or restarted: nothing more is told, and
-        // nothing held back for what was.
-        const bool was = events->fullscreen();
-        events.release()->deleteLater();
-        if (was)
-            emit fullscreenChanged(false);
+    connect(events.get(), &CompositorLink::fullscreenChanged, this, &Platform::fullscreenChanged);
+    connect(events.get(), &CompositorLink::connectedChanged, this, [this](bool on) {
+        emit featuresChanged();
+        if (on) {
+            emit pointerScreenChanged(events->focusedOutput());
+            emit fullscreenChanged(events->fullscreen());
+        }
     });
 }
 
@@ -193,7 +195,7 @@ QString WaylandPlatform::cursorControlNotice() const
 
 bool WaylandPlatform::tellsPointerScreen()
 {
-    return events != nullptr;
+    return events && events->connected();
 }
 
 QString WaylandPlatform::pointerScreen()
@@ -209,8 +211,8 @@ bool WaylandPlatform::focusedFullscreen()
 DesktopFeatures WaylandPlatform::features()
 {
     PointerWatch *pointer = pointerWatch();
-    return featuresFor(cursorControlNotice(), layerShell && compositor && shm, events != nullptr,
-                       !pointer || pointer->reportsMotion());
+    return featuresFor(cursorControlNotice(), layerShell && compositor && shm,
+                       events && events->connected(), !pointer || pointer->reportsMotion());
 }
 
 DesktopFeatures WaylandPlatform::featuresFor(const QString &notice, bool surfaces, bool tellsFocus,

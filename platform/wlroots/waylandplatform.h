@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-class CompositorEvents;
+class CompositorLink;
 class QSocketNotifier;
 class WaylandOutput;
 class WaylandPointerWatch;
@@ -74,7 +74,7 @@ private:
     std::vector<std::unique_ptr<WaylandOutput>> outputs;
     QSocketNotifier *notifier = nullptr;
     bool virtualPointer = false;
-    std::unique_ptr<CompositorEvents> events;
+    std::unique_ptr<CompositorLink> events;
     std::unique_ptr<WaylandPointerWatch> watch;
     bool watchTried = false;
 };

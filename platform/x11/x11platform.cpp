@@ -1,11 +1,14 @@
 #include "x11platform.h"
 
 #include "screendarkencurtain.h"
+#include "screenscale.h"
 #include "x11fullscreenwatch.h"
 #include "x11pointerwatch.h"
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QHash>
+#include <QScreen>
 
 #ifdef PELLMAR_HAVE_XCB
 #include <cstdlib>
@@ -15,6 +18,9 @@
 #include "xcbatom.h"
 #ifdef PELLMAR_HAVE_XFIXES
 #include <xcb/xfixes.h>
+#endif
+#ifdef PELLMAR_HAVE_RANDR
+#include <xcb/randr.h>
 #endif
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
 #include <QtGui/qguiapplication_platform.h>
@@ -42,6 +48,47 @@ xcb_connection_t *qtConnection()
 
 #endif
 
+// The X server's own monitors by name, in its pixels; empty where it was
+// not asked.
+QHash<QString, QRect> serverMonitors()
+{
+    QHash<QString, QRect> out;
+#if defined(PELLMAR_HAVE_XCB) && defined(PELLMAR_HAVE_RANDR)
+    xcb_connection_t *c = qtConnection();
+    if (!c)
+        return out;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_randr_get_monitors_reply_t *reply =
+        xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), nullptr);
+    if (!reply)
+        return out;
+    for (auto it = xcb_randr_get_monitors_monitors_iterator(reply); it.rem;
+         xcb_randr_monitor_info_next(&it)) {
+        const xcb_randr_monitor_info_t *m = it.data;
+        xcb_get_atom_name_reply_t *name =
+            xcb_get_atom_name_reply(c, xcb_get_atom_name(c, m->name), nullptr);
+        if (!name)
+            continue;
+        out.insert(
+            QString::fromUtf8(xcb_get_atom_name_name(name), xcb_get_atom_name_name_length(name)),
+            QRect(m->x, m->y, m->width, m->height));
+        std::free(name);
+    }
+    std::free(reply);
+#endif
+    return out;
+}
+
+std::vector<ScreenScale::Screen> scaledScreens()
+{
+    const QHash<QString, QRect> server = serverMonitors();
+    std::vector<ScreenScale::Screen> out;
+    for (const QScreen *screen : QGuiApplication::screens())
+        out.push_back({screen->name(), screen->geometry(), screen->devicePixelRatio(),
+                       server.value(screen->name())});
+    return out;
+}
+
 } // namespace
 
 X11Platform::X11Platform(bool listenForMotion, QObject *parent)
@@ -58,6 +105,14 @@ X11Platform::~X11Platform()
     unlockPointer();
 }
 
+std::vector<PlatformScreen> X11Platform::screens()
+{
+    std::vector<PlatformScreen> out;
+    for (const ScreenScale::Screen &s : scaledScreens())
+        out.push_back(PlatformScreen{s.name, ScreenScale::nativeOf(s)});
+    return out;
+}
+
 DesktopFeatures X11Platform::features()
 {
     PointerWatch *pointer = pointerWatch();
@@ -69,10 +124,7 @@ DesktopFeatures X11Platform::featuresFor(bool pointer, bool motion, bool fullscr
 {
     DesktopFeatures f;
     if (!pointer) {
-        for (const Feature feature : DesktopFeatures::all()) {
-            if (feature != Feature::Tray && feature != Feature::StartAtLogin)
-                f.deny(feature, "Pellmar cannot reach the X server's pointer.");
-        }
+        f.denyPointer("Pellmar cannot reach the X server's pointer.");
         return f;
     }
     if (!motion)
@@ -90,7 +142,8 @@ DesktopFeatures X11Platform::featuresFor(bool pointer, bool motion, bool fullscr
 
 std::unique_ptr<Curtain> X11Platform::makeCurtain(const PlatformScreen &screen, int darkness)
 {
-    auto window = std::make_unique<ScreenDarkenCurtain>(screen.geometry, darkness);
+    auto window = std::make_unique<ScreenDarkenCurtain>(
+        ScreenScale::toLogical(screen.geometry, scaledScreens()), darkness);
     markAsOverlay(window->winId());
     return window;
 }
@@ -146,7 +199,7 @@ PointerWatch *X11Platform::pointerWatch()
 
 std::optional<QPoint> X11Platform::pointerPosition()
 {
-    return QCursor::pos();
+    return ScreenScale::toNative(QCursor::pos(), scaledScreens());
 }
 
 bool X11Platform::barriersAvailable()

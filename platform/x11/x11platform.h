@@ -27,6 +27,8 @@ public:
     explicit X11Platform(bool listen, QObject *parent = nullptr);
     ~X11Platform() override;
 
+    // In the X server's pixels, whatever Qt's scale.
+    std::vector<PlatformScreen> screens() override;
     DesktopFeatures features() override;
     // What X11 allows where Pellmar reads the `pointer`, hears its device
     // `motion`, hears of a `fullscreen` window and has pointer `barriers`.

@@ -68,6 +68,20 @@ class MissingProtocols(unittest.TestCase):
         self.assertIsNone(app.poll(), text)
         self.assertEqual(end(app, sig=signal.SIGTERM), 0, output())
 
+        # --desktop says the same, feature by feature: only the tray and
+        # starting at login are there.
+        told = as_user(program, "--desktop", env={"WAYLAND_DISPLAY": socket,
+                                                  "XDG_SESSION_TYPE": "wayland"},
+                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        lines = told.communicate(timeout=30)[0].splitlines()
+        self.assertEqual(told.returncode, 0, lines)
+        self.assertTrue(lines[0].startswith("desktop: wlroots ("), lines)
+        features = dict(line.split(": ", 1) for line in lines[1:])
+        self.assertEqual(len(features), 16, lines)
+        yes = sorted(k for k, v in features.items() if v.startswith("yes"))
+        self.assertEqual(yes, ["start at login", "tray"], lines)
+        self.assertIn("does not let programs move the pointer", features["jump"])
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -33,10 +33,7 @@ DesktopFeatures FakePlatform::features()
 {
     DesktopFeatures f = allowed;
     if (!controlAvailable) {
-        for (const Feature feature : DesktopFeatures::all()) {
-            if (feature != Feature::Tray && feature != Feature::StartAtLogin)
-                f.deny(feature, "The fake desktop lets no one move it.");
-        }
+        f.denyPointer("The fake desktop lets no one move it.");
     }
     if (!lockable)
         f.deny(Feature::Lock, "The fake desktop cannot hold the pointer.");

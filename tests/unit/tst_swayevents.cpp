@@ -1,4 +1,5 @@
 #include "compositorevents.h"
+#include "compositorlink.h"
 #include "swayipcreader.h"
 #include "swaystate.h"
 
@@ -605,6 +606,39 @@ private slots:
         QCOMPARE(lostSpy.count(), 1);
         QCOMPARE(outputs.count(), 1);
         QCOMPARE(outputs.at(0).at(0).toString(), QStringLiteral("HEADLESS-2"));
+    }
+
+    // sway reloaded or restarted: the link tries again, pausing longer
+    // each time nobody answers, and takes up the events once sway does.
+    void linkConnectsAgain()
+    {
+        FakeSway sway;
+        QVERIFY(sway.listening());
+        const QByteArray socket = sway.socketPath();
+        qputenv("SWAYSOCK", socket);
+        CompositorLink link;
+        QVERIFY(link.connected());
+        QVERIFY(sway.accept());
+        QSignalSpy changes(&link, &CompositorLink::connectedChanged);
+        QSignalSpy outputs(&link, &CompositorLink::focusedOutputChanged);
+        QVERIFY(sway.send(SwayState::GetWorkspaces, workspacesWindowFocused));
+        QTRY_COMPARE_WITH_TIMEOUT(outputs.count(), 1, Patience);
+
+        qputenv("SWAYSOCK", socket + ".gone");
+        sway.hangUp();
+        QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, Patience);
+        QCOMPARE(changes.at(0).at(0).toBool(), false);
+        QVERIFY(!link.connected());
+        QCOMPARE(link.focusedOutput(), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(link.retryMs() >= 4 * CompositorLink::firstRetryMs, Patience);
+
+        qputenv("SWAYSOCK", socket);
+        QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 2, Patience);
+        QVERIFY(changes.at(1).at(0).toBool());
+        QCOMPARE(link.retryMs(), CompositorLink::firstRetryMs);
+        QVERIFY(sway.accept());
+        QVERIFY(sway.send(SwayState::GetWorkspaces, workspacesAtStart));
+        QTRY_COMPARE_WITH_TIMEOUT(link.focusedOutput(), QStringLiteral("HEADLESS-1"), Patience);
     }
 };
 

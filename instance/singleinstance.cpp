@@ -266,6 +266,16 @@ SingleInstance::SingleInstance(const QByteArray &display, const QByteArray &runt
     socketPath = dir + '/' + stem + ".socket";
 }
 
+std::unique_ptr<SingleInstance> SingleInstance::forQtPlatform(const QString &qtPlatform)
+{
+    // A Wayland client belongs to its compositor's desktop, anything else to
+    // the X display's.
+    const Protocol protocol = qtPlatform.startsWith("wayland") ? Protocol::Wayland : Protocol::X11;
+    return std::make_unique<SingleInstance>(
+        qgetenv(protocol == Protocol::Wayland ? "WAYLAND_DISPLAY" : "DISPLAY"),
+        qgetenv("XDG_RUNTIME_DIR"), protocol);
+}
+
 SingleInstance::~SingleInstance()
 {
     delete server; // removes the socket while the lock is still held

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <memory>
 
 #include "verbserver.h"
 
@@ -37,6 +38,9 @@ public:
     // (see chooseFolder()).
     SingleInstance(const QByteArray &display, const QByteArray &runtimeDir,
                    Protocol protocol = Protocol::X11, QObject *parent = nullptr);
+    // The one for the desktop that Qt's platform plugin `qtPlatform` shows
+    // Pellmar on, from this session's environment.
+    static std::unique_ptr<SingleInstance> forQtPlatform(const QString &qtPlatform);
     ~SingleInstance() override;
 
     enum class Claim

@@ -1,0 +1,58 @@
+#include "compositorlink.h"
+
+#include "compositorevents.h"
+
+#include <QTimer>
+#include <algorithm>
+
+CompositorLink::CompositorLink(QObject *parent) : QObject(parent), retry(new QTimer(this))
+{
+    retry->setSingleShot(true);
+    connect(retry, &QTimer::timeout, this, [this] {
+        if (open())
+            return;
+        pause = std::min(pause * 2, lastRetryMs);
+        retry->start(pause);
+    });
+    open();
+}
+
+CompositorLink::~CompositorLink() = default;
+
+QString CompositorLink::focusedOutput() const
+{
+    return events ? events->focusedOutput() : QString();
+}
+
+bool CompositorLink::fullscreen() const
+{
+    return events && events->fullscreen();
+}
+
+bool CompositorLink::open()
+{
+    events = CompositorEvents::open();
+    if (!events)
+        return false;
+    pause = firstRetryMs;
+    connect(events.get(), &CompositorEvents::focusedOutputChanged, this,
+            &CompositorLink::focusedOutputChanged);
+    connect(events.get(), &CompositorEvents::fullscreenChanged, this,
+            &CompositorLink::fullscreenChanged);
+    connect(events.get(), &CompositorEvents::lost, this, &CompositorLink::lose);
+    emit connectedChanged(true);
+    return true;
+}
+
+void CompositorLink::lose()
+{
+    // Heard from the events' own signal: they go once that is over.
+    const bool was = events->fullscreen();
+    qWarning("Pellmar: lost %s's events; connecting again", qPrintable(events->name()));
+    events.release()->deleteLater();
+    // Nothing is held back for what was.
+    if (was)
+        emit fullscreenChanged(false);
+    emit connectedChanged(false);
+    retry->start(pause);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class CompositorEvents;
+class QTimer;
+
+// The compositor's own events, kept: when its socket drops (the compositor
+// reloaded or restarted), the link connects again after a pause that
+// doubles from firstRetryMs up to lastRetryMs, and tells what it finds
+// then. A session without such events is never asked again. GUI thread
+// only.
+class CompositorLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int firstRetryMs = 100;
+    static constexpr int lastRetryMs = 10000;
+
+    // Connects at once, where the session names the compositor's socket.
+    explicit CompositorLink(QObject *parent = nullptr);
+    ~CompositorLink() override;
+
+    bool connected() const { return events != nullptr; }
+    QString focusedOutput() const;
+    bool fullscreen() const;
+    // The pause before the next try, while not connected.
+    int retryMs() const { return pause; }
+
+signals:
+    void focusedOutputChanged(const QString &output);
+    void fullscreenChanged(bool on);
+    // Connected, or lost: which the features say.
+    void connectedChanged(bool connected);
+
+private:
+    // One try; on success the compositor's state is told as news.
+    bool open();
+    void lose();
+
+    std::unique_ptr<CompositorEvents> events;
+    QTimer *retry;
+    int pause = firstRetryMs;
+};
