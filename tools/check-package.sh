@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package, installs it with apt as a user would, checks
-# what it put where, and runs the installed pellmar through the edge-wrap
-# tests on the virtual desktop. Needs root and a build; CI runs it as the
-# test 'package' (-DPELLMAR_PACKAGE_TEST=ON).
+# what it put where, and runs the installed pellmar through the shared
+# behaviour cases on the virtual X desktop. Needs root and a build; CI runs
+# it as the test 'package' (-DPELLMAR_PACKAGE_TEST=ON).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build=${PELLMAR_BUILD_DIR:-build}
@@ -23,5 +23,5 @@ desktop-file-validate /usr/share/applications/com.brenvik.Pellmar.desktop
 appstreamcli validate --no-net /usr/share/metainfo/com.brenvik.Pellmar.metainfo.xml
 
 cd tests/e2e
-PELLMAR_BIN=/usr/bin/pellmar python3 -m unittest -v test_wrap
+PELLMAR_BIN=/usr/bin/pellmar python3 -m unittest -v test_cases_x11
 echo "check-package: $deb installs, validates and runs"

@@ -37,6 +37,12 @@ if [ -e "$stamp" ]; then
     exit 0
 fi
 
+# A system that is such a tree itself (tools/debian13.sh runs the tests in
+# one) is never made anew.
+if [ "$(cd "$dir" 2>/dev/null && pwd -P)" = / ]; then
+    echo "gnome-tree: / is no tree to build; install $packages on this system instead" >&2
+    exit 1
+fi
 if ! command -v debootstrap >/dev/null; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
 fi

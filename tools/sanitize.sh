@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Pellmar with a sanitizer and runs the unit and widget tests and the
-# edge-wrap, control, hot-plug, full-screen, Wayland edge, focus and
-# session end-to-end tests and the GNOME ones under it.
+# shared behaviour cases on X11, sway and GNOME, and the control, hot-plug,
+# Wayland focus and session and GNOME end-to-end tests under it.
 # Any report fails the run.
 #
 #   tools/sanitize.sh address    address and undefined behaviour
@@ -15,4 +15,4 @@ build=build-$kind
 cmake -S . -B "$build" -DPELLMAR_SANITIZE="$kind" -DPELLMAR_WERROR=ON
 cmake --build "$build" -j "$(nproc)"
 ctest --test-dir "$build" --output-on-failure -L unit
-ctest --test-dir "$build" --output-on-failure -R 'e2e_test_(wrap|controls|hotplug|fullscreen|wayland_edges|wayland_focus|wayland_session|gnome$)'
+ctest --test-dir "$build" --output-on-failure -R 'e2e_test_(cases_x11|cases_sway|cases_gnome|controls|hotplug|wayland_focus|wayland_session|gnome)$'

@@ -22,6 +22,23 @@ VIRTUAL_DESKTOP = os.path.join(SOURCE, "tools", "virtual-desktop.sh")
 TWO_SCREENS = "1920x1080+0+0 1280x1024+1920+0"
 
 
+def end(proc, timeout=10, sig=signal.SIGTERM):
+    """Ends one process by its id: sig first, then SIGKILL."""
+    if proc is None:
+        return None
+    if proc.poll() is None:
+        try:
+            proc.send_signal(sig)
+        except ProcessLookupError:
+            pass
+        try:
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+    return proc.returncode
+
+
 def wait_for(predicate, timeout=5.0, step=0.01):
     """Polls until predicate() is true; returns its last value."""
     end = time.monotonic() + timeout
@@ -30,6 +47,14 @@ def wait_for(predicate, timeout=5.0, step=0.01):
         if value or time.monotonic() > end:
             return value
         time.sleep(step)
+
+
+def pixel(path, x, y):
+    """The colour of one pixel of a PNG as (r, g, b), 0 to 255 each."""
+    fx = ",".join(f"%[fx:int(255*p{{{x},{y}}}.{c}+0.5)]" for c in "rgb")
+    out = subprocess.run(["convert", path, "-format", fx, "info:"], capture_output=True,
+                         text=True, check=True, timeout=60).stdout
+    return tuple(int(v) for v in out.strip().split(","))
 
 
 class XClient:
@@ -251,7 +276,37 @@ class MotionWatcher(XClient):
             select.select([self.x11.XConnectionNumber(self.dpy)], [], [], left)
 
 
-class Desktop:
+class PointerReader:
+    """Waits on the pointer() of a desktop, and moves it there as a device
+    does: put() it somewhere, then rel() it on."""
+
+    def wait_pointer(self, expected, timeout=10.0):
+        """Waits until the pointer is at `expected`; returns where it is."""
+        wait_for(lambda: self.pointer() == tuple(expected), timeout, 0.02)
+        return self.pointer()
+
+    def stays(self, expected, seconds=0.5):
+        """True if the pointer stays at `expected` for a while."""
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            if self.pointer() != tuple(expected):
+                return False
+            time.sleep(0.02)
+        return True
+
+    def arrive(self, start, motion):
+        """The pointer put at `start`, then moved by `motion` as a mouse
+        moves it."""
+        self.put(*start)
+        self.motion = motion
+        self.rel(*motion)
+
+    def held(self, point):
+        """After arrive(): the pointer stays at `point` on the edge."""
+        return self.stays(point)
+
+
+class Desktop(PointerReader):
     def __init__(self, layout=TWO_SCREENS):
         self.layout = layout
         self.dir = tempfile.mkdtemp(prefix="pellmar-desktop-")
@@ -289,30 +344,13 @@ class Desktop:
             assert wait_for(lambda: self.x.selection_owner(b"_NET_WM_CM_S0"), 10), \
                 "picom did not start"
 
-    def stop_tray(self):
-        if self.tray and self.tray.poll() is None:
-            self.tray.terminate()
-            try:
-                self.tray.wait(5)
-            except subprocess.TimeoutExpired:
-                self.tray.kill()
-                self.tray.wait()
-        self.tray = None
-
     def server_pid(self):
         with open(os.path.join(self.dir, "xorg.pid")) as f:
             return int(f.read())
 
     def close(self):
-        self.stop_tray()
-        for proc in self.extras:
-            if proc.poll() is None:
-                proc.terminate()
-                try:
-                    proc.wait(5)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
+        for proc in [self.tray, *self.extras]:
+            end(proc)
         self.x.close()
         subprocess.run([VIRTUAL_DESKTOP, "stop", self.dir], check=False, timeout=30)
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -324,24 +362,16 @@ class Desktop:
     def move(self, x, y):
         self.xdotool("mousemove", x, y)
 
+    def put(self, x, y):
+        self.x.move(x, y)
+
+    def rel(self, dx, dy):
+        self.x.push(dx, dy)
+
     def pointer(self):
         out = self.xdotool("getmouselocation")
         m = re.search(r"x:(-?\d+) y:(-?\d+)", out)
         return int(m.group(1)), int(m.group(2))
-
-    def wait_pointer(self, expected, timeout=2.0):
-        """Waits until the pointer is at `expected`; returns where it is."""
-        wait_for(lambda: self.pointer() == tuple(expected), timeout)
-        return self.pointer()
-
-    def stays(self, expected, seconds=0.3):
-        """True if the pointer stays at `expected` for a while."""
-        end = time.monotonic() + seconds
-        while time.monotonic() < end:
-            if self.pointer() != tuple(expected):
-                return False
-            time.sleep(0.01)
-        return True
 
     def click(self, x, y, button=1):
         self.xdotool("mousemove", x, y, "click", button)

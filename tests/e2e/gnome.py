@@ -23,10 +23,9 @@ import shutil
 import signal
 import subprocess
 import tempfile
-import time
 import unittest
 
-from desktop import SOURCE, wait_for
+from desktop import SOURCE, PointerReader, wait_for
 from wayland import PATH, BusClient, UserSession, WaylandPellmar, end, ensure_user
 
 TREE = os.environ.get("PELLMAR_GNOME_TREE", "/var/tmp/pellmar-gnome-tree")
@@ -261,17 +260,10 @@ def _namespace_pids(link, inode):
     return found
 
 
-def pixel(path, x, y):
-    """The colour of one pixel of a PNG as (r, g, b), 0 to 255 each."""
-    fx = ",".join(f"%[fx:int(255*p{{{x},{y}}}.{c}+0.5)]" for c in "rgb")
-    out = subprocess.run(["convert", path, "-format", fx, "info:"], capture_output=True,
-                         text=True, check=True, timeout=60).stdout
-    return tuple(int(v) for v in out.strip().split(","))
-
-
-class GnomeShell(UserSession):
+class GnomeShell(UserSession, PointerReader):
     """One headless GNOME Shell with a virtual monitor of each size in
-    `monitors` ("WxH"; Meta-0, Meta-1, ... side by side, tops aligned) and
+    `monitors` ("WxH"; Meta-0, Meta-1, ... side by side in that order, tops
+    aligned, the first the primary) and
     the extensions `extensions` enabled (UUIDs; install_extension() puts
     one in the tree). The extensions `hidden` are not there for this shell
     even where the tree has them, as on a system without them."""
@@ -416,8 +408,11 @@ class GnomeShell(UserSession):
             w, h = map(int, size.split("x"))
             expected[f"Meta-{i}"] = (x, 0, w, h)
             x += w
-        if not wait_for(lambda: self.monitors() == expected, 30, 0.1):
+        if not wait_for(lambda: set(self.monitors()) == set(expected), 30, 0.1):
             raise RuntimeError(f"the shell has monitors {self.monitors()}, not {expected}")
+        if self.monitors() != expected:
+            # The Shell puts the largest first; the order asked for instead.
+            self.set_monitors({c: g[:2] for c, g in expected.items()})
 
         self.pointer_driver = subprocess.Popen(
             ["nsenter", f"--target={self.init_pid}", "--mount", "--",
@@ -495,7 +490,8 @@ class GnomeShell(UserSession):
             for connector, *_ids in members:
                 w, h = sizes[connector]
                 found[connector] = (x, y, round(w / scale), round(h / scale))
-        return found
+        # Left to right: set_monitors() makes the first the primary.
+        return dict(sorted(found.items(), key=lambda item: item[1][:2]))
 
     def set_monitors(self, places):
         """Turns on the monitors in `places` ({connector: (x, y)}, the first
@@ -559,18 +555,16 @@ class GnomeShell(UserSession):
         self.eval("imports.gi.Clutter.get_default_backend().get_default_seat()"
                   f".warp_pointer({int(x)}, {int(y)})")
 
-    def wait_pointer(self, expected, timeout=10.0):
-        """Waits until the pointer is at `expected`; returns where it is."""
-        wait_for(lambda: self.pointer() == tuple(expected), timeout, 0.02)
-        return self.pointer()
-
-    def stays(self, expected, seconds=0.5):
-        """True if the pointer stays at `expected` for a while."""
-        end_at = time.monotonic() + seconds
-        while time.monotonic() < end_at:
-            if self.pointer() != tuple(expected):
-                return False
-        return True
+    def put(self, x, y):
+        """Warps the pointer to (x, y) by way of its monitor's middle: a warp
+        stops at a barrier as the pointer does, and from there none is on
+        the way."""
+        for cx, cy, w, h in self.monitors().values():
+            if cx <= x < cx + w and cy <= y < cy + h:
+                for point in ((cx + w // 2, cy + h // 2), (x, y)):
+                    self.warp(*point)
+                    if self.wait_pointer(point) != point:
+                        raise RuntimeError(f"the pointer did not get to {point}")
 
     def _driver_answer(self, timeout=60):
         # A line within `timeout`, else the driver is taken for stuck.
@@ -691,6 +685,28 @@ class GnomePellmar(WaylandPellmar):
         self.window = wait_for(find, timeout, 0.1)
         assert self.window, "the Pellmar window did not appear:\n" + self.output()
         return self.window
+
+
+def to_pellmar_window(gnome, action):
+    """Does `action` (JavaScript of `w`) to Pellmar's main window in the
+    Shell."""
+    gnome.eval("global.get_window_actors().map(a => a.meta_window)"
+               ".filter(w => w.get_title() === 'Pellmar')"
+               ".forEach(w => { %s; }), true" % action)
+
+
+def close_window(gnome):
+    """What the title bar's close button does to Pellmar's main window."""
+    to_pellmar_window(gnome, "w.delete(global.get_current_time())")
+
+
+def service(gnome, expression):
+    """`expression` of the extension's running service object (as `s`),
+    evaluated in the Shell (the harness's helper extension lends Eval the
+    Shell's main module as `pellmarTestMain`)."""
+    return gnome.eval(
+        "(() => { const s = pellmarTestMain.extensionManager.lookup('%s').stateObj._service; "
+        "return %s; })()" % (EXTENSION_UUID, expression))
 
 
 def gnome_for(test, monitors=TWO_MONITORS, **kwargs):

@@ -1,17 +1,17 @@
 """The GNOME harness itself on a real headless GNOME Shell 48: monitors
 where the shell puts them, the pointer moved as a device moves it and held
 in by the layout's edges, an extension installed in the tree and drawing on
-the stage as a screenshot shows, a monitor switched off and on again, a
-second shell beside the first, the real pellmar's window in the session,
-and nothing of a shell left once it is closed."""
+the stage as a screenshot shows, a second shell beside the first, and
+nothing of a shell left once it is closed. (The shared cases switch
+monitors off and on and start the real pellmar in it.)"""
 import json
 import os
 import shutil
 import tempfile
 import unittest
 
-from gnome import (ACTIVE, INACTIVE, TREE, GnomePellmar, gnome_for, install_extension,
-                   needs_gnome, pixel, wait_for)
+from desktop import pixel, wait_for
+from gnome import ACTIVE, INACTIVE, TREE, gnome_for, install_extension, needs_gnome
 
 DUMMY = "dummy@pellmar.test"
 # A red square on the second monitor while the extension is enabled; it
@@ -49,7 +49,7 @@ def tree_mounts():
 
 @needs_gnome
 class GnomeHarness(unittest.TestCase):
-    def test_monitors_pointer_screenshot_hotplug_and_close(self):
+    def test_monitors_pointer_screenshot_and_close(self):
         source = tempfile.mkdtemp(prefix="pellmar-dummy-extension-")
         self.addCleanup(shutil.rmtree, source, True)
         with open(os.path.join(source, "metadata.json"), "w") as f:
@@ -111,15 +111,6 @@ class GnomeHarness(unittest.TestCase):
         gnome.screenshot(shot)
         self.assertNotEqual(pixel(shot, 2450, 250), RED)
 
-        # A monitor switched off and on again.
-        self.assertEqual(gnome.remove_monitor("Meta-1"), {"Meta-0": expected["Meta-0"]})
-        put((1900, 500))
-        gnome.rel(50, 0)
-        self.assertEqual(gnome.wait_pointer((1919, 500)), (1919, 500))
-        self.assertEqual(gnome.add_monitor("Meta-1", 1920, 0), expected)
-        gnome.rel(50, 0)
-        self.assertEqual(gnome.wait_pointer((1969, 500)), (1969, 500))
-
         # A second shell at the same time, of its own monitors, where the
         # extension is not there at all.
         other = gnome_for(self, ["1024x768"], hidden=[DUMMY])
@@ -127,12 +118,6 @@ class GnomeHarness(unittest.TestCase):
         self.assertIsNone(other.extension_state(DUMMY))
         self.assertEqual(gnome.monitors(), expected)
         other.close()
-
-        # The real program, on the host, joins the session.
-        app = GnomePellmar(gnome, {"boolShowToolTip": False})
-        self.addCleanup(app.kill)
-        self.assertEqual(app.wait_window()["wm_class"], "pellmar")
-        app.kill()
 
         # The tree's mounts live in the shell's own namespace only, and go
         # with it, as do its processes.

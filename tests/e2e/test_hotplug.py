@@ -1,4 +1,4 @@
-"""Monitors unplugged, plugged and resized while the real pellmar runs: the
+"""Monitors resized and unplugged while the real pellmar runs on X11: the
 wraps act at the new edges, the curtains cover the new layout and the map
 draws it."""
 import re
@@ -15,19 +15,10 @@ def seen(app):
 
 
 class HotPlug(unittest.TestCase):
-    def test_unplug_plug_and_resize_move_the_wrapping_edges(self):
+    def test_a_resized_monitor_moves_the_wrapping_edges_and_the_map(self):
         desk = desktop_for(self, "1920x1080+0+0 1280x1024+1920+0")
         app = pellmar_for(self, desk, {"boolShowToolTip": False, "allowLeftWrap": True,
                                        "allowRightWrap": True})
-        self.assertEqual(seen(app), "DUMMY0 1920x1080+0+0, DUMMY1 1280x1024+1920+0")
-
-        desk.unplug("DUMMY1")
-        self.assertTrue(wait_for(lambda: seen(app) == "DUMMY0 1920x1080+0+0"), app.output())
-        desk.move(1919, 400)
-        self.assertEqual(desk.wait_pointer((1, 400)), (1, 400))
-        desk.move(0, 450)
-        self.assertEqual(desk.wait_pointer((1918, 450)), (1918, 450))
-
         desk.plug("DUMMY1", "1600x900", 1920, 0)
         self.assertTrue(wait_for(lambda: seen(app) == "DUMMY0 1920x1080+0+0, DUMMY1 1600x900+1920+0"),
                         app.output())

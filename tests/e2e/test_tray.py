@@ -1,10 +1,10 @@
-"""The tray, closing the window, and one Pellmar at a time, on a real X
-server with a real tray host (trayer)."""
+"""The tray and closing the window on a real X server with a real tray host
+(trayer). (test_single_instance hands a second start over to the first.)"""
 import signal
 import time
 import unittest
 
-from desktop import DesktopTestCase, Pellmar, desktop_for, pellmar_for, wait_for
+from desktop import DesktopTestCase, desktop_for, pellmar_for, wait_for
 
 
 class WithTray(DesktopTestCase):
@@ -79,36 +79,8 @@ class WithTray(DesktopTestCase):
         self.assertIsNone(app.proc.poll(), "dismissing the notice ended the program")
         self.assertEqual(app.stop(), 0)
 
-    def test_a_second_start_shows_the_first_and_ends(self):
-        first = self.start(settings={"boolShowToolTip": False})
-        self.desk.x.request_close(first.window)
-        self.assertTrue(wait_for(lambda: not first.main_window_visible()))
-
-        second = Pellmar(self.desk, config_dir=first.config)
-        self.addCleanup(second.kill)
-        self.assertEqual(second.proc.wait(10), 0)
-        self.assertTrue(wait_for(first.main_window_visible), "the first window did not come back")
-        self.assertIsNone(first.proc.poll())
-        self.assertEqual(first.stop(), 0)
-
-        # With the first one gone, a new start runs.
-        third = Pellmar(self.desk, config_dir=first.config)
-        self.addCleanup(third.kill)
-        third.wait_window()
-        self.assertIsNone(third.proc.poll())
-        self.assertEqual(third.stop(), 0)
-
 
 class WithoutTray(unittest.TestCase):
-    def test_closing_the_window_ends_the_program_and_saves(self):
-        desk = desktop_for(self)
-        app = pellmar_for(self, desk, {"allowLeftWrap": True})
-        self.assertIsNone(app.tray_icon())
-        desk.x.request_close(app.window)
-        self.assertEqual(app.proc.wait(10), 0)
-        self.assertEqual(app.stored(), {"allowLeftWrap": "true", "allowRightWrap": "false",
-                                        "boolShowToolTip": "true"})
-
     def test_hangup_ends_in_order(self):
         desk = desktop_for(self)
         app = pellmar_for(self, desk, {"allowLeftWrap": True})
@@ -126,16 +98,6 @@ class WithoutTray(unittest.TestCase):
         # The notice is a window of its own beside the main one.
         self.assertTrue(any(g[:2] != (765, 400) and g[0] > 100 for g in app.windows().values()))
         self.assertEqual(app.stop(), 0)
-
-    def test_a_crashed_instance_does_not_block_the_next(self):
-        desk = desktop_for(self)
-        first = pellmar_for(self, desk, {"boolShowToolTip": False})
-        first.proc.send_signal(signal.SIGKILL)
-        first.proc.wait()
-        second = Pellmar(desk, config_dir=first.config)
-        self.addCleanup(second.kill)
-        second.wait_window()
-        self.assertEqual(second.stop(), 0)
 
 
 if __name__ == "__main__":

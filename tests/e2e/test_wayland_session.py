@@ -1,13 +1,12 @@
 """Pellmar in a whole Wayland session: headless sway with two outputs, a
 session bus of its own and waybar's tray as the StatusNotifier host. The
 tray icon and its menu over D-Bus, the verbs and a second start reaching
-the Pellmar of this Wayland display, and closing the window where no tray
-holds the icon."""
+the Pellmar of this Wayland display, and a bar that comes after Pellmar."""
 import os
 import subprocess
 import unittest
 
-from wayland import (PELLMAR, WATCHER, WaylandPellmar, needs_tray_host, session_bus_for, sway_for,
+from wayland import (PELLMAR, WaylandPellmar, needs_tray_host, session_bus_for, sway_for,
                      wait_for, wayland_pellmar_for, waybar_for)
 
 ITEM = "org.kde.StatusNotifierItem"
@@ -145,13 +144,6 @@ class WaylandSession(unittest.TestCase):
         self.assertEqual(self.pellmar_pids(), [first.proc.pid])
         self.assertEqual(len(self.bar.items()), 1)
         self.assertEqual(first.stop(), 0)
-
-    def test_without_a_tray_closing_the_window_ends_pellmar(self):
-        app = self.start(tray=False)
-        self.assertNotIn(WATCHER, self.bus.names())
-        self.close_window(app)
-        self.assertEqual(app.proc.wait(60), 0, app.output())
-        self.assertIn("Settings: Saving Settings...", app.output())
 
     def test_a_bar_started_after_pellmar_still_gets_its_icon(self):
         # At login a bar and Pellmar start together, in either order.

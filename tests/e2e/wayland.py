@@ -14,14 +14,13 @@ import pwd
 import queue
 import re
 import shutil
-import signal
 import subprocess
 import tempfile
 import threading
 import time
 import unittest
 
-from desktop import PELLMAR, TWO_SCREENS, RunningProgram, wait_for
+from desktop import PELLMAR, TWO_SCREENS, PointerReader, RunningProgram, end, pixel, wait_for
 
 USER = os.environ.get("PELLMAR_WAYLAND_USER", "pellmar-wl")
 PROBE = os.environ.get("PELLMAR_WL_PROBE",
@@ -40,6 +39,9 @@ default_border none
 default_floating_border none
 for_window [shell=".*"] floating enable
 """
+
+# The probe's background, and the same under a curtain at 50%.
+LIGHT, DARK = 0xB0, 0xB0 // 2
 
 needs_sway = unittest.skipUnless(shutil.which("sway"),
                                  "sway is not installed (tools/setup.sh installs it)")
@@ -71,23 +73,6 @@ def ensure_user():
         return pwd.getpwnam(USER)
     except KeyError:
         raise RuntimeError(f"cannot make the user {USER} that sway runs as: {made.stderr}")
-
-
-def end(proc, timeout=10, sig=signal.SIGTERM):
-    """Ends one process by its id: sig first, then SIGKILL."""
-    if proc is None:
-        return None
-    if proc.poll() is None:
-        try:
-            proc.send_signal(sig)
-        except ProcessLookupError:
-            pass
-        try:
-            proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-    return proc.returncode
 
 
 class UserSession:
@@ -132,7 +117,7 @@ class UserSession:
         return copy
 
 
-class Sway(UserSession):
+class Sway(UserSession, PointerReader):
     """sway on the headless backend, outputs laid out as in `layout`
     ("WxH+X+Y ..."), and the probe running. Outputs are HEADLESS-1,
     HEADLESS-2, ... in the layout's order."""
@@ -242,11 +227,6 @@ class Sway(UserSession):
         return {o["name"]: (o["rect"]["x"], o["rect"]["y"], o["rect"]["width"], o["rect"]["height"])
                 for o in self.swaymsg("-t", "get_outputs") if o.get("active", True)}
 
-    def set_output(self, name, mode, x, y):
-        """Gives an output a mode ("WxH") and a place, as a user's output
-        settings do."""
-        self.swaymsg(f"output {name} mode {mode} position {x} {y}")
-
     def layout(self, layout):
         """Makes and places the outputs of `layout`: HEADLESS-1 for its
         first screen, and so on."""
@@ -274,7 +254,7 @@ class Sway(UserSession):
         if not new:
             raise RuntimeError("sway made no new output")
         name = sorted(new)[0]
-        self.set_output(name, mode, x, y)
+        self.swaymsg(f"output {name} mode {mode} position {x} {y}")
         w, h = map(int, mode.split("x"))
         if not wait_for(lambda: self.outputs().get(name) == (x, y, w, h), 10, 0.05):
             raise RuntimeError(f"the probe sees {self.outputs()}, not {name} at {(x, y, w, h)}")
@@ -308,6 +288,8 @@ class Sway(UserSession):
         an input-sharing tool makes."""
         self.ask(f"move {x} {y}")
 
+    put = move
+
     def rel(self, dx, dy):
         """The device moves by (dx, dy), as a mouse does, pinned or not."""
         self.ask(f"rel {dx} {dy}")
@@ -334,6 +316,8 @@ class Sway(UserSession):
             raise RuntimeError(f"the probe: where: {answer!r}")
         return int(m.group(1)), int(m.group(2))
 
+    pointer = where
+
     def clicks(self):
         """How many presses of the left button the probe's backgrounds got."""
         answer = self.ask("clicks")
@@ -341,20 +325,6 @@ class Sway(UserSession):
         if not m:
             raise RuntimeError(f"the probe: clicks: {answer!r}")
         return int(m.group(1))
-
-    def wait_pointer(self, expected, timeout=5.0):
-        """Waits until the pointer is at `expected`; returns where it is."""
-        wait_for(lambda: self.where() == tuple(expected), timeout, 0.02)
-        return self.where()
-
-    def stays(self, expected, seconds=0.3):
-        """True if the pointer stays at `expected` for a while."""
-        end_at = time.monotonic() + seconds
-        while time.monotonic() < end_at:
-            if self.where() != tuple(expected):
-                return False
-            time.sleep(0.01)
-        return True
 
     def react(self, point, target, timeout_ms=1000):
         """Moves the pointer onto `point` (absolute) and times, in seconds,
@@ -406,6 +376,15 @@ class Sway(UserSession):
             raise RuntimeError(f"grim failed: {err.decode(errors='replace')}")
         with open(path, "wb") as f:
             f.write(png)
+
+    def shade(self, output, x, y):
+        """One pixel of `output`, (x, y) in its own pixels, over the probe's
+        light grey background: "light", "dark" (under a curtain at 50%), or
+        its red."""
+        path = os.path.join(self.dir, f"shot-{output}.png")
+        self.screenshot(path, output)
+        red = pixel(path, x, y)[0]
+        return "light" if abs(red - LIGHT) <= 3 else "dark" if abs(red - DARK) <= 3 else red
 
     def windows(self):
         """Every window (view) in sway's tree, as its IPC nodes."""

@@ -1,0 +1,290 @@
+"""What a user sees Pellmar do, written once for every desktop: each
+test_cases_*.py binds these cases to one desktop's driver (drivers.py).
+The desktop: three monitors side by side, tops level, the middle one
+taller, so that Easy Move has a step down on either side of it. A case
+that needs what a desktop does not allow is skipped, with the reason that
+`pellmar --desktop` gives there."""
+import functools
+import re
+import signal
+import unittest
+
+from desktop import wait_for
+
+SIZES = [(1280, 1024), (1920, 1080), (1280, 1024)]
+RIGHT, LEFT = (4475, 500), (5, 500)
+INTO_RIGHT, INTO_LEFT = (20, 0), (-20, 0)
+LABELS = ["desktop wraps", "monitor wraps", "Easy Move", "velocity thresholds", "bypass key",
+          "wrap while a button is held", "push through", "safe corners", "Screen Focus",
+          "quiet in full screen", "lock to a monitor", "jump", "readout position", "readout speed",
+          "tray", "start at login"]
+
+
+def read_table(text):
+    """`pellmar --desktop`'s answer: (backend, {label: what follows it})."""
+    first, *lines = text.splitlines()
+    backend = re.fullmatch(r"desktop: (.+?) \(.+\)", first).group(1)
+    return backend, dict(line.split(": ", 1) for line in lines)
+
+
+def needs(*labels):
+    """Runs the case only where the desktop allows every feature named."""
+    def wrap(case):
+        @functools.wraps(case)
+        def run(self):
+            for label in labels:
+                if not self.features[label].startswith("yes"):
+                    self.skipTest(f"{label}: {self.features[label]}")
+            case(self)
+        return run
+    return wrap
+
+
+class Behaviours:
+    """Mixed into a TestCase with `driver`, a class of drivers.py."""
+    driver = None
+
+    @classmethod
+    def setUpClass(cls):
+        reason = cls.driver.missing()
+        if reason:
+            raise unittest.SkipTest(reason)
+        cls.desk = cls.driver(SIZES)
+        cls.addClassCleanup(cls.desk.close)
+        status, out, err = cls.desk.run("--desktop")
+        assert status == 0, err
+        cls.report = out
+        cls.backend, cls.features = read_table(out)
+
+    def start(self, settings=None, config=None):
+        self.app = self.desk.start(self, settings, config)
+        return self.app
+
+    def wraps(self, start, motion, target):
+        self.desk.arrive(start, motion)
+        self.assertEqual(self.desk.wait_pointer(target), target, f"from {start} by {motion}")
+
+    def held(self, start, motion, edge):
+        self.desk.arrive(start, motion)
+        self.assertTrue(self.desk.held(edge), f"from {start} by {motion}: {self.desk.pointer()}")
+
+    def screens_seen(self, count):
+        """Waits for Pellmar to see the first `count` monitors, no more."""
+        line = "Screens: " + ", ".join(f"{n} {w}x{h}+{x}+{y}" for n, (w, h, x, y)
+                                       in zip(self.desk.names, self.desk.screens[:count]))
+        self.assertTrue(wait_for(lambda: re.findall(r"^Screens: .*$", self.app.output(), re.M)[-1:]
+                                 == [line], 30, 0.1), self.app.output())
+
+    def test_desktop_report(self):
+        self.assertEqual(self.backend, self.desk.backend, self.report)
+        self.assertEqual(list(self.features), LABELS, self.report)
+        for label, value in self.features.items():
+            self.assertRegex(value, r"^(yes( \(.+\))?|no: .+)$", label)
+        self.assertEqual(self.features["desktop wraps"], "yes", self.report)
+        self.assertEqual({k for k, v in self.features.items() if v.startswith("no")},
+                         self.desk.denied, self.report)
+
+    @needs("desktop wraps")
+    def test_each_edge_wraps_when_on_and_stays_when_off(self):
+        self.start({"allowRightWrap": True})
+        self.wraps(RIGHT, INTO_RIGHT, (1, 500))
+        self.held(LEFT, INTO_LEFT, (0, 500))
+        # Where two monitors meet is no edge of the desktop.
+        self.wraps((1275, 300), INTO_RIGHT, (1295, 300))
+        self.assertEqual(self.app.stop(), 0)
+        self.start({"allowLeftWrap": True})
+        self.wraps(LEFT, INTO_LEFT, (4478, 500))
+        self.held(RIGHT, INTO_RIGHT, (4479, 500))
+
+    @needs("monitor wraps")
+    def test_a_monitors_top_and_bottom_wrap(self):
+        names = self.desk.names
+        self.start({f"Choices\\Monitors\\{names[1]}\\wrapTop": True,
+                    f"Choices\\Monitors\\{names[0]}\\wrapBottom": True})
+        self.wraps((2000, 5), (0, -20), (2000, 1078))
+        self.wraps((600, 1019), (0, 20), (600, 1))
+        # The other rows of those monitors, and the third, stay.
+        self.held((2000, 1075), (0, 20), (2000, 1079))
+        self.held((3800, 5), (0, -20), (3800, 0))
+
+    @needs("Easy Move")
+    def test_easy_move_both_ways(self):
+        self.start({"Choices\\easyMove": True})
+        self.wraps((3190, 1050), INTO_RIGHT, (3201, 1023))
+        self.wraps((1290, 1050), INTO_LEFT, (1278, 1023))
+
+    @needs("desktop wraps", "Easy Move")
+    def test_a_first_start_wraps_nothing_and_writes_its_settings(self):
+        app = self.start()
+        self.held(RIGHT, INTO_RIGHT, (4479, 500))
+        self.held(LEFT, INTO_LEFT, (0, 500))
+        self.held((3190, 1050), INTO_RIGHT, (3199, 1050))
+        self.assertEqual(app.stop(), 0)
+        self.assertEqual(app.stored(), {"allowLeftWrap": "false", "allowRightWrap": "false",
+                                        "boolShowToolTip": "true"})
+
+    @needs("desktop wraps", "monitor wraps")
+    def test_choices_are_kept_for_the_next_start(self):
+        top = f"Monitors\\{self.desk.names[1]}\\wrapTop"
+        app = self.start({"allowRightWrap": True, "Choices\\" + top: True})
+        self.assertEqual(self.desk.verb(app, "--pause"), (0, ""))
+        self.assertTrue(wait_for(lambda: app.stored("Choices").get("paused") == "true", 10))
+        self.assertEqual(app.stop(signal.SIGTERM), 0)
+        self.assertEqual((app.stored()["allowRightWrap"], app.stored()["allowLeftWrap"]),
+                         ("true", "false"))
+        self.assertEqual(app.stored("Choices")[top], "true")
+
+        again = self.start(config=app.config)
+        self.held(RIGHT, INTO_RIGHT, (4479, 500))  # still paused
+        self.assertEqual(self.desk.verb(again, "--resume"), (0, ""))
+        self.wraps(RIGHT, INTO_RIGHT, (1, 500))
+        self.wraps((2000, 5), (0, -20), (2000, 1078))
+        self.assertEqual(again.stop(), 0)
+
+    @needs("desktop wraps", "push through")
+    def test_push_through(self):
+        # Arrival is held; only enough push beyond the edge wraps.
+        self.start({"allowRightWrap": True, "Cursor\\pushThrough": 60})
+        self.desk.arrive(RIGHT, INTO_RIGHT)
+        pushes = 1
+        while pushes < 10 and self.desk.wait_pointer((1, 500), 3) != (1, 500):
+            self.desk.rel(*INTO_RIGHT)
+            pushes += 1
+        self.assertEqual(self.desk.pointer(), (1, 500))
+        self.assertGreaterEqual(pushes, 3)
+
+    @needs("desktop wraps", "monitor wraps", "safe corners")
+    def test_safe_corners(self):
+        self.start({"allowRightWrap": True, "Cursor\\cornerGuard": 40,
+                    f"Choices\\Monitors\\{self.desk.names[1]}\\wrapTop": True})
+        self.held((4475, 10), INTO_RIGHT, (4479, 10))
+        self.held((4475, 1010), INTO_RIGHT, (4479, 1010))
+        self.held((1300, 5), (0, -20), (1300, 0))
+        # Away from the corners, the same edges wrap.
+        self.wraps((4475, 40), INTO_RIGHT, (1, 40))
+        self.wraps((1400, 5), (0, -20), (1400, 1078))
+
+    @needs("Screen Focus")
+    def test_screen_focus_curtains_follow_the_pointer(self):
+        app = self.start({"Choices\\screenFocus": True, "Choices\\screenFocusDarkness": 50})
+        for point, curtained in (((640, 200), [1, 2]), ((3800, 500), [0, 1]),
+                                 ((2240, 200), [0, 2])):
+            self.desk.put(*point)
+            self.assertTrue(wait_for(lambda: self.desk.curtained(app) == curtained, 20, 0.1),
+                            f"{point}: {self.desk.curtained(app)}")
+
+    @needs("desktop wraps", "quiet in full screen")
+    def test_quiet_while_a_window_is_full_screen(self):
+        app = self.start({"allowLeftWrap": True})
+        self.desk.full_screen(True)
+        self.assertTrue(wait_for(lambda: "A full-screen window has the focus" in app.output(),
+                                 30, 0.1), app.output())
+        self.held(LEFT, INTO_LEFT, (0, 500))
+        self.desk.full_screen(False)
+        self.assertTrue(wait_for(lambda: "No full-screen window has the focus" in app.output(),
+                                 30, 0.1), app.output())
+        self.wraps(LEFT, INTO_LEFT, (4478, 500))
+        # Unless chosen otherwise.
+        self.assertEqual(app.stop(), 0)
+        app = self.start({"allowLeftWrap": True, "Cursor\\pauseInFullscreen": False})
+        self.desk.full_screen(True)
+        self.assertTrue(wait_for(lambda: "A full-screen window has the focus" in app.output(),
+                                 30, 0.1), app.output())
+        self.wraps(LEFT, INTO_LEFT, (4478, 500))
+
+    @needs("desktop wraps")
+    def test_a_monitor_removed_and_added_while_running(self):
+        self.start({"allowLeftWrap": True, "allowRightWrap": True})
+        self.screens_seen(3)
+        self.desk.switch_off(2)
+        self.addCleanup(self.desk.switch_on, 2)
+        self.screens_seen(2)
+        self.wraps((3195, 500), INTO_RIGHT, (1, 500))
+        self.wraps(LEFT, INTO_LEFT, (3198, 500))
+        self.desk.switch_on(2)
+        self.screens_seen(3)
+        self.wraps(RIGHT, INTO_RIGHT, (1, 500))
+        self.wraps(LEFT, INTO_LEFT, (4478, 500))
+
+    def test_without_a_tray_closing_the_window_ends_it_and_saves(self):
+        app = self.start({"allowLeftWrap": True})
+        self.desk.close_window(app)
+        self.assertEqual(app.proc.wait(60), 0, app.output())
+        self.assertIn("Settings: Saving Settings...", app.output())
+        self.assertEqual(app.stored()["allowLeftWrap"], "true")
+
+    def test_pause_and_resume(self):
+        app = self.start({"allowRightWrap": True})
+        for verb, paused in (("--pause", "true"), ("--resume", "false"), ("--toggle", "true")):
+            self.assertEqual(self.desk.verb(app, verb), (0, ""))
+            self.assertTrue(wait_for(lambda: app.stored("Choices").get("paused") == paused, 10))
+        self.held(RIGHT, INTO_RIGHT, (4479, 500))
+        self.assertEqual(self.desk.verb(app, "--toggle"), (0, ""))
+        self.wraps(RIGHT, INTO_RIGHT, (1, 500))
+
+    @needs("jump")
+    def test_jump(self):
+        app = self.start()
+        names = self.desk.names
+        # From the monitor the pointer is on to the middle of the next.
+        self.assertEqual(self.desk.verb(app, "--jump", "next"), (0, ""))
+        self.assertEqual(self.desk.wait_pointer((2240, 540)), (2240, 540))
+        self.assertEqual(self.desk.verb(app, "--jump", names[2]), (0, ""))
+        self.assertEqual(self.desk.wait_pointer((3840, 512)), (3840, 512))
+        self.assertEqual(self.desk.verb(app, "--jump", "DP-9"),
+                         (1, f"No monitor is called DP-9; the monitors are {', '.join(names)}\n"))
+        self.assertTrue(self.desk.stays((3840, 512)))
+
+    @needs("lock to a monitor")
+    def test_lock_to_a_monitor(self):
+        app = self.start({"allowLeftWrap": True})
+        self.desk.put(640, 500)
+        self.assertEqual(self.desk.verb(app, "--lock"), (0, ""))
+        self.held((1275, 500), INTO_RIGHT, (1279, 500))
+        # Nor does a wrap take it off its monitor.
+        self.held(LEFT, INTO_LEFT, (0, 500))
+        self.desk.put(1275, 500)
+        self.assertEqual(self.desk.verb(app, "--unlock"), (0, ""))
+        self.desk.rel(40, 0)
+        self.assertEqual(self.desk.wait_pointer((1315, 500)), (1315, 500))
+
+    @needs("desktop wraps", "bypass key")
+    def test_the_bypass_key_holds_the_wrap(self):
+        self.start({"allowLeftWrap": True, "Cursor\\bypassModifier": "shift"})
+        self.desk.shift(True)
+        try:
+            self.held(LEFT, INTO_LEFT, (0, 500))
+        finally:
+            self.desk.shift(False)
+        self.wraps(LEFT, INTO_LEFT, (4478, 500))
+
+    @needs("desktop wraps", "wrap while a button is held")
+    def test_a_drag_wraps_only_when_so_chosen(self):
+        for chosen in (False, True):
+            app = self.start({"allowLeftWrap": True, "Cursor\\wrapWhileButtonHeld": chosen})
+            self.desk.put(3800, 900)  # on no window
+            self.desk.button(True)
+            try:
+                if chosen:
+                    self.wraps(LEFT, INTO_LEFT, (4478, 500))
+                else:
+                    self.held(LEFT, INTO_LEFT, (0, 500))
+            finally:
+                self.desk.button(False)
+            self.wraps(LEFT, INTO_LEFT, (4478, 500))
+            self.assertEqual(app.stop(), 0)
+
+    @needs("desktop wraps", "Screen Focus")
+    def test_killed_it_leaves_nothing_behind(self):
+        app = self.start({"allowLeftWrap": True, "allowRightWrap": True,
+                          "Choices\\screenFocus": True})
+        self.assertTrue(wait_for(lambda: self.desk.curtained(app) == [1, 2], 20, 0.1))
+        app.proc.send_signal(signal.SIGKILL)
+        app.proc.wait(30)
+        self.assertTrue(wait_for(lambda: self.desk.curtained(app) == [], 20, 0.1))
+        self.assertTrue(wait_for(lambda: self.desk.leftovers(app) == [], 20, 0.1),
+                        self.desk.leftovers(app))
+        self.held(LEFT, INTO_LEFT, (0, 500))
+        # Nor does it keep the next one from starting.
+        self.start(config=app.config)
+        self.wraps(LEFT, INTO_LEFT, (4478, 500))

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Runs Pellmar's set-up and every test on Debian 13 itself: in the tests'
+# Debian 13 tree (the one tools/gnome-tree.sh builds for the GNOME tests),
+# chrooted, `tools/setup.sh test` installs what Debian 13 lacks, builds with
+# its gcc and Qt, and runs the unit, widget and end-to-end tests (X11, sway,
+# GNOME Shell 48 run there directly) and, with PELLMAR_PACKAGE_TEST=ON in
+# PELLMAR_CMAKE_ARGS, the package check. Needs root.
+#
+#   tools/debian13.sh            the tree at PELLMAR_GNOME_TREE
+#                                (default /var/tmp/pellmar-gnome-tree)
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$here"
+tree=${PELLMAR_GNOME_TREE:-/var/tmp/pellmar-gnome-tree}
+tools/gnome-tree.sh "$tree"
+
+# This checkout as it is (committed or not), without its build folders.
+work="$tree/root/pellmar"
+rm -rf "$work"
+mkdir -p "$work"
+git ls-files -z --cached --others --exclude-standard | tar --null -T - -c | tar -x -C "$work"
+
+mounted=()
+unmount() {
+    local i
+    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
+        umount -R "${mounted[$i]}" 2>/dev/null || umount -l "${mounted[$i]}" || true
+    done
+}
+trap unmount EXIT
+mount_in() { # type-or-bind source target
+    mkdir -p "$3"
+    if [ "$1" = bind ]; then mount --rbind "$2" "$3"; else mount -t "$1" "$2" "$3"; fi
+    mount --make-rslave "$3" 2>/dev/null || true
+    mounted+=("$3")
+}
+mount_in proc proc "$tree/proc"
+mount_in sysfs sys "$tree/sys"
+mount_in bind /dev "$tree/dev"
+mount_in tmpfs tmpfs "$tree/tmp"
+cp /etc/resolv.conf "$tree/etc/resolv.conf"
+
+# Inside, the tree is the system: the GNOME tests run its shell directly.
+chroot "$tree" env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+    HOME=/root LANG=C.UTF-8 PELLMAR_GNOME_TREE=/ \
+    PELLMAR_CMAKE_ARGS="${PELLMAR_CMAKE_ARGS:-}" \
+    bash -c 'cd /root/pellmar && tools/setup.sh test'
