@@ -29,8 +29,14 @@ from desktop import SOURCE, PointerReader, wait_for
 from wayland import PATH, BusClient, UserSession, WaylandPellmar, end, ensure_user
 
 TREE = os.environ.get("PELLMAR_GNOME_TREE", "/var/tmp/pellmar-gnome-tree")
-EXTENSION = os.path.join(SOURCE, "platform", "gnome", "extension")
-EXTENSION_UUID = "pellmar@brenvik.com"
+# The extension as the build put it together, and its uuid as it says.
+EXTENSION = os.environ.get("PELLMAR_GNOME_EXTENSION_DIR",
+                           os.path.join(SOURCE, "build", "platform", "gnome", "extension"))
+try:
+    with open(os.path.join(EXTENSION, "metadata.json")) as _metadata:
+        EXTENSION_UUID = json.load(_metadata)["uuid"]
+except OSError:
+    EXTENSION_UUID = None  # not built: install_extension() says so
 POINTER_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "gnome-pointer.js")
 TWO_MONITORS = ("1920x1080", "1280x720")
 SHELL_STARTS = 180  # seconds; software rendering on a loaded machine is slow

@@ -1,11 +1,18 @@
+#include "fakeservice.h"
 #include "gnomepointerwatch.h"
+#include "privatebus.h"
+#include "shellcontract.h"
 #include "shellgeometry.h"
 #include "shelllink.h"
+#include "shellproxy.h"
 #include "snapshot.h"
 
+#include <QDBusArgument>
+#include <QSignalSpy>
 #include <QtTest>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -44,10 +51,20 @@ constexpr unsigned X = ShellSegment::PositiveX | ShellSegment::NegativeX,
 // Clutter's (and X11's) state bits.
 constexpr unsigned shiftMask = 0x1, button1Mask = 0x100;
 
+// GNOME Shell's extension states, as org.gnome.Shell.Extensions tells them.
+QVariantMap extensionInfo(double state, const QString &error = QString())
+{
+    QVariantMap info{{"uuid", ShellContract::uuid}, {"state", state}};
+    if (!error.isEmpty())
+        info["error"] = error;
+    return info;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Snapshot)
 Q_DECLARE_METATYPE(Lines)
+Q_DECLARE_METATYPE(HelperLink::Status)
 
 class TestGnomePlatform : public QObject
 {
@@ -59,7 +76,38 @@ private slots:
     void pushesTouchTheirStrip();
     void pushesBecomeReadings();
     void noticesSayWhatToDo();
+    void shellSaysWhyTheExtensionIsAway_data();
+    void shellSaysWhyTheExtensionIsAway();
+    void speaksTheExtensionsWire();
+
+private:
+    // Pellmar's GNOME Shell extension, and the Shell's list of extensions,
+    // on a bus of the test's own.
+    struct Desktop
+    {
+        PrivateBus bus;
+        std::unique_ptr<FakeService> extension;
+        std::unique_ptr<FakeService> extensions;
+    };
+    static std::unique_ptr<Desktop> desktop();
 };
+
+std::unique_ptr<TestGnomePlatform::Desktop> TestGnomePlatform::desktop()
+{
+    auto d = std::make_unique<Desktop>();
+    if (d->bus.address().isEmpty())
+        return nullptr;
+    ShellWire::registerTypes();
+    d->extension =
+        std::make_unique<FakeService>(d->bus.connect("extension"), ShellContract::busName,
+                                      ShellContract::objectPath, ShellProxy::staticInterfaceName());
+    d->extension->offer("Version", QVariant::fromValue(ShellContract::version));
+    d->extension->answer("Attach", {QVariant::fromValue(ShellContract::version)});
+    d->extensions =
+        std::make_unique<FakeService>(d->bus.connect("shell"), "org.gnome.Shell.Extensions",
+                                      "/org/gnome/Shell/Extensions", "org.gnome.Shell.Extensions");
+    return d;
+}
 
 void TestGnomePlatform::barriersStandOnTheEdges_data()
 {
@@ -174,26 +222,167 @@ void TestGnomePlatform::pushesBecomeReadings()
 void TestGnomePlatform::noticesSayWhatToDo()
 {
     using S = ShellLink::Status;
+    const QString enable = QString("gnome-extensions enable ") + ShellContract::uuid;
+    const QString versions = QString("version %1 of its interface, and this Pellmar version %2")
+                                 .arg(ShellContract::version + 1)
+                                 .arg(ShellContract::version);
     const struct
     {
         S status;
-        const char *says;
+        QString says;
     } cases[] = {
         {S::Unknown, "next login"},
-        {S::Unknown, "gnome-extensions enable pellmar@brenvik.com"},
-        {S::Off, "gnome-extensions enable pellmar@brenvik.com"},
+        {S::Unknown, enable},
+        {S::Off, enable},
         {S::Failed, "did not start: SyntaxError at line 3"},
         {S::OutOfDate, "not made for this version of GNOME Shell"},
-        {S::OtherVersion, "version 2 of its interface, and this Pellmar version 1"},
-        {S::NoShell, "cannot reach GNOME Shell"},
+        {S::OtherVersion, versions},
+        {S::Unreachable, "cannot reach GNOME Shell"},
         {S::Taken, "serves another program"},
     };
     for (const auto &c : cases) {
-        const QString notice = ShellLink::noticeFor(c.status, "SyntaxError at line 3", 2);
+        const QString notice =
+            ShellLink::noticeFor(c.status, "SyntaxError at line 3", ShellContract::version + 1);
         QVERIFY2(notice.contains(c.says), qPrintable(notice));
     }
     for (const S quiet : {S::Attached, S::Starting})
         QVERIFY(ShellLink::noticeFor(quiet, QString(), 1).isEmpty());
+}
+
+void TestGnomePlatform::shellSaysWhyTheExtensionIsAway_data()
+{
+    QTest::addColumn<bool>("shellThere");
+    QTest::addColumn<QVariantMap>("info");
+    QTest::addColumn<HelperLink::Status>("status");
+    QTest::addColumn<QString>("says");
+    using S = HelperLink::Status;
+    QTest::newRow("running, not on the bus yet") << true << extensionInfo(1) << S::Starting << "";
+    QTest::newRow("turned off") << true << extensionInfo(2) << S::Off << "is turned off";
+    QTest::newRow("failed") << true << extensionInfo(3, "SyntaxError at line 3") << S::Failed
+                            << "did not start: SyntaxError at line 3. Pellmar cannot";
+    QTest::newRow("out of date") << true << extensionInfo(4) << S::OutOfDate << "not made for";
+    QTest::newRow("uninstalled") << true << extensionInfo(99) << S::Unknown << "next login";
+    QTest::newRow("never heard of") << true << QVariantMap() << S::Unknown << "next login";
+    QTest::newRow("no Shell") << false << QVariantMap() << S::Unreachable << "cannot reach";
+}
+
+void TestGnomePlatform::shellSaysWhyTheExtensionIsAway()
+{
+    QFETCH(bool, shellThere);
+    QFETCH(QVariantMap, info);
+    QFETCH(HelperLink::Status, status);
+    QFETCH(QString, says);
+    const auto d = desktop();
+    if (!d)
+        QSKIP("no dbus-daemon to run a bus of the test's own");
+    d->extensions->answer("GetExtensionInfo", {info});
+    if (shellThere)
+        d->extensions->appear();
+
+    ShellLink link(d->bus.connect("pellmar"));
+    link.open();
+    QCOMPARE(link.status(), status);
+    QVERIFY2(says.isEmpty() ? link.notice().isEmpty() : link.notice().contains(says),
+             qPrintable(link.notice()));
+    if (shellThere) {
+        const auto asked = d->extensions->calls();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].arguments(), QVariantList{ShellContract::uuid});
+    }
+}
+
+void TestGnomePlatform::speaksTheExtensionsWire()
+{
+    const auto d = desktop();
+    if (!d)
+        QSKIP("no dbus-daemon to run a bus of the test's own");
+    FakeService &shell = *d->extension;
+    shell.answer("GetMonitors", {QVariant::fromValue(QList<ShellMonitor>{
+                                    {"DP-1", QRect(0, 0, 1920, 1080)},
+                                    {"HDMI-1", QRect(1920, 0, 1280, 720)},
+                                    {"Unplugged-1", QRect(0, 0, 0, 0)},
+                                })});
+    shell.answer("GetPointer", {2000.5, 100.25, 0u, QString("HDMI-1")});
+    shell.answer("GetFullscreen", {true});
+    shell.appear();
+    d->extensions->answer("GetExtensionInfo", {extensionInfo(2)});
+    d->extensions->appear();
+
+    ShellLink link(d->bus.connect("pellmar"));
+    link.open();
+    QVERIFY(link.attached());
+    // A monitor of no size is none.
+    QCOMPARE(link.monitors(), (std::vector<ShellMonitor>{{"DP-1", QRect(0, 0, 1920, 1080)},
+                                                         {"HDMI-1", QRect(1920, 0, 1280, 720)}}));
+    QCOMPARE(link.pointerMonitor(), QString("HDMI-1"));
+    QCOMPARE(link.pointer(), std::optional<QPointF>(QPointF(2000.5, 100.25)));
+    QVERIFY(link.fullscreen());
+    // Attached, it sends what was asked so far: nothing yet.
+    QTRY_COMPARE(shell.called(),
+                 (QStringList{"Attach()", "GetMonitors()", "GetPointer()", "GetFullscreen()",
+                              "SetBarriers(ua(iiiiu))", "SetCurtains(a(su))", "WatchPosition(u)"}));
+
+    // What Pellmar asks, as the extension reads it.
+    shell.forget();
+    const Lines engine = {{0, 0, 0, 1080, PX}}, lock = {{1920, 0, 1920, 719, PX}};
+    link.setBarriers(3, engine);
+    link.setLock(lock);
+    link.setCurtains({{"DP-1", 40}, {"HDMI-1", 150}});
+    link.warp(5, 6);
+    link.watchPosition(40);
+    const QStringList asked = {"SetBarriers(ua(iiiiu))", "SetBarriers(ua(iiiiu))",
+                               "SetCurtains(a(su))", "Warp(dd)", "WatchPosition(u)"};
+    QTRY_COMPARE(shell.called(), asked);
+    QList<QDBusMessage> calls = shell.calls();
+    QCOMPARE(calls[0].arguments().at(0).toUInt(), 3u);
+    QCOMPARE(qdbus_cast<QList<ShellSegment>>(calls[0].arguments().at(1)),
+             QList<ShellSegment>{engine[0]});
+    QCOMPARE(calls[1].arguments().at(0).toUInt(), 3u);
+    QCOMPARE(qdbus_cast<QList<ShellSegment>>(calls[1].arguments().at(1)),
+             (QList<ShellSegment>{engine[0], lock[0]}));
+    QList<ShellCurtain> curtains = qdbus_cast<QList<ShellCurtain>>(calls[2].arguments().at(0));
+    QCOMPARE(curtains.size(), 2);
+    QCOMPARE(curtains[1].connector, QString("HDMI-1"));
+    QCOMPARE(curtains[1].darkness, 100u); // at most all black
+    QCOMPARE(calls[3].arguments(), (QVariantList{5.0, 6.0}));
+    QCOMPARE(calls[4].arguments(), QVariantList{40u});
+
+    // What the extension tells.
+    QSignalSpy hits(&link, &ShellLink::barrierHit);
+    shell.emitSignal("BarrierHit", {3u, 1u, 1920.0, 900.0, 30.0, 2.0, 0x101u});
+    QTRY_COMPARE(hits.count(), 1);
+    QCOMPARE(hits[0], (QVariantList{3u, 1u, 1920.0, 900.0, 30.0, 2.0, 0x101u}));
+    // A signal of another shape is no news.
+    shell.emitSignal("Position", {10.0, 20.0});
+    shell.emitSignal("PointerMonitorChanged", {QString("DP-1")});
+    QTRY_COMPARE(link.pointerMonitor(), QString("DP-1"));
+    QCOMPARE(link.pointer(), std::optional<QPointF>(QPointF(2000.5, 100.25)));
+    shell.emitSignal("Position", {10.0, 20.0, 0u});
+    QTRY_COMPARE(link.pointer(), std::optional<QPointF>(QPointF(10, 20)));
+    shell.emitSignal("FullscreenChanged", {false});
+    QTRY_VERIFY(!link.fullscreen());
+    // A new layout: the extension took every barrier down, the lock's too.
+    shell.emitSignal("MonitorsChanged",
+                     {QVariant::fromValue(QList<ShellMonitor>{{"DP-1", QRect(0, 0, 1920, 1080)}})});
+    QTRY_COMPARE(link.monitors().size(), size_t(1));
+    shell.emitSignal("FullscreenChanged", {true});
+    QTRY_VERIFY(link.fullscreen());
+
+    // Gone (turned off, or the lock screen), then back: what was asked
+    // goes out again.
+    shell.vanish();
+    QTRY_COMPARE(link.status(), HelperLink::Status::Off);
+    QVERIFY(!link.fullscreen());
+    shell.forget();
+    shell.appear();
+    QTRY_VERIFY(link.attached());
+    QTRY_COMPARE(shell.called().size(), 7);
+    calls = shell.calls();
+    QCOMPARE(shell.called().mid(0, 5), (QStringList{"Attach()", "GetMonitors()", "GetPointer()",
+                                                    "GetFullscreen()", "SetBarriers(ua(iiiiu))"}));
+    QCOMPARE(qdbus_cast<QList<ShellSegment>>(calls[4].arguments().at(1)),
+             (QList<ShellSegment>{engine[0]}));
+    QCOMPARE(shell.called().mid(5), (QStringList{"SetCurtains(a(su))", "WatchPosition(u)"}));
 }
 
 QTEST_GUILESS_MAIN(TestGnomePlatform)
