@@ -46,6 +46,8 @@ int printDesktop(const DesktopChooser::Choice &choice, const PlatformOptions &op
                 qPrintable(choice.why));
     for (const QString &line : platform->features().describe())
         std::printf("%s\n", qPrintable(line));
+    // Out before anything at exit can cut the program short.
+    std::fflush(stdout);
     return 0;
 }
 

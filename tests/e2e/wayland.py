@@ -75,6 +75,9 @@ def ensure_user():
         raise RuntimeError(f"cannot make the user {USER} that sway runs as: {made.stderr}")
 
 
+SANITIZERS = ("ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS")
+
+
 class UserSession:
     """Programs run as the session's ordinary user `user`, each ended by
     close(): `procs` lists them, `env` is the session's environment, `dir`
@@ -95,8 +98,10 @@ class UserSession:
     def run_as_user(self, *command, env=None, **kwargs):
         """Starts a program in this session as its user; returns its Popen.
         `env` adds to (or, with None values, takes from) the session's
-        environment. The program is ended by close() if still running."""
+        environment. The program is ended by close() if still running. A
+        sanitizer run's settings come along."""
         full = dict(self.env)
+        full.update({k: os.environ[k] for k in SANITIZERS if k in os.environ})
         for key, value in (env or {}).items():
             if value is None:
                 full.pop(key, None)
