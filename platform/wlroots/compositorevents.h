@@ -14,10 +14,6 @@ class CompositorEvents : public QObject
     Q_OBJECT
 
 public:
-    // The compositor's own event source for this session, or null where
-    // none is known or it does not answer. Only sway's so far (SWAYSOCK).
-    static std::unique_ptr<CompositorEvents> open(QObject *parent = nullptr);
-
     virtual QString focusedOutput() const = 0; // empty: not known yet
     virtual bool fullscreen() const = 0;       // the focused window fills its output
     virtual QString name() const = 0;          // "sway", for logs and notices

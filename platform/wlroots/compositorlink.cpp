@@ -1,6 +1,7 @@
 #include "compositorlink.h"
 
 #include "compositorevents.h"
+#include "swayevents.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -29,9 +30,17 @@ bool CompositorLink::fullscreen() const
     return events && events->fullscreen();
 }
 
+std::unique_ptr<CompositorEvents> CompositorLink::openEvents(QObject *parent)
+{
+    const QString sway = qEnvironmentVariable("SWAYSOCK");
+    if (!sway.isEmpty())
+        return SwayEvents::connectTo(sway, parent);
+    return nullptr;
+}
+
 bool CompositorLink::open()
 {
-    events = CompositorEvents::open();
+    events = openEvents();
     if (!events)
         return false;
     pause = firstRetryMs;

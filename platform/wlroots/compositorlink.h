@@ -30,6 +30,10 @@ public:
     // The pause before the next try, while not connected.
     int retryMs() const { return pause; }
 
+    // The compositor's own event source for this session, or null where
+    // none is known or it does not answer. Only sway's so far (SWAYSOCK).
+    static std::unique_ptr<CompositorEvents> openEvents(QObject *parent = nullptr);
+
 signals:
     void focusedOutputChanged(const QString &output);
     void fullscreenChanged(bool on);

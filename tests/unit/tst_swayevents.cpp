@@ -492,7 +492,7 @@ private slots:
             qunsetenv("SWAYSOCK");
         else
             qputenv("SWAYSOCK", QFile::encodeName(socket.dir().filePath(swaysock)));
-        const std::unique_ptr<CompositorEvents> events = CompositorEvents::open();
+        const std::unique_ptr<CompositorEvents> events = CompositorLink::openEvents();
         QCOMPARE(bool(events), opens);
         if (events) {
             QCOMPARE(events->name(), QStringLiteral("sway"));
@@ -508,7 +508,7 @@ private slots:
         FakeSway sway;
         QVERIFY(sway.listening());
         qputenv("SWAYSOCK", sway.socketPath());
-        const std::unique_ptr<CompositorEvents> events = CompositorEvents::open();
+        const std::unique_ptr<CompositorEvents> events = CompositorLink::openEvents();
         QVERIFY(events);
         QVERIFY(sway.accept());
         QSignalSpy outputs(events.get(), &CompositorEvents::focusedOutputChanged);
@@ -594,7 +594,7 @@ private slots:
         FakeSway sway;
         QVERIFY(sway.listening());
         qputenv("SWAYSOCK", sway.socketPath());
-        std::unique_ptr<CompositorEvents> events = CompositorEvents::open();
+        std::unique_ptr<CompositorEvents> events = CompositorLink::openEvents();
         QVERIFY(events);
         QVERIFY(sway.accept());
         QSignalSpy lostSpy(events.get(), &CompositorEvents::lost);
