@@ -33,11 +33,6 @@ QString DesktopFeatures::reason(Feature feature) const
     return entry(feature).denied ? entry(feature).text : QString();
 }
 
-QString DesktopFeatures::note(Feature feature) const
-{
-    return entry(feature).denied ? QString() : entry(feature).text;
-}
-
 DesktopFeatures &DesktopFeatures::deny(Feature feature, const QString &why)
 {
     // The first reason given stands: a backend says the deepest cause
@@ -83,15 +78,4 @@ QStringList DesktopFeatures::describe() const
         out << line;
     }
     return out;
-}
-
-bool DesktopFeatures::operator==(const DesktopFeatures &other) const
-{
-    for (int i = 0; i < featureCount; ++i) {
-        const Entry &a = entries[std::size_t(i)];
-        const Entry &b = other.entries[std::size_t(i)];
-        if (a.denied != b.denied || a.text != b.text)
-            return false;
-    }
-    return true;
 }

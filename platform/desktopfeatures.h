@@ -44,8 +44,6 @@ public:
     bool available(Feature feature) const { return !entry(feature).denied; }
     // Why not; empty where it is available.
     QString reason(Feature feature) const;
-    // The condition it comes with, where available; else empty.
-    QString note(Feature feature) const;
 
     // Says the feature is not available, and why.
     DesktopFeatures &deny(Feature feature, const QString &why);
@@ -58,9 +56,6 @@ public:
 
     // One line per feature: "desktop wraps: yes", "Screen Focus: no: <why>".
     QStringList describe() const;
-
-    bool operator==(const DesktopFeatures &other) const;
-    bool operator!=(const DesktopFeatures &other) const { return !(*this == other); }
 
 private:
     struct Entry
