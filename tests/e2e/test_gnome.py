@@ -41,9 +41,15 @@ class Gnome(unittest.TestCase):
     def start(self, settings, **kwargs):
         gnome = gnome_for(self, extensions=[EXTENSION_UUID], **kwargs)
         app = gnome_pellmar_for(self, gnome, settings)
+        self.attached(gnome, app)
+        return gnome, app
+
+    def attached(self, gnome, app):
         self.assertTrue(wait_for(lambda: "extension is there" in app.output(), 30, 0.1),
                         app.output())
-        return gnome, app
+        # Said as soon as the Shell answers; the barriers follow the edges
+        # Pellmar sends next (every caller here has a wrap on).
+        self.assertTrue(wait_for(lambda: service(gnome, "s._barriers.length") > 0, 20, 0.1))
 
     def push(self, gnome, start, motion, expected):
         gnome.arrive(start, motion)
@@ -118,8 +124,7 @@ class Gnome(unittest.TestCase):
         holder.stdin.close()
         holder.wait(30)
         holder.stdout.close()
-        self.assertTrue(wait_for(lambda: "extension is there" in app.output(), 30, 0.1),
-                        app.output())
+        self.attached(gnome, app)
         self.push(gnome, (5, 500), (-20, 0), (3198, 500))
 
     def test_another_version_is_told_and_left_alone(self):
@@ -184,8 +189,7 @@ class Gnome(unittest.TestCase):
             app.output())
         self.push(gnome, (5, 500), (-20, 0), (0, 500))
         gnome.set_extension_enabled(EXTENSION_UUID, True)
-        self.assertTrue(wait_for(lambda: "extension is there" in app.output(), 30, 0.1),
-                        app.output())
+        self.attached(gnome, app)
         self.push(gnome, (5, 500), (-20, 0), (3198, 500))
 
 
