@@ -11,6 +11,9 @@
 #ifdef PELLMAR_HAVE_GNOME
 #include "gnomeplatform.h"
 #endif
+#ifdef PELLMAR_HAVE_KDE
+#include "kdeplatform.h"
+#endif
 
 #include <QStringList>
 
@@ -99,7 +102,11 @@ bool DesktopChooser::built(Backend backend)
         return false;
 #endif
     case Backend::Kde:
+#ifdef PELLMAR_HAVE_KDE
+        return true;
+#else
         return false;
+#endif
     case Backend::QtOnly:
         return true;
     }
@@ -144,6 +151,10 @@ std::unique_ptr<Platform> DesktopChooser::make(const Choice &choice, const Platf
 #endif
         break;
     case Backend::Kde:
+#ifdef PELLMAR_HAVE_KDE
+        return std::make_unique<KdePlatform>(parent);
+#endif
+        break;
     case Backend::QtOnly:
         break;
     }
@@ -161,9 +172,6 @@ QString DesktopChooser::fallbackReason(const Choice &choice)
         return "Pellmar cannot move the mouse cursor here: it knows no window system in this "
                "session (" +
                choice.why + ").";
-    case Backend::Kde:
-        return "Pellmar cannot move the mouse cursor on KDE Plasma yet: this build has no KDE "
-               "backend.";
     default:
         return QString("Pellmar cannot move the mouse cursor here: this build of Pellmar has no "
                        "%1 backend (it was built without what that backend needs).")
@@ -184,6 +192,8 @@ std::vector<DesktopChooser::Declared> DesktopChooser::declared()
 #ifdef PELLMAR_HAVE_GNOME
     out.push_back({"GNOME", GnomePlatform::featuresFor(QString())});
 #endif
-    out.push_back({"KDE", QtOnlyPlatform::featuresFor(fallbackReason({Backend::Kde, QString()}))});
+#ifdef PELLMAR_HAVE_KDE
+    out.push_back({"KDE", KdePlatform::featuresFor(QString(), true, true, true)});
+#endif
     return out;
 }

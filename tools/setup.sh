@@ -41,6 +41,7 @@ the format check (ctest -L style)|clang-format
 the virtual desktop and the X11 end-to-end tests|xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xdotool trayer imagemagick python3 fonts-dejavu-core xcompmgr openbox tint2 picom
 the wlroots backend (sway and other wlroots compositors)|libwayland-dev libwayland-bin wayland-protocols librust-wayland-protocols-wlr-dev|librust-wayland-protocols-dev
 Pellmar as a native Wayland client (Qt's Wayland platform plugins)|qtwayland5 qt6-wayland
+the KDE Plasma backend (KWin's fake input protocol)|plasma-wayland-protocols
 the sway end-to-end tests (a headless sway, a screenshot tool)|sway grim
 the test on a Wayland desktop without the wlroots protocols|weston
 the tray tests on Wayland (a session bus of their own, waybar's tray, busctl)|dbus-daemon waybar systemd

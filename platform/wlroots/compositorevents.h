@@ -17,10 +17,15 @@ public:
     virtual QString focusedOutput() const = 0; // empty: not known yet
     virtual bool fullscreen() const = 0;       // the focused window fills its output
     virtual QString name() const = 0;          // "sway", for logs and notices
+    // Where the compositor tells the pointer's position (KWin's script):
+    // while following, pointerSeen() brings it, as often as the readout is
+    // refreshed. Elsewhere, nothing.
+    virtual void followPointer(bool on) { Q_UNUSED(on); }
 
 signals:
     void focusedOutputChanged(const QString &output);
     void fullscreenChanged(bool on);
+    void pointerSeen(int x, int y);
     // The socket closed or garbled (the compositor ended or restarted): no
     // more changes come. The object may be deleted from a slot of this.
     void lost();

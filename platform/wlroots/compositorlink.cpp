@@ -6,7 +6,8 @@
 #include <QTimer>
 #include <algorithm>
 
-CompositorLink::CompositorLink(QObject *parent) : QObject(parent), retry(new QTimer(this))
+CompositorLink::CompositorLink(Opener opening, QObject *parent)
+    : QObject(parent), opener(std::move(opening)), retry(new QTimer(this))
 {
     retry->setSingleShot(true);
     connect(retry, &QTimer::timeout, this, [this] {
@@ -38,9 +39,16 @@ std::unique_ptr<CompositorEvents> CompositorLink::openEvents(QObject *parent)
     return nullptr;
 }
 
+void CompositorLink::followPointer(bool on)
+{
+    following = on;
+    if (events)
+        events->followPointer(on);
+}
+
 bool CompositorLink::open()
 {
-    events = openEvents();
+    events = opener();
     if (!events)
         return false;
     pause = firstRetryMs;
@@ -48,7 +56,9 @@ bool CompositorLink::open()
             &CompositorLink::focusedOutputChanged);
     connect(events.get(), &CompositorEvents::fullscreenChanged, this,
             &CompositorLink::fullscreenChanged);
+    connect(events.get(), &CompositorEvents::pointerSeen, this, &CompositorLink::pointerSeen);
     connect(events.get(), &CompositorEvents::lost, this, &CompositorLink::lose);
+    events->followPointer(following);
     emit connectedChanged(true);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class CompositorEvents;
@@ -20,23 +21,31 @@ public:
     static constexpr int firstRetryMs = 100;
     static constexpr int lastRetryMs = 10000;
 
-    // Connects at once, where the session names the compositor's socket.
-    explicit CompositorLink(QObject *parent = nullptr);
+    // Makes the compositor's event source, or null where it does not answer.
+    using Opener = std::function<std::unique_ptr<CompositorEvents>()>;
+
+    // Connects at once by `opening`.
+    explicit CompositorLink(Opener opening, QObject *parent = nullptr);
     ~CompositorLink() override;
 
     bool connected() const { return events != nullptr; }
     QString focusedOutput() const;
     bool fullscreen() const;
+    // Asks for the pointer's position while `on`, now and after a
+    // reconnection (see CompositorEvents::followPointer).
+    void followPointer(bool on);
     // The pause before the next try, while not connected.
     int retryMs() const { return pause; }
 
-    // The compositor's own event source for this session, or null where
-    // none is known or it does not answer. Only sway's so far (SWAYSOCK).
+    // A wlroots compositor's own event source for this session, or null
+    // where none is known or it does not answer. Only sway's so far
+    // (SWAYSOCK).
     static std::unique_ptr<CompositorEvents> openEvents(QObject *parent = nullptr);
 
 signals:
     void focusedOutputChanged(const QString &output);
     void fullscreenChanged(bool on);
+    void pointerSeen(int x, int y);
     // Connected, or lost: which the features say.
     void connectedChanged(bool connected);
 
@@ -45,7 +54,9 @@ private:
     bool open();
     void lose();
 
+    Opener opener;
     std::unique_ptr<CompositorEvents> events;
     QTimer *retry;
     int pause = firstRetryMs;
+    bool following = false;
 };

@@ -1,13 +1,14 @@
 #include "waylandplatform.h"
 
+#include "compositorevents.h"
 #include "compositorlink.h"
+#include "virtualpointermover.h"
 #include "waylandcurtain.h"
 #include "waylandoutput.h"
 #include "waylandpointerwatch.h"
 
 #include "viewporter-client-protocol.h"
 #include "waylandlayershell.h"
-#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include <wayland-client.h>
 
@@ -17,7 +18,20 @@
 #include <algorithm>
 #include <cstring>
 
-WaylandPlatform::WaylandPlatform(QObject *parent) : Platform(parent)
+WaylandPlatform::WaylandPlatform(QObject *parent)
+    : WaylandPlatform(Grants{"zwlr_virtual_pointer_manager_v1",
+                             [] { return std::make_unique<VirtualPointerMover>(); },
+                             "does not let programs move the pointer (no virtual pointer "
+                             "protocol)",
+                             "Edge wrap and Easy Move will not work (sway and the other desktops "
+                             "built on wlroots offer what they need).",
+                             [] { return CompositorLink::openEvents(); }},
+                      parent)
+{
+}
+
+WaylandPlatform::WaylandPlatform(Grants given, QObject *parent)
+    : Platform(parent), grants(std::move(given))
 {
     display = wl_display_connect(nullptr);
     if (!display) {
@@ -36,7 +50,7 @@ WaylandPlatform::WaylandPlatform(QObject *parent) : Platform(parent)
     // Which output holds the pointer and whether a window is full screen
     // come from the compositor's own events, where it has them.
     // Where it had them once, it has them again after a reload.
-    events = std::make_unique<CompositorLink>();
+    events = std::make_unique<CompositorLink>(grants.openEvents);
     if (!events->connected()) {
         events.reset();
         return;
@@ -44,6 +58,11 @@ WaylandPlatform::WaylandPlatform(QObject *parent) : Platform(parent)
     connect(events.get(), &CompositorLink::focusedOutputChanged, this,
             &Platform::pointerScreenChanged);
     connect(events.get(), &CompositorLink::fullscreenChanged, this, &Platform::fullscreenChanged);
+    connect(events.get(), &CompositorLink::pointerSeen, this, [this](int x, int y) {
+        seen = QPoint(x, y);
+        if (watch)
+            watch->seen(x, y);
+    });
     connect(events.get(), &CompositorLink::connectedChanged, this, [this](bool on) {
         emit featuresChanged();
         if (on) {
@@ -91,8 +110,8 @@ void WaylandPlatform::onGlobal(void *data, wl_registry *registry, uint32_t name,
         self->shm = static_cast<wl_shm *>(bind(wl_shm_interface, 1));
     } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0 && !self->viewporter) {
         self->viewporter = static_cast<wp_viewporter *>(bind(wp_viewporter_interface, 1));
-    } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
-        self->virtualPointer = true;
+    } else if (std::strcmp(interface, self->grants.moverInterface) == 0) {
+        self->moverOffered = true;
     } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 &&
                !self->xdgOutputs) {
         self->xdgOutputs = static_cast<zxdg_output_manager_v1 *>(wl_registry_bind(
@@ -150,7 +169,7 @@ std::vector<PlatformScreen> WaylandPlatform::screens()
 
 bool WaylandPlatform::cursorControlAvailable() const
 {
-    return layerShell && virtualPointer;
+    return layerShell && moverOffered;
 }
 
 std::unique_ptr<Curtain> WaylandPlatform::makeCurtain(const PlatformScreen &screen, int darkness)
@@ -181,26 +200,42 @@ QString WaylandPlatform::cursorControlNotice() const
     if (cursorControlAvailable())
         return QString();
     QStringList missing;
-    if (!virtualPointer)
-        missing << "does not let programs move the pointer (no virtual pointer protocol)";
+    if (!moverOffered)
+        missing << grants.noMover;
     if (!layerShell)
         missing << "does not let programs watch the screen edges (no layer-shell protocol)";
     if (!display)
         missing = QStringList{"could not be reached (no Wayland connection)"};
     return "Pellmar cannot wrap or carry the mouse cursor here: this desktop " +
-           missing.join(" and ") +
-           ". Edge wrap and Easy Move will not work (sway and the other desktops built on "
-           "wlroots offer what they need).";
+           missing.join(" and ") + ". " + grants.advice;
+}
+
+bool WaylandPlatform::eventsConnected() const
+{
+    return events && events->connected();
 }
 
 bool WaylandPlatform::tellsPointerScreen()
 {
-    return events && events->connected();
+    return eventsConnected();
 }
 
 QString WaylandPlatform::pointerScreen()
 {
     return events ? events->focusedOutput() : QString();
+}
+
+std::optional<QPoint> WaylandPlatform::pointerPosition()
+{
+    return seen;
+}
+
+void WaylandPlatform::followReadout(bool shown)
+{
+    if (!shown)
+        seen.reset();
+    if (events)
+        events->followPointer(shown);
 }
 
 bool WaylandPlatform::focusedFullscreen()
@@ -211,8 +246,8 @@ bool WaylandPlatform::focusedFullscreen()
 DesktopFeatures WaylandPlatform::features()
 {
     PointerWatch *pointer = pointerWatch();
-    return featuresFor(cursorControlNotice(), layerShell && compositor && shm,
-                       events && events->connected(), !pointer || pointer->reportsMotion());
+    return featuresFor(cursorControlNotice(), surfaces(), eventsConnected(),
+                       !pointer || pointer->reportsMotion());
 }
 
 DesktopFeatures WaylandPlatform::featuresFor(const QString &notice, bool surfaces, bool tellsFocus,
@@ -237,6 +272,14 @@ DesktopFeatures WaylandPlatform::featuresFor(const QString &notice, bool surface
                "This desktop does not tell programs whether the focused window is full screen "
                "(sway tells it on its IPC socket).");
     }
+    clientLimits(f, motion);
+    f.allowIf(Feature::ReadoutPosition, "while the pointer is on an edge strip");
+    f.allowIf(Feature::Tray, "with a StatusNotifierItem host, such as a bar's tray");
+    return f;
+}
+
+void WaylandPlatform::clientLimits(DesktopFeatures &f, bool motion)
+{
     // Without keyboard focus no client learns which modifiers are held, and
     // seen only at the edges the pointer has no speed of arrival.
     f.deny(Feature::BypassKey, "This desktop does not tell Pellmar which keys are held: no key "
@@ -251,9 +294,6 @@ DesktopFeatures WaylandPlatform::featuresFor(const QString &notice, bool surface
     if (!motion)
         f.deny(Feature::PushThrough, "Push through needs the pointer device's own motion, which "
                                      "this desktop does not report: arrival decides.");
-    f.allowIf(Feature::ReadoutPosition, "while the pointer is on an edge strip");
-    f.allowIf(Feature::Tray, "with a StatusNotifierItem host, such as a bar's tray");
-    return f;
 }
 
 PointerWatch *WaylandPlatform::pointerWatch()
@@ -262,6 +302,6 @@ PointerWatch *WaylandPlatform::pointerWatch()
         return watch.get();
     watchTried = true;
     if (cursorControlAvailable())
-        watch = WaylandPointerWatch::open();
+        watch = WaylandPointerWatch::open(grants.makeMover());
     return watch.get();
 }

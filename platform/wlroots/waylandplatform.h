@@ -3,10 +3,13 @@
 #include "platform.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
+class CompositorEvents;
 class CompositorLink;
+class PointerMover;
 class QSocketNotifier;
 class WaylandOutput;
 class WaylandPointerWatch;
@@ -29,6 +32,8 @@ class WaylandPlatform : public Platform
     Q_OBJECT
 
 public:
+    // A wlroots compositor: the virtual pointer moves the pointer, and the
+    // compositor's own IPC (sway's) tells the focus.
     explicit WaylandPlatform(QObject *parent = nullptr);
     ~WaylandPlatform() override;
 
@@ -51,12 +56,43 @@ public:
     bool tellsPointerScreen() override;
     QString pointerScreen() override;
     bool focusedFullscreen() override;
+    // Where the compositor tells positions (KWin's script), while the
+    // readout is shown.
+    std::optional<QPoint> pointerPosition() override;
+    void followReadout(bool shown) override;
 
-private:
+protected:
+    // What sets another Wayland desktop that offers the layer shell apart.
+    struct Grants
+    {
+        // The global that lets a program move the pointer, and what moves
+        // it with that.
+        const char *moverInterface = nullptr;
+        std::function<std::unique_ptr<PointerMover>()> makeMover;
+        // Where that global is not offered, what the desktop does not do
+        // ("this desktop ..."), and what the user can do about it, in the
+        // user's words.
+        QString noMover;
+        QString advice;
+        // The compositor's own events (the output that holds the pointer,
+        // full screen); null where it has none.
+        std::function<std::unique_ptr<CompositorEvents>()> openEvents;
+    };
+    WaylandPlatform(Grants grants, QObject *parent);
+
+    // What no Wayland client is told or allowed, wherever it runs: added to
+    // every such desktop's features. `motion`: whether device motion is heard.
+    static void clientLimits(DesktopFeatures &f, bool motion);
+    // Why the pointer cannot be moved or the edges watched, in the user's
+    // words; empty where it can.
+    QString cursorControlNotice() const;
+    bool surfaces() const { return layerShell && compositor && shm; }
+    // Whether the compositor's events are connected.
+    bool eventsConnected() const;
     // Whether the pointer can be moved and the edges watched.
     bool cursorControlAvailable() const;
-    // Why not, in the user's words; empty where it can.
-    QString cursorControlNotice() const;
+
+private:
     static void onGlobal(void *data, wl_registry *, uint32_t name, const char *interface,
                          uint32_t version);
     static void onGlobalRemove(void *data, wl_registry *, uint32_t name);
@@ -73,8 +109,10 @@ private:
     wp_viewporter *viewporter = nullptr;
     std::vector<std::unique_ptr<WaylandOutput>> outputs;
     QSocketNotifier *notifier = nullptr;
-    bool virtualPointer = false;
+    const Grants grants;
+    bool moverOffered = false;
     std::unique_ptr<CompositorLink> events;
     std::unique_ptr<WaylandPointerWatch> watch;
     bool watchTried = false;
+    std::optional<QPoint> seen; // the compositor's last word on the pointer
 };

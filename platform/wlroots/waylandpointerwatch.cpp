@@ -6,25 +6,16 @@
 
 #include "relative-pointer-unstable-v1-client-protocol.h"
 #include "waylandlayershell.h"
-#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include <wayland-client.h>
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace {
-
-std::uint32_t nowMs()
-{
-    timespec t{};
-    ::clock_gettime(CLOCK_MONOTONIC, &t);
-    return std::uint32_t(std::uint64_t(t.tv_sec) * 1000 + std::uint64_t(t.tv_nsec) / 1000000);
-}
 
 bool is(const char *interface, const wl_interface &known)
 {
@@ -33,9 +24,10 @@ bool is(const char *interface, const wl_interface &known)
 
 } // namespace
 
-std::unique_ptr<WaylandPointerWatch> WaylandPointerWatch::open()
+std::unique_ptr<WaylandPointerWatch> WaylandPointerWatch::open(std::unique_ptr<PointerMover> mover)
 {
     std::unique_ptr<WaylandPointerWatch> w(new WaylandPointerWatch());
+    w->mover = std::move(mover);
     w->wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     w->display = wl_display_connect(nullptr);
     if (w->wakeFd < 0 || !w->display)
@@ -44,12 +36,11 @@ std::unique_ptr<WaylandPointerWatch> WaylandPointerWatch::open()
     w->registry = wl_display_get_registry(w->display);
     wl_registry_add_listener(w->registry, &registryListener, w.get());
     wl_display_roundtrip(w->display); // the globals
-    if (!w->compositor || !w->shm || !w->seat || !w->layerShell || !w->virtualPointers)
+    if (!w->compositor || !w->shm || !w->seat || !w->layerShell || !w->mover->bound())
         return nullptr;
-    w->virtualPointer =
-        zwlr_virtual_pointer_manager_v1_create_virtual_pointer(w->virtualPointers, w->seat);
+    w->mover->start(w->seat);
     // Then what they say of themselves: the outputs, and the seat's pointer
-    // (a seat without a mouse has one once our virtual pointer is there),
+    // (a seat without a mouse may have one only once our device is there),
     // whose relative motion is asked for in turn.
     wl_display_roundtrip(w->display);
     wl_display_roundtrip(w->display);
@@ -69,8 +60,7 @@ WaylandPointerWatch::~WaylandPointerWatch()
             zwp_relative_pointer_v1_destroy(relativePointer);
         if (pointer)
             wl_pointer_destroy(pointer);
-        if (virtualPointer)
-            zwlr_virtual_pointer_v1_destroy(virtualPointer);
+        mover.reset();
         // The connection's end takes every other object with it.
         wl_display_flush(display);
         wl_display_disconnect(display);
@@ -99,9 +89,8 @@ void WaylandPointerWatch::onGlobal(void *data, wl_registry *registry, uint32_t n
     } else if (is(interface, zwlr_layer_shell_v1_interface) && !self->layerShell) {
         self->layerShell =
             static_cast<zwlr_layer_shell_v1 *>(bind(zwlr_layer_shell_v1_interface, 1));
-    } else if (is(interface, zwlr_virtual_pointer_manager_v1_interface) && !self->virtualPointers) {
-        self->virtualPointers = static_cast<zwlr_virtual_pointer_manager_v1 *>(
-            bind(zwlr_virtual_pointer_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, self->mover->interfaceName()) == 0 && !self->mover->bound()) {
+        self->mover->bind(registry, name, version);
     } else if (is(interface, zwp_relative_pointer_manager_v1_interface) &&
                !self->relativePointers) {
         self->relativePointers = static_cast<zwp_relative_pointer_manager_v1 *>(
@@ -334,7 +323,7 @@ bool WaylandPointerWatch::waitForMotion(int timeoutMs, bool motionWakes)
     // sleep on them.
     while (wl_display_prepare_read(display) != 0)
         wl_display_dispatch_pending(display);
-    if (pending) {
+    if (pending || takeSeen()) {
         wl_display_cancel_read(display);
         return true;
     }
@@ -352,12 +341,43 @@ bool WaylandPointerWatch::waitForMotion(int timeoutMs, bool motionWakes)
     wl_display_dispatch_pending(display);
     // Sensors configured, and any other answer, go out now.
     wl_display_flush(display);
+    return pending || takeSeen();
+}
+
+void WaylandPointerWatch::seen(int x, int y)
+{
+    {
+        const std::lock_guard<std::mutex> hold(seenLock);
+        seenAt = QPoint(x, y);
+    }
+    wake();
+}
+
+bool WaylandPointerWatch::takeSeen()
+{
+    std::optional<QPoint> at;
+    {
+        const std::lock_guard<std::mutex> hold(seenLock);
+        at.swap(seenAt);
+    }
+    if (!at)
+        return false;
+    // Off the strips the compositor's word is all there is; on one, the
+    // contact's is as fresh.
+    if (!under) {
+        last.x = at->x();
+        last.y = at->y();
+        last.keys = 0;
+        last.buttonHeld = false;
+        last.lost = false;
+        pending = true;
+    }
     return pending;
 }
 
 bool WaylandPointerWatch::readPointer(PointerReading &reading)
 {
-    if (!pending)
+    if (!pending && !takeSeen())
         return false;
     pending = false;
     reading = last;
@@ -373,12 +393,9 @@ void WaylandPointerWatch::takeDeviceMotion(double &dx, double &dy)
 
 void WaylandPointerWatch::movePointer(int x, int y)
 {
-    if (!virtualPointer || extent.isEmpty())
+    if (extent.isEmpty())
         return;
-    const auto m = WaylandGeometry::absoluteMotion(x, y, extent);
-    zwlr_virtual_pointer_v1_motion_absolute(virtualPointer, nowMs(), m.x, m.y, m.xExtent,
-                                            m.yExtent);
-    zwlr_virtual_pointer_v1_frame(virtualPointer);
+    mover->move(x, y, extent);
     wl_display_flush(display);
     // The compositor reports the jump as relative motion to the sensor it
     // leaves: no push. The next read sees the pointer where it went, as on

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "pointermover.h"
 #include "pointerwatch.h"
 #include "screentable.h"
 #include "sensorlayout.h"
 
+#include <QPoint>
 #include <QRect>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 class WaylandOutput;
@@ -19,8 +23,6 @@ struct wl_seat;
 struct wl_shm;
 struct wl_surface;
 struct zwlr_layer_shell_v1;
-struct zwlr_virtual_pointer_manager_v1;
-struct zwlr_virtual_pointer_v1;
 struct zwp_relative_pointer_manager_v1;
 struct zwp_relative_pointer_v1;
 struct zxdg_output_manager_v1;
@@ -30,15 +32,15 @@ struct zxdg_output_manager_v1;
 // the watch lays a sensor (WaylandSensor) on each strip where a rule can act
 // and hears the pointer's contacts there: an arrival, a move along the
 // strip, and, where the compositor reports device motion, each push against
-// the edge while it rests there. It moves the pointer with a virtual pointer
-// device of its own on the user's seat. Opened on the GUI thread; from then
-// on only the engine thread uses the connection, but for wake().
+// the edge while it rests there. It moves the pointer by what the compositor
+// grants (a PointerMover). Opened on the GUI thread; from then on only the
+// engine thread uses the connection, but for wake().
 class WaylandPointerWatch : public PointerWatch
 {
 public:
-    // Null where no compositor answers or it offers no layer-shell or no
-    // virtual pointer.
-    static std::unique_ptr<WaylandPointerWatch> open();
+    // Null where no compositor answers or it offers no layer-shell or not
+    // the mover's global.
+    static std::unique_ptr<WaylandPointerWatch> open(std::unique_ptr<PointerMover> mover);
     ~WaylandPointerWatch() override;
 
     bool reportsMotion() const override { return relativeMotion; }
@@ -49,6 +51,11 @@ public:
     void takeDeviceMotion(double &dx, double &dy) override;
     void movePointer(int x, int y) override;
     void wake() override;
+
+    // Any thread: where the desktop itself says the pointer is (a helper
+    // inside the compositor, while the readout is shown). The next reading,
+    // unless a contact comes first.
+    void seen(int x, int y);
 
 private:
     WaylandPointerWatch() = default;
@@ -74,6 +81,8 @@ private:
     // The strip under the pointer, at surface-local (sx, sy), becomes the
     // next reading.
     void contact(double sx, double sy);
+    // Takes a position told by seen() as the next reading; false if none.
+    bool takeSeen();
 
     wl_display *display = nullptr;
     wl_registry *registry = nullptr;
@@ -83,8 +92,7 @@ private:
     std::uint32_t seatVersion = 0;
     wl_pointer *pointer = nullptr;
     zwlr_layer_shell_v1 *layerShell = nullptr;
-    zwlr_virtual_pointer_manager_v1 *virtualPointers = nullptr;
-    zwlr_virtual_pointer_v1 *virtualPointer = nullptr;
+    std::unique_ptr<PointerMover> mover;
     zwp_relative_pointer_manager_v1 *relativePointers = nullptr;
     zwp_relative_pointer_v1 *relativePointer = nullptr;
     zxdg_output_manager_v1 *xdgOutputs = nullptr;
@@ -106,4 +114,7 @@ private:
     bool jumped = false;            // our own move; no contact since
     double motionX = 0;             // device motion pushing on a sensor
     double motionY = 0;
+
+    std::mutex seenLock;
+    std::optional<QPoint> seenAt; // guarded by seenLock
 };

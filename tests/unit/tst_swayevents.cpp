@@ -621,7 +621,7 @@ private slots:
         QVERIFY(sway.listening());
         const QByteArray socket = sway.socketPath();
         qputenv("SWAYSOCK", socket);
-        CompositorLink link;
+        CompositorLink link([] { return CompositorLink::openEvents(); });
         QVERIFY(link.connected());
         QVERIFY(sway.accept());
         QSignalSpy changes(&link, &CompositorLink::connectedChanged);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "pointermover.h"
+
+struct org_kde_kwin_fake_input;
+
+// KWin's way: its fake input, which it offers only to a program it trusts
+// (one whose installed menu entry asks for it), moved in absolute steps in
+// the desktop's own coordinates.
+class FakeInputMover : public PointerMover
+{
+public:
+    ~FakeInputMover() override;
+
+    const char *interfaceName() const override;
+    void bind(wl_registry *registry, std::uint32_t name, std::uint32_t version) override;
+    bool bound() const override { return input != nullptr; }
+    void start(wl_seat *seat) override;
+    void move(int x, int y, const QRect &extent) override;
+
+private:
+    org_kde_kwin_fake_input *input = nullptr;
+    std::uint32_t version = 0;
+};
