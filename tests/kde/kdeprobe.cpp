@@ -253,9 +253,10 @@ void KdeProbe::dispatchEi()
 
 bool KdeProbe::sync()
 {
-    ei_ping *ping = ei_new_ping(m_ei);
-    ei_ping(ping);
-    ei_ping_unref(ping);
+    // The struct and its send function share a name.
+    struct ei_ping *request = ei_new_ping(m_ei);
+    ei_ping(request);
+    ei_ping_unref(request);
     const uint64_t sent = ++m_pings;
     return waitUntil([this, sent] { return m_pongs >= sent || m_gone; }, Waiting) && !m_gone;
 }
