@@ -263,7 +263,8 @@ bool KdeProbe::sync()
 
 QString KdeProbe::askKWin()
 {
-    const QString name = QStringLiteral("pellmar-kde-probe-%1-%2").arg(getpid()).arg(++m_scriptRuns);
+    const QString name =
+        QStringLiteral("pellmar-kde-probe-%1-%2").arg(getpid()).arg(++m_scriptRuns);
     const QString scripting = QStringLiteral("org.kde.kwin.Scripting");
     const QDBusMessage loaded = callKWin(QStringLiteral("/Scripting"), scripting,
                                          QStringLiteral("loadScript"), {m_scriptPath, name});
@@ -349,8 +350,11 @@ QString KdeProbe::answer(const QByteArray &line)
         const QString state = askKWin();
         if (state.startsWith(QLatin1String("error")))
             return state;
-        const QVariantList cursor =
-            QJsonDocument::fromJson(state.toUtf8()).object().value(QLatin1String("cursor")).toVariant().toList();
+        const QVariantList cursor = QJsonDocument::fromJson(state.toUtf8())
+                                        .object()
+                                        .value(QLatin1String("cursor"))
+                                        .toVariant()
+                                        .toList();
         if (cursor.size() != 2)
             return QStringLiteral("error no cursor in ") + state;
         // KWin's position is fractional: the pixel it is in.
