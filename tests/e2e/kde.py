@@ -63,8 +63,9 @@ def kwin_version():
                              timeout=60, env={"PATH": PATH, "LANG": "C.UTF-8"}).stdout
     except (OSError, subprocess.TimeoutExpired):
         return None
-    m = re.search(r"kwin (\d+)\.(\d+)\.(\d+)", out)
-    return tuple(map(int, m.groups())) if m else None
+    # "kwin 6.3.6"; KWin 5 says "kwin_wayland 5.27.5".
+    m = re.search(r"kwin\S* (\d+)\.(\d+)\.(\d+)", out)
+    return tuple(map(int, m.groups())) if m else (0, 0, 0)
 
 
 def missing():
@@ -72,6 +73,8 @@ def missing():
     version = kwin_version()
     if version is None:
         return "kwin_wayland is not installed (tools/setup.sh installs it on Debian 13)"
+    if version == (0, 0, 0):
+        return "cannot tell the version of kwin_wayland (kwin_wayland --version)"
     if version < (6, 0, 0):
         return f"KWin {'.'.join(map(str, version))} is older than 6 (it has no EIS interface)"
     for tool in ("kscreen-doctor", "dbus-daemon", "busctl", "kbuildsycoca6"):
