@@ -3,6 +3,8 @@ sizes where the layout puts them, the probe moving the pointer and reading
 it back on each, and still moving it once an output has been switched on
 and off again."""
 import os
+import shutil
+import tempfile
 import unittest
 
 from kde import kwin_for, missing
@@ -85,6 +87,23 @@ class KdeHarness(unittest.TestCase):
         self.assertEqual(kwin.wait_pointer((2000, 600)), (2000, 600))
         kwin.rel(2000, 0)
         self.assertEqual(kwin.wait_pointer((3199, 600)), (3199, 600))
+
+    def test_service_cache_has_a_prefix(self):
+        # A program installed under a prefix: KWin reads its .desktop file
+        # from KDE's service cache, which is built before KWin starts.
+        prefix = tempfile.mkdtemp(prefix="pellmar-prefix-")
+        self.addCleanup(shutil.rmtree, prefix, ignore_errors=True)
+        os.chmod(prefix, 0o755)
+        applications = os.path.join(prefix, "share", "applications")
+        os.makedirs(applications, mode=0o755)
+        with open(os.path.join(applications, "org.example.harnesscheck.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=check\nExec=/bin/true\n")
+        kwin = kwin_for(self, spare=0, data_dirs=[os.path.join(prefix, "share")])
+        self.assertEqual(kwin.env["XDG_DATA_DIRS"].split(":")[0], os.path.join(prefix, "share"))
+        cache = kwin.env["XDG_CACHE_HOME"]
+        [name] = [n for n in os.listdir(cache) if n.startswith("ksycoca6")]
+        with open(os.path.join(cache, name), "rb") as f:
+            self.assertIn("org.example.harnesscheck".encode("utf-16-be"), f.read())
 
 
 if __name__ == "__main__":
