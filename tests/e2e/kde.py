@@ -13,12 +13,12 @@ outputs of other sizes are that mode scaled (1920x1080 at 1.5 is 1280x720),
 so a layout's sizes must all be that one mode divided by some scale."""
 import json
 import os
+import queue
 import re
 import shutil
 import subprocess
 import tempfile
 import threading
-import queue
 
 from desktop import PELLMAR, PointerReader, end, wait_for
 from wayland import PATH, SessionBus, UserSession, ensure_user, parse_layout
@@ -177,7 +177,7 @@ class KWin(UserSession, PointerReader):
             ["kwin_wayland", "--virtual", "--socket", self.display, "--width", str(self.mode[0]),
              "--height", str(self.mode[1]), "--output-count", str(len(self.screens) + spare),
              "--no-lockscreen", "--no-kactivities"],
-            kwin_env, stdout=self.kwin_log, stderr=subprocess.STDOUT)
+            kwin_env, stdin=subprocess.DEVNULL, stdout=self.kwin_log, stderr=subprocess.STDOUT)
 
         def up():
             if self.kwin.poll() is not None:
