@@ -25,14 +25,25 @@ default_clang_version() {
         sed -n 's/^Depends:.*\bclang-\([0-9][0-9]*\)\b.*/\1/p' | head -n 1
 }
 
+# KWin's major version in the package lists (5 on Debian 12, 6 on 13), or
+# nothing where the lists (read so far) have no KWin.
+kwin_major() {
+    apt-cache show --no-all-versions kwin-wayland 2>/dev/null |
+        sed -n 's/^Version: \([0-9]*:\)\{0,1\}\([0-9][0-9]*\)\..*/\2/p' | head -n 1
+}
+
 # What the packages are for, one group a line: what will not build or run
 # without them, then the packages. "a|b" takes the first of those the
 # release offers, for names that differ between releases; no package names
 # a version only one release has. The wlroots protocol files come only with
 # the Rust bindings' sources, in a package of their own since Debian 13.
 package_groups() {
-    local clang
+    local clang kwin=
     clang=$(default_clang_version)
+    # KWin itself only where it is KWin 6: Plasma 5 (Debian 12) has no EIS
+    # interface for the tests to drive it by. The group's other names are
+    # Debian 13's alone, so a release without them reports them and goes on.
+    [ "$(kwin_major)" -ge 6 ] 2>/dev/null && kwin="kwin-wayland kwin-common "
     cat <<GROUPS
 the build (Qt 6)|g++ make cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
 X11 push through, lock to a monitor, exact screens under Qt's fractional scaling|libxcb-xinput-dev libxcb-xfixes0-dev libxcb-randr0-dev
@@ -45,6 +56,7 @@ the KDE Plasma backend (KWin's fake input protocol)|plasma-wayland-protocols
 the sway end-to-end tests (a headless sway, a screenshot tool)|sway grim
 the test on a Wayland desktop without the wlroots protocols|weston
 the tray tests on Wayland (a session bus of their own, waybar's tray, busctl)|dbus-daemon waybar systemd
+the KDE end-to-end tests (KWin 6 headless with its EIS and scripting plugins, kscreen-doctor, KDE's service cache, libei for the probe)|${kwin}libkscreen-bin libkf6service-bin libei-dev
 the GNOME end-to-end tests (GNOME Shell 48 in a Debian 13 tree of their own, in namespaces of their own)|debootstrap util-linux
 the GNOME Shell extension's own tests (under plain gjs)|gjs
 the packaging checks|dpkg-dev file desktop-file-utils appstream
