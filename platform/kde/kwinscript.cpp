@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
+#include <cmath>
 
 namespace {
 
@@ -43,8 +44,10 @@ std::unique_ptr<CompositorEvents> KwinScript::load(QObject *parent)
     }
     // The reports' name first: while another Pellmar holds it, its scripts
     // are its own.
-    if (!bus.registerService(service))
+    if (!bus.registerService(service)) {
+        qWarning("Pellmar: another program on this session bus has %s", service);
         return nullptr;
+    }
     std::unique_ptr<KwinScript> s(new KwinScript(bus, parent));
     if (!bus.registerObject(objectPath, s.get(), QDBusConnection::ExportScriptableSlots) ||
         !s->run("pellmar.js", eventsPlugin)) {
@@ -56,6 +59,7 @@ std::unique_ptr<CompositorEvents> KwinScript::load(QObject *parent)
     KwinScript *self = s.get();
     connect(s->kwin, &QDBusServiceWatcher::serviceOwnerChanged, self,
             [self] { emit self->lost(); });
+    qDebug("KWin runs Pellmar's script %s", qPrintable(scriptFile("pellmar.js")));
     return s;
 }
 
@@ -95,9 +99,11 @@ bool KwinScript::run(const QString &fileName, const char *plugin)
                  qPrintable(id.isValid() ? "refused" : id.error().message()));
         return false;
     }
-    const QDBusMessage start = QDBusMessage::createMethodCall(
-        kwinService, QString("/Scripting/Script%1").arg(id.value()), "org.kde.kwin.Script", "run");
-    const QDBusMessage answer = bus.call(start, QDBus::Block, callTimeoutMs);
+    // Started through Scripting's start (which runs every script loaded
+    // and not yet running), not by the script's own object: KWin numbers a
+    // script by how many it holds, so after one has gone a new one may share
+    // the number, and the object path, of another still running.
+    const QDBusMessage answer = bus.call(scripting("start", {}), QDBus::Block, callTimeoutMs);
     if (answer.type() == QDBusMessage::ErrorMessage) {
         qWarning("Pellmar: KWin did not run %s: %s", qPrintable(file),
                  qPrintable(answer.errorMessage()));
@@ -109,7 +115,19 @@ bool KwinScript::run(const QString &fileName, const char *plugin)
 
 void KwinScript::unload(const char *plugin)
 {
-    bus.call(scripting("unloadScript", {QString(plugin)}), QDBus::Block, callTimeoutMs);
+    const QDBusReply<bool> had =
+        bus.call(scripting("unloadScript", {QString(plugin)}), QDBus::Block, callTimeoutMs);
+    if (!had.isValid() || !had.value())
+        return;
+    // KWin lets a script go when it next returns to its event loop, and
+    // refuses a new one of the same name until then: asked again until it
+    // has gone, a few round trips at most.
+    for (int tries = 0; tries < 50; ++tries) {
+        const QDBusReply<bool> loaded =
+            bus.call(scripting("isScriptLoaded", {QString(plugin)}), QDBus::Block, callTimeoutMs);
+        if (!loaded.isValid() || !loaded.value())
+            return;
+    }
 }
 
 void KwinScript::followPointer(bool on)
@@ -125,6 +143,7 @@ void KwinScript::followPointer(bool on)
 
 void KwinScript::Output(const QString &name)
 {
+    qDebug("KWin: the pointer is on %s", qPrintable(name));
     if (name == output)
         return;
     output = name;
@@ -141,8 +160,14 @@ void KwinScript::Fullscreen(bool on)
 
 void KwinScript::Pointer(int x, int y, const QDBusMessage &message)
 {
+    Pointer(double(x), double(y), message);
+}
+
+void KwinScript::Pointer(double x, double y, const QDBusMessage &message)
+{
+    // The pixel the pointer is in.
     if (following)
-        emit pointerSeen(x, y);
+        emit pointerSeen(int(std::floor(x)), int(std::floor(y)));
     // The script sends the next position once this is answered: answered
     // when the readout next refreshes, it reports no oftener than that, and
     // the last position always arrives.

@@ -48,6 +48,9 @@ public slots:
     // Called by the script.
     Q_SCRIPTABLE void Output(const QString &name);
     Q_SCRIPTABLE void Fullscreen(bool on);
+    // KWin's positions are fractional, but a whole one may come as
+    // integers: both are taken.
+    Q_SCRIPTABLE void Pointer(double x, double y, const QDBusMessage &message);
     Q_SCRIPTABLE void Pointer(int x, int y, const QDBusMessage &message);
 
 private:

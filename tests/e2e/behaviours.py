@@ -11,7 +11,7 @@ import unittest
 
 from desktop import wait_for
 
-SIZES = [(1280, 1024), (1920, 1080), (1280, 1024)]
+SIZES = [(1280, 720), (1920, 1080), (1280, 720)]
 RIGHT, LEFT = (4475, 500), (5, 500)
 INTO_RIGHT, INTO_LEFT = (20, 0), (-20, 0)
 LABELS = ["desktop wraps", "monitor wraps", "Easy Move", "velocity thresholds", "bypass key",
@@ -102,7 +102,7 @@ class Behaviours:
         self.start({f"Choices\\Monitors\\{names[1]}\\wrapTop": True,
                     f"Choices\\Monitors\\{names[0]}\\wrapBottom": True})
         self.wraps((2000, 5), (0, -20), (2000, 1078))
-        self.wraps((600, 1019), (0, 20), (600, 1))
+        self.wraps((600, 715), (0, 20), (600, 1))
         # The other rows of those monitors, and the third, stay.
         self.held((2000, 1075), (0, 20), (2000, 1079))
         self.held((3800, 5), (0, -20), (3800, 0))
@@ -110,15 +110,15 @@ class Behaviours:
     @needs("Easy Move")
     def test_easy_move_both_ways(self):
         self.start({"Choices\\easyMove": True})
-        self.wraps((3190, 1050), INTO_RIGHT, (3201, 1023))
-        self.wraps((1290, 1050), INTO_LEFT, (1278, 1023))
+        self.wraps((3190, 900), INTO_RIGHT, (3201, 719))
+        self.wraps((1290, 900), INTO_LEFT, (1278, 719))
 
     @needs("desktop wraps", "Easy Move")
     def test_a_first_start_wraps_nothing_and_writes_its_settings(self):
         app = self.start()
         self.held(RIGHT, INTO_RIGHT, (4479, 500))
         self.held(LEFT, INTO_LEFT, (0, 500))
-        self.held((3190, 1050), INTO_RIGHT, (3199, 1050))
+        self.held((3190, 900), INTO_RIGHT, (3199, 900))
         self.assertEqual(app.stop(), 0)
         self.assertEqual(app.stored(), {"allowLeftWrap": "false", "allowRightWrap": "false",
                                         "boolShowToolTip": "true"})
@@ -158,7 +158,7 @@ class Behaviours:
         self.start({"allowRightWrap": True, "Cursor\\cornerGuard": 40,
                     f"Choices\\Monitors\\{self.desk.names[1]}\\wrapTop": True})
         self.held((4475, 10), INTO_RIGHT, (4479, 10))
-        self.held((4475, 1010), INTO_RIGHT, (4479, 1010))
+        self.held((4475, 700), INTO_RIGHT, (4479, 700))
         self.held((1300, 5), (0, -20), (1300, 0))
         # Away from the corners, the same edges wrap.
         self.wraps((4475, 40), INTO_RIGHT, (1, 40))
@@ -230,10 +230,10 @@ class Behaviours:
         self.assertEqual(self.desk.verb(app, "--jump", "next"), (0, ""))
         self.assertEqual(self.desk.wait_pointer((2240, 540)), (2240, 540))
         self.assertEqual(self.desk.verb(app, "--jump", names[2]), (0, ""))
-        self.assertEqual(self.desk.wait_pointer((3840, 512)), (3840, 512))
+        self.assertEqual(self.desk.wait_pointer((3840, 360)), (3840, 360))
         self.assertEqual(self.desk.verb(app, "--jump", "DP-9"),
                          (1, f"No monitor is called DP-9; the monitors are {', '.join(names)}\n"))
-        self.assertTrue(self.desk.stays((3840, 512)))
+        self.assertTrue(self.desk.stays((3840, 360)))
 
     @needs("lock to a monitor")
     def test_lock_to_a_monitor(self):
@@ -262,7 +262,7 @@ class Behaviours:
     def test_a_drag_wraps_only_when_so_chosen(self):
         for chosen in (False, True):
             app = self.start({"allowLeftWrap": True, "Cursor\\wrapWhileButtonHeld": chosen})
-            self.desk.put(3800, 900)  # on no window
+            self.desk.put(3800, 600)  # on no window
             self.desk.button(True)
             try:
                 if chosen:

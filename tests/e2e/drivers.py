@@ -7,18 +7,22 @@ and read which monitors are curtained and what a killed Pellmar left."""
 import os
 import shutil
 import subprocess
+import tempfile
 import time
 import unittest
 
 from desktop import PELLMAR, ClientWindow, Desktop, pellmar_for, wait_for
 from gnome import (EXTENSION_UUID, GnomeShell, close_window, gnome_pellmar_for, install_extension,
                    missing, service, to_pellmar_window)
-from wayland import Sway, end, wayland_pellmar_for
+from kde import KWin, missing as kde_missing
+from wayland import Sway, WaylandPellmar, end, wayland_pellmar_for
 
 
 class Driver:
     """What the drivers share. `screens` [(w, h, x, y)], `names` their
     outputs' names, `denied` the features README's table says no to."""
+
+    program = PELLMAR
 
     def __init__(self, sizes, names):
         self.screens, x = [], 0
@@ -46,7 +50,7 @@ class Driver:
         return status, err
 
     def _run_in_session(self, args, env=None):
-        proc = self.run_as_user(self.reachable(PELLMAR), *args, env=env, stdout=subprocess.PIPE,
+        proc = self.run_as_user(self.reachable(self.program), *args, env=env, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, text=True)
         out, err = proc.communicate(timeout=60)
         return proc.returncode, out, err
@@ -213,3 +217,113 @@ class GnomeDriver(Driver, GnomeShell):
     def full_screen(self, on):
         to_pellmar_window(self, "w.activate(global.get_current_time()); w.%s()"
                           % ("make_fullscreen" if on else "unmake_fullscreen"))
+
+
+def install_pellmar():
+    """The built Pellmar installed as a user installs it, into a prefix of
+    its own that every user can read: its menu entry names the installed
+    program, which is what KWin grants its fake input to."""
+    prefix = tempfile.mkdtemp(prefix="pellmar-installed-")
+    os.chmod(prefix, 0o755)
+    subprocess.run(["cmake", "--install", os.path.dirname(PELLMAR), "--prefix", prefix],
+                   check=True, stdout=subprocess.DEVNULL)
+    return prefix
+
+
+class KdeDriver(Driver, KWin):
+    """Headless KWin 6 with the installed Pellmar, its menu entry read by
+    KDE's service cache before KWin starts; the pointer moved through KWin's
+    EIS and read back by a KWin script. KWin's virtual outputs share one
+    mode: the smaller monitors are that mode scaled (1.5 here)."""
+    backend = "KDE"
+    denied = {"velocity thresholds", "bypass key", "wrap while a button is held",
+              "lock to a monitor", "readout speed"}
+
+    @staticmethod
+    def missing():
+        return kde_missing()
+
+    def __init__(self, sizes):
+        Driver.__init__(self, sizes, [f"Virtual-{i}" for i in range(16)])
+        self.prefix = install_pellmar()
+        self.program = os.path.join(self.prefix, "bin", "pellmar")
+        KWin.__init__(self, self.layout_text, spare=0,
+                      data_dirs=[os.path.join(self.prefix, "share")])
+        self.unplugged = {}
+
+    def close(self):
+        KWin.close(self)
+        shutil.rmtree(self.prefix, ignore_errors=True)
+
+    def reachable(self, path):
+        # The grant is the installed path's: never a copy.
+        return path if path.startswith(self.prefix) else KWin.reachable(self, path)
+
+    def run(self, *args, app=None):
+        return self._run_in_session(args)
+
+    def _launch(self, test, settings, config):
+        self.put(700, 400)
+        app = KdePellmar(self, settings, config_dir=config, program=self.program)
+        test.addCleanup(app.kill)
+        app.wait_window()
+        self.app = app
+        return app
+
+    def shift(self, down):
+        self.key(42, down)
+
+    def _pellmars(self, app):
+        return [w for w in self.windows() if w.get("pid") == app.proc.pid]
+
+    def curtained(self, app):
+        # A curtain is a surface of Pellmar's that covers a whole output.
+        covered = [tuple(w["geometry"]) for w in self._pellmars(app)]
+        return [i for i, (w, h, x, y) in enumerate(self.screens) if (x, y, w, h) in covered]
+
+    def leftovers(self, app):
+        # Its surfaces, and its scripts still loaded in KWin: a script whose
+        # Pellmar is gone takes itself away as soon as the pointer moves.
+        self.rel(1, 0)
+        self.rel(-1, 0)
+        loaded = [name for name in ("pellmar", "pellmar-readout")
+                  if self.bus.call("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
+                                   "isScriptLoaded", "s", name) == [True]]
+        return self._pellmars(app) + loaded
+
+    def switch_off(self, i):
+        self.unplugged[i] = self.screens[i]
+        self.remove_output(self.names[i])
+
+    def switch_on(self, i):
+        if i in self.unplugged:
+            w, h, x, y = self.unplugged.pop(i)
+            self.add_output(f"{w}x{h}", x, y)
+
+    def _to_window(self, pid, js):
+        self.run_script("for (const w of workspace.stackingOrder) { if (w.pid === %d && "
+                        "w.caption === 'Pellmar') { %s } }" % (pid, js))
+
+    def close_window(self, app):
+        self._to_window(app.proc.pid, "w.closeWindow();")
+
+    def full_screen(self, on):
+        # Pellmar's own window fills its output.
+        self._to_window(self.app.proc.pid, "workspace.activeWindow = w; w.fullScreen = %s;"
+                        % ("true" if on else "false"))
+
+
+class KdePellmar(WaylandPellmar):
+    """The installed Pellmar in a KWin session."""
+
+    def wait_window(self, timeout=10.0):
+        def find():
+            if self.proc.poll() is not None:
+                return None
+            found = [w for w in self.sway.windows()
+                     if w.get("caption") == "Pellmar" and w.get("pid") == self.proc.pid]
+            return found[0] if found else None
+        self.window = wait_for(find, timeout, 0.05)
+        assert self.window, "the Pellmar window did not appear:\n" + self.output()
+        time.sleep(0.2)
+        return self.window

@@ -286,7 +286,8 @@ class KWin(UserSession, PointerReader):
         name = self.spare.pop(0)
         self.kscreen_doctor(f"output.{name}.enable", f"output.{name}.scale.{scale:g}",
                             f"output.{name}.position.{x},{y}")
-        self.names.remove(name)
+        if name in self.names:
+            self.names.remove(name)
         self.names.insert(len(self.screens), name)
         self.screens.append((w, h, x, y))
         self._wait_outputs(self.expected())
@@ -383,6 +384,21 @@ class KWin(UserSession, PointerReader):
         self.probe_log.flush()
         with open(self.probe_log_path) as f:
             return f.read()
+
+    def run_script(self, js):
+        """Runs `js` once in KWin as a script of its own. KWin runs it a
+        moment later: it is taken away before the next one."""
+        bus = ("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting")
+        for name in getattr(self, "one_shots", []):
+            self.bus.call(*bus, "unloadScript", "s", name)
+        name = f"pellmar-test-{os.getpid()}-{len(os.listdir(self.dir))}"
+        self.one_shots = [name]
+        path = os.path.join(self.dir, name + ".js")
+        self._write(path, js)
+        self.bus.call(*bus, "loadScript", "ss", path, name)
+        # Scripting's start runs what is loaded and not yet running (a
+        # script's own number may be another's: see the probe).
+        self.bus.call(*bus, "start")
 
     def close(self):
         # The probe unloads its script and leaves KWin's EIS interface.

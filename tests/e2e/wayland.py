@@ -443,7 +443,7 @@ class WaylandPellmar(RunningProgram):
     """The real program in a sway session, run as the session's user, with
     its own settings folder; its output goes to a log."""
 
-    def __init__(self, sway, settings=None, config_dir=None, extra_env=None):
+    def __init__(self, sway, settings=None, config_dir=None, extra_env=None, program=PELLMAR):
         self.sway = sway
         self.config = config_dir or tempfile.mkdtemp(prefix="pellmar-config-", dir=sway.dir)
         self._write_settings(settings)
@@ -453,7 +453,7 @@ class WaylandPellmar(RunningProgram):
         env.update(extra_env or {})
         self.log_path = os.path.join(self.config, "pellmar.log")
         self.log = open(self.log_path, "w")
-        self.proc = sway.run_as_user(sway.reachable(PELLMAR), env=env, stdout=self.log,
+        self.proc = sway.run_as_user(sway.reachable(program), env=env, stdout=self.log,
                                      stderr=subprocess.STDOUT)
         self.window = None
 

@@ -272,8 +272,9 @@ QString KdeProbe::askKWin()
     if (loaded.type() != QDBusMessage::ReplyMessage || id < 0)
         return QStringLiteral("error KWin does not load the script: ") + loaded.errorMessage();
     m_stateCame = false;
-    callKWin(QStringLiteral("/Scripting/Script%1").arg(id), QStringLiteral("org.kde.kwin.Script"),
-             QStringLiteral("run"));
+    // Not by the script's own object: KWin numbers scripts by how many it
+    // holds, so a new one may share the number of another still running.
+    callKWin(QStringLiteral("/Scripting"), scripting, QStringLiteral("start"));
     const bool came = waitUntil([this] { return m_stateCame; }, Waiting);
     callKWin(QStringLiteral("/Scripting"), scripting, QStringLiteral("unloadScript"), {name});
     return came ? m_state : QStringLiteral("error the script did not call back");

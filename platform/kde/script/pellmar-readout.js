@@ -1,17 +1,16 @@
 // The pointer's position for Pellmar's readout, loaded only while the
 // readout is shown. One report at a time: Pellmar answers when it can show
 // the next, so KWin sends no oftener than that, and the last always arrives.
-const pellmar = ["com.brenvik.Pellmar.KWin", "/com/brenvik/Pellmar/KWin",
-                 "com.brenvik.Pellmar.KWin"];
-const patienceMs = 5000;
+// A report unanswered this long means Pellmar is gone: the script takes
+// itself away.
+const patienceMs = 2000;
 
-let sentAt = 0;    // when the unanswered report went out; 0: none
-let owed = false;  // the pointer moved since
+let sentAt = 0;   // when the unanswered report went out; 0: none
+let owed = false; // the pointer moved since
 
 function send() {
     if (sentAt) {
         owed = true;
-        // Pellmar is gone: the script takes itself away.
         if (Date.now() - sentAt > patienceMs)
             stop();
         return;
@@ -19,11 +18,12 @@ function send() {
     owed = false;
     sentAt = Date.now();
     const p = workspace.cursorPos;
-    callDBus(...pellmar, "Pointer", p.x, p.y, () => {
-        sentAt = 0;
-        if (owed)
-            send();
-    });
+    callDBus("com.brenvik.Pellmar.KWin", "/com/brenvik/Pellmar/KWin", "com.brenvik.Pellmar.KWin",
+             "Pointer", p.x, p.y, () => {
+                 sentAt = 0;
+                 if (owed)
+                     send();
+             });
 }
 
 function stop() {

@@ -3,24 +3,22 @@
 // rules decide what follows; nothing is decided here.
 const pellmar = ["com.brenvik.Pellmar.KWin", "/com/brenvik/Pellmar/KWin",
                  "com.brenvik.Pellmar.KWin"];
-// A report unanswered this long: Pellmar is gone (killed, say), and the
-// script takes itself away.
-const patienceMs = 5000;
+// While the pointer moves, whether Pellmar is still there is asked at most
+// this often: once it is gone (killed, say) the script takes itself away.
+const lookEveryMs = 2000;
 
-let output = null;       // the output told last
-let area = null;         // its geometry, to skip the lookup while inside it
-let fullscreen = null;   // told last
-let active = null;       // the window whose full screen is followed
-let unansweredSince = 0; // when the oldest unanswered report went out
+let output = null;     // the output told last
+let area = null;       // its geometry, to skip the lookup while inside it
+let fullscreen = null; // told last
+let active = null;     // the window whose full screen is followed
+let lookedAt = Date.now();
 
-function report(method, value) {
-    if (unansweredSince && Date.now() - unansweredSince > patienceMs) {
-        stop();
+function pellmarGone() {
+    if (Date.now() - lookedAt < lookEveryMs)
         return;
-    }
-    if (!unansweredSince)
-        unansweredSince = Date.now();
-    callDBus(...pellmar, method, value, () => { unansweredSince = 0; });
+    lookedAt = Date.now();
+    callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+             "NameHasOwner", pellmar[0], owned => { if (!owned) stop(); });
 }
 
 function inside(p, r) {
@@ -28,6 +26,7 @@ function inside(p, r) {
 }
 
 function pointerMoved() {
+    pellmarGone();
     const p = workspace.cursorPos;
     if (inside(p, area))
         return;
@@ -36,7 +35,7 @@ function pointerMoved() {
     const name = now ? now.name : "";
     if (name !== output) {
         output = name;
-        report("Output", name);
+        callDBus(...pellmar, "Output", name);
     }
 }
 
@@ -44,7 +43,7 @@ function fullscreenChanged() {
     const on = !!(active && active.fullScreen);
     if (on !== fullscreen) {
         fullscreen = on;
-        report("Fullscreen", on);
+        callDBus(...pellmar, "Fullscreen", on);
     }
 }
 
