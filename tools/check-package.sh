@@ -16,10 +16,14 @@ for f in /usr/bin/pellmar /usr/share/applications/com.brenvik.Pellmar.desktop \
     /usr/share/metainfo/com.brenvik.Pellmar.metainfo.xml /usr/share/icons/hicolor/48x48/apps/pellmar.png \
     /usr/share/icons/hicolor/256x256/apps/pellmar.png \
     /usr/share/gnome-shell/extensions/pellmar@brenvik.com/metadata.json \
-    /usr/share/gnome-shell/extensions/pellmar@brenvik.com/extension.js; do
+    /usr/share/gnome-shell/extensions/pellmar@brenvik.com/extension.js \
+    /usr/share/pellmar/kwin/pellmar.js /usr/share/pellmar/kwin/pellmar-readout.js; do
     test -f "$f" || { echo "check-package: $f is missing" >&2; exit 1; }
 done
 desktop-file-validate /usr/share/applications/com.brenvik.Pellmar.desktop
+# KWin grants its fake input to the program the menu entry names, by path.
+grep -qx 'Exec=/usr/bin/pellmar' /usr/share/applications/com.brenvik.Pellmar.desktop ||
+    { echo "check-package: the menu entry does not name /usr/bin/pellmar" >&2; exit 1; }
 appstreamcli validate --no-net /usr/share/metainfo/com.brenvik.Pellmar.metainfo.xml
 
 cd tests/e2e

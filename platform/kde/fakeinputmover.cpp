@@ -3,6 +3,10 @@
 #include "fake-input-client-protocol.h"
 #include <wayland-client.h>
 
+#include "screentable.h"
+
+#include <QSettings>
+#include <QStandardPaths>
 #include <algorithm>
 
 FakeInputMover::~FakeInputMover()
@@ -40,12 +44,49 @@ void FakeInputMover::start(wl_seat *)
     org_kde_kwin_fake_input_authenticate(input, "Pellmar", "wraps the pointer at the screen edges");
 }
 
-void FakeInputMover::move(int x, int y, const QRect &extent)
+int FakeInputMover::edgeBarrierSetting()
+{
+    const QString kwinrc = QStandardPaths::locate(QStandardPaths::GenericConfigLocation, "kwinrc");
+    constexpr int kwinDefault = 100;
+    if (kwinrc.isEmpty())
+        return kwinDefault;
+    const QSettings config(kwinrc, QSettings::IniFormat);
+    bool ok = false;
+    const int width = config.value("EdgeBarrier/EdgeBarrier").toInt(&ok);
+    return ok && width >= 0 ? width : kwinDefault;
+}
+
+void FakeInputMover::move(const QPoint &to, const std::optional<QPoint> &from,
+                          const ScreenTable &screens, const QRect &extent)
 {
     // KWin places the pointer in the desktop's own (logical) coordinates:
     // the pixel itself, kept inside the desktop.
-    x = std::clamp(x, extent.left(), extent.right());
-    y = std::clamp(y, extent.top(), extent.bottom());
-    org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_int(x),
-                                                    wl_fixed_from_int(y));
+    const QPoint target(std::clamp(to.x(), extent.left(), extent.right()),
+                        std::clamp(to.y(), extent.top(), extent.bottom()));
+    const int onto = screens.screenIndexAt(target.x(), target.y());
+    const int leaving = from ? screens.screenIndexAt(from->x(), from->y()) : -1;
+    if (barrier > 0 && onto >= 0 && leaving != onto) {
+        // KWin holds any motion that leaves an output, ours too, until it
+        // has gone `barrier` pixels beyond the edge, and then takes that
+        // much off. So first as far again beyond the target, which lands on
+        // the target's output, then the target itself, a move within that
+        // output. From an unknown place, the target twice.
+        QPoint past = target;
+        if (from) {
+            const auto ahead = [this](int along, int start) {
+                return along + (along > start ? barrier + 1 : along < start ? -barrier - 1 : 0);
+            };
+            const ScreenRect &r = screens.rects[std::size_t(onto)];
+            past = QPoint(std::clamp(ahead(target.x(), from->x()), r.left, r.right),
+                          std::clamp(ahead(target.y(), from->y()), r.top, r.bottom));
+        }
+        moveTo(past);
+    }
+    moveTo(target);
+}
+
+void FakeInputMover::moveTo(const QPoint &to)
+{
+    org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_int(to.x()),
+                                                    wl_fixed_from_int(to.y()));
 }

@@ -20,11 +20,13 @@ QString installAdvice()
 } // namespace
 
 KdePlatform::KdePlatform(QObject *parent)
-    : WaylandPlatform(Grants{"org_kde_kwin_fake_input",
-                             [] { return std::make_unique<FakeInputMover>(); },
-                             "does not let this Pellmar move the pointer (no fake input)",
-                             installAdvice(), [] { return KwinScript::load(); }},
-                      parent)
+    : WaylandPlatform(
+          Grants{
+              "org_kde_kwin_fake_input",
+              [] { return std::make_unique<FakeInputMover>(FakeInputMover::edgeBarrierSetting()); },
+              "does not let this Pellmar move the pointer (no fake input)", installAdvice(),
+              [] { return KwinScript::load(); }},
+          parent)
 {
 }
 

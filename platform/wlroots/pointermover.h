@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QPoint>
 #include <QRect>
 #include <cstdint>
+#include <optional>
+
+class ScreenTable;
 
 struct wl_registry;
 struct wl_seat;
@@ -22,6 +26,9 @@ public:
     virtual bool bound() const = 0;
     // The seat is known: makes what moves the pointer on it.
     virtual void start(wl_seat *seat) = 0;
-    // To desktop pixel (x, y); `extent` is the desktop's bounding box.
-    virtual void move(int x, int y, const QRect &extent) = 0;
+    // To desktop pixel `to`, from where the pointer was seen last (none:
+    // not known), on the desktop of `screens`, whose bounding box is
+    // `extent`.
+    virtual void move(const QPoint &to, const std::optional<QPoint> &from,
+                      const ScreenTable &screens, const QRect &extent) = 0;
 };

@@ -42,11 +42,12 @@ void VirtualPointerMover::start(wl_seat *seat)
     device = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, seat);
 }
 
-void VirtualPointerMover::move(int x, int y, const QRect &extent)
+void VirtualPointerMover::move(const QPoint &to, const std::optional<QPoint> &, const ScreenTable &,
+                               const QRect &extent)
 {
     if (!device || extent.isEmpty())
         return;
-    const auto m = WaylandGeometry::absoluteMotion(x, y, extent);
+    const auto m = WaylandGeometry::absoluteMotion(to.x(), to.y(), extent);
     zwlr_virtual_pointer_v1_motion_absolute(device, nowMs(), m.x, m.y, m.xExtent, m.yExtent);
     zwlr_virtual_pointer_v1_frame(device);
 }

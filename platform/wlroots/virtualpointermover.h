@@ -16,7 +16,8 @@ public:
     void bind(wl_registry *registry, std::uint32_t name, std::uint32_t version) override;
     bool bound() const override { return manager != nullptr; }
     void start(wl_seat *seat) override;
-    void move(int x, int y, const QRect &extent) override;
+    void move(const QPoint &to, const std::optional<QPoint> &from, const ScreenTable &screens,
+              const QRect &extent) override;
 
 private:
     zwlr_virtual_pointer_manager_v1 *manager = nullptr;

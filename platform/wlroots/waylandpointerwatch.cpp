@@ -395,7 +395,9 @@ void WaylandPointerWatch::movePointer(int x, int y)
 {
     if (extent.isEmpty())
         return;
-    mover->move(x, y, extent);
+    const std::optional<QPoint> from =
+        last.lost ? std::nullopt : std::optional<QPoint>(QPoint(last.x, last.y));
+    mover->move(QPoint(x, y), from, screens, extent);
     wl_display_flush(display);
     // The compositor reports the jump as relative motion to the sensor it
     // leaves: no push. The next read sees the pointer where it went, as on

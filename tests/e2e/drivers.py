@@ -14,7 +14,7 @@ import unittest
 from desktop import PELLMAR, ClientWindow, Desktop, pellmar_for, wait_for
 from gnome import (EXTENSION_UUID, GnomeShell, close_window, gnome_pellmar_for, install_extension,
                    missing, service, to_pellmar_window)
-from kde import KWin, missing as kde_missing
+from kde import KWINRC, KWin, missing as kde_missing
 from wayland import Sway, WaylandPellmar, end, wayland_pellmar_for
 
 
@@ -243,11 +243,11 @@ class KdeDriver(Driver, KWin):
     def missing():
         return kde_missing()
 
-    def __init__(self, sizes):
+    def __init__(self, sizes, kwinrc=KWINRC):
         Driver.__init__(self, sizes, [f"Virtual-{i}" for i in range(16)])
         self.prefix = install_pellmar()
         self.program = os.path.join(self.prefix, "bin", "pellmar")
-        KWin.__init__(self, self.layout_text, spare=0,
+        KWin.__init__(self, self.layout_text, spare=0, kwinrc=kwinrc,
                       data_dirs=[os.path.join(self.prefix, "share")])
         self.unplugged = {}
 
