@@ -264,7 +264,8 @@ Choices SettingsCtrl::read(QSet<QString> *notAsWritten) const
         QSize mm(0, 0);
         for (const Side &side : sides) {
             const QString key = sideKey(monitor, side);
-            const int length = readInt(key, settings.value(key), 0, 1, largestMm);
+            const int length = readInt(QString(monitorsGroup) + "/" + key, settings.value(key), 0,
+                                       1, largestMm);
             (mm.*side.length)() = length;
             if (notAsWritten && settings.contains(key) &&
                 settings.value(key).toString() != QString::number(length))
@@ -276,7 +277,7 @@ Choices SettingsCtrl::read(QSet<QString> *notAsWritten) const
         // reads as saved.
         settings.beginGroup(monitor + "/" + offsetsGroup);
         for (const QString &other : settings.childKeys()) {
-            const QString key = monitor + "/" + offsetsGroup + "/" + other;
+            const QString key = QString(monitorsGroup) + "/" + offsetKey({monitor, other});
             const int offset = readInt(key, settings.value(other), 0, -largestMm, largestMm);
             if (offset != 0 && other != monitor &&
                 (monitor < other || c.offsetMm(monitor, other) == 0))
@@ -381,6 +382,9 @@ bool SettingsCtrl::save(const Choices &c, Report report)
         const int now = c.monitorOffsetsMm.value(pair);
         if (known && known->monitorOffsetsMm.value(pair) == now)
             continue;
+        // Written under the first name; one under the second (by hand)
+        // would still be read where this one is not.
+        settings.remove(offsetKey({pair.second, pair.first}));
         if (now != 0)
             settings.setValue(offsetKey(pair), now);
         else
