@@ -357,7 +357,9 @@ CursorMoves crossSeam(const Snapshot &state, int x, int y)
         const int b = w.onEdge ? t.screenIndexAt(x + w.dx, y + w.dy) : -1;
         const bool beside = w.dx != 0;
         const int along = beside ? y : x;
-        if (b < 0 || b == a || !crossesBySize(state, a, b) || cornerGuarded(state, ra, along, beside))
+        // Where the pixels meet at the same place on the desk, the pointer
+        // crosses by itself.
+        if (b < 0 || b == a || !seamRemaps(state, a, b) || cornerGuarded(state, ra, along, beside))
             continue;
         const ScreenRect &rb = t.rects[b];
         const CursorMove at =

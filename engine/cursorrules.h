@@ -76,7 +76,8 @@ CursorMoves crossBySize(const Snapshot &state, int fromX, int fromY, int x, int 
 
 // Where the pointer is sensed on a strip along the seam (contacts): at
 // (x, y) on its screen's last column (row) facing a touching neighbour, it
-// is carried onto that neighbour.
+// is carried onto that neighbour, where seamRemaps says the crossing lands
+// elsewhere than the pixels meet.
 CursorMoves crossSeam(const Snapshot &state, int x, int y);
 
 // Safe corners: whether a point `along` a side edge of `screen` (its row y
