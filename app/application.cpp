@@ -233,7 +233,9 @@ void Application::rebuildScreens()
                         .arg(s.name.isEmpty() ? QString("(unnamed)") : s.name)
                         .arg(sizesMm.back().width())
                         .arg(sizesMm.back().height())
-                        .arg(reported ? "" : sizesMm.back().isEmpty() ? " (unknown)" : " (EDID)");
+                        .arg(reported                   ? ""
+                             : sizesMm.back().isEmpty() ? " (unknown)"
+                                                        : " (EDID)");
         seen << QString("%1 %2x%3%4%5%6%7")
                     .arg(s.name.isEmpty() ? QString("(unnamed)") : s.name)
                     .arg(g.width())

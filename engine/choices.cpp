@@ -47,7 +47,8 @@ int Choices::offsetMm(const QString &first, const QString &second) const
 void Choices::setOffsetMm(const QString &first, const QString &second, int mm)
 {
     const bool inOrder = !(second < first);
-    const QPair<QString, QString> key = inOrder ? qMakePair(first, second) : qMakePair(second, first);
+    const QPair<QString, QString> key =
+        inOrder ? qMakePair(first, second) : qMakePair(second, first);
     if (mm == 0)
         monitorOffsetsMm.remove(key);
     else

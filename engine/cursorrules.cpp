@@ -75,7 +75,8 @@ CursorMove acrossTheDesktop(const Snapshot &s, int from, bool toLeftEdge, int y)
 CursorMove insideFrom(const ScreenRect &ra, const ScreenRect &rb, bool beside, int to, int past)
 {
     if (beside) {
-        const int x = rb.left > ra.right ? std::max(past, rb.left + 1) : std::min(past, rb.right - 1);
+        const int x =
+            rb.left > ra.right ? std::max(past, rb.left + 1) : std::min(past, rb.right - 1);
         return CursorMove{x, to};
     }
     const int y = rb.top > ra.bottom ? std::max(past, rb.top + 1) : std::min(past, rb.bottom - 1);
@@ -349,10 +350,8 @@ CursorMoves crossSeam(const Snapshot &state, int x, int y)
         int dx;
         int dy;
     };
-    const Across ways[] = {{x == ra.right, 1, 0},
-                           {x == ra.left, -1, 0},
-                           {y == ra.bottom, 0, 1},
-                           {y == ra.top, 0, -1}};
+    const Across ways[] = {
+        {x == ra.right, 1, 0}, {x == ra.left, -1, 0}, {y == ra.bottom, 0, 1}, {y == ra.top, 0, -1}};
     for (const Across &w : ways) {
         const int b = w.onEdge ? t.screenIndexAt(x + w.dx, y + w.dy) : -1;
         const bool beside = w.dx != 0;

@@ -93,11 +93,10 @@ bool LogicCtrl::onSample(const PointerReading &r, double pushX, qint64 now)
         // Sensed on a seam's strip the pointer has not crossed yet; sampled
         // on motion it has, from where it was before.
         const bool fromBefore = placed && placedLayout == s.layout;
-        const CursorMoves crossing = source.pointer().contactsOnly()
-                                         ? CursorRules::crossSeam(s, r.x, r.y)
-                                     : fromBefore
-                                         ? CursorRules::crossBySize(s, placedX, placedY, r.x, r.y)
-                                         : CursorMoves();
+        const CursorMoves crossing =
+            source.pointer().contactsOnly() ? CursorRules::crossSeam(s, r.x, r.y)
+            : fromBefore ? CursorRules::crossBySize(s, placedX, placedY, r.x, r.y)
+                         : CursorMoves();
         // Landed, it is past every edge the sample found it at.
         moved = makeMoves(crossing, at);
         if (!moved) {

@@ -5,8 +5,7 @@
 #include <numeric>
 
 ScreenTable::ScreenTable(const std::vector<ScreenRect> &enumerated,
-                         const std::vector<QString> &screenNames,
-                         const std::vector<QSize> &sizesMm)
+                         const std::vector<QString> &screenNames, const std::vector<QSize> &sizesMm)
 {
     const std::size_t n = enumerated.size();
     // Compared in enumeration order; the answer, "not all the same height",

@@ -264,8 +264,8 @@ Choices SettingsCtrl::read(QSet<QString> *notAsWritten) const
         QSize mm(0, 0);
         for (const Side &side : sides) {
             const QString key = sideKey(monitor, side);
-            const int length = readInt(QString(monitorsGroup) + "/" + key, settings.value(key), 0,
-                                       1, largestMm);
+            const int length =
+                readInt(QString(monitorsGroup) + "/" + key, settings.value(key), 0, 1, largestMm);
             (mm.*side.length)() = length;
             if (notAsWritten && settings.contains(key) &&
                 settings.value(key).toString() != QString::number(length))

@@ -587,53 +587,47 @@ private slots:
         const QPoint nowhere;
         const QVector<QPoint> stays;
 
-        QTest::newRow("middle to middle")
-            << big << "cross" << true << 0 << QPoint(3845, 540) << QPoint(3835, 540)
-            << QVector<QPoint>{{3835, 1080}};
+        QTest::newRow("middle to middle") << big << "cross" << true << 0 << QPoint(3845, 540)
+                                          << QPoint(3835, 540) << QVector<QPoint>{{3835, 1080}};
         QTest::newRow("a row on both, X11 kept it")
             << big << "cross" << true << 0 << QPoint(3830, 200) << QPoint(3845, 200)
             << QVector<QPoint>{{3845, 45}};
         QTest::newRow("X11 put it on B's first column")
             << big << "cross" << true << 0 << QPoint(3830, 200) << QPoint(3840, 200)
             << QVector<QPoint>{{3841, 45}};
-        QTest::newRow("back, top to lower down")
-            << big << "cross" << true << 0 << QPoint(3845, 0) << QPoint(3835, 0)
-            << QVector<QPoint>{{3835, 119}};
-        QTest::newRow("back, on the seam strip")
-            << big << "seam" << true << 0 << nowhere << QPoint(3840, 0)
-            << QVector<QPoint>{{3838, 119}};
+        QTest::newRow("back, top to lower down") << big << "cross" << true << 0 << QPoint(3845, 0)
+                                                 << QPoint(3835, 0) << QVector<QPoint>{{3835, 119}};
+        QTest::newRow("back, on the seam strip") << big << "seam" << true << 0 << nowhere
+                                                 << QPoint(3840, 0) << QVector<QPoint>{{3838, 119}};
         QTest::newRow("above the shorter one's top: its top row")
-            << big << "seam" << true << 0 << nowhere << QPoint(3839, 0) << QVector<QPoint>{{3841, 0}};
-        QTest::newRow("offset, tops level")
-            << big << "seam" << true << 18 << nowhere << QPoint(3839, 300)
-            << QVector<QPoint>{{3841, 167}};
-        QTest::newRow("offset, seen from B")
-            << big << "seam" << true << 18 << nowhere << QPoint(3840, 300)
-            << QVector<QPoint>{{3838, 538}};
-        QTest::newRow("choice off") << big << "cross" << false << 0 << QPoint(3830, 200)
-                                    << QPoint(3845, 200) << stays;
-        QTest::newRow("a size unknown") << unknown << "cross" << true << 0 << QPoint(3830, 200)
-                                        << QPoint(3845, 200) << stays;
+            << big << "seam" << true << 0 << nowhere << QPoint(3839, 0)
+            << QVector<QPoint>{{3841, 0}};
+        QTest::newRow("offset, tops level") << big << "seam" << true << 18 << nowhere
+                                            << QPoint(3839, 300) << QVector<QPoint>{{3841, 167}};
+        QTest::newRow("offset, seen from B") << big << "seam" << true << 18 << nowhere
+                                             << QPoint(3840, 300) << QVector<QPoint>{{3838, 538}};
+        QTest::newRow("choice off")
+            << big << "cross" << false << 0 << QPoint(3830, 200) << QPoint(3845, 200) << stays;
+        QTest::newRow("a size unknown")
+            << unknown << "cross" << true << 0 << QPoint(3830, 200) << QPoint(3845, 200) << stays;
         QTest::newRow("a size not believable")
             << nonsense << "seam" << true << 0 << nowhere << QPoint(3839, 200) << stays;
         QTest::newRow("twins: every row stays")
             << twins << "cross" << true << 0 << QPoint(1900, 500) << QPoint(1925, 500) << stays;
         QTest::newRow("twins: no seam to sense")
             << twins << "seam" << true << 0 << nowhere << QPoint(1919, 500) << stays;
-        QTest::newRow("twins, offset")
-            << twins << "cross" << true << 50 << QPoint(1900, 500) << QPoint(1925, 500)
-            << QVector<QPoint>{{1925, 681}};
-        QTest::newRow("laptop top to monitor")
-            << laptop << "seam" << true << 0 << nowhere << QPoint(1439, 540)
-            << QVector<QPoint>{{1441, 315}};
+        QTest::newRow("twins, offset") << twins << "cross" << true << 50 << QPoint(1900, 500)
+                                       << QPoint(1925, 500) << QVector<QPoint>{{1925, 681}};
+        QTest::newRow("laptop top to monitor") << laptop << "seam" << true << 0 << nowhere
+                                               << QPoint(1439, 540) << QVector<QPoint>{{1441, 315}};
         QTest::newRow("laptop middle to monitor middle")
             << laptop << "cross" << true << 0 << QPoint(1430, 990) << QPoint(1450, 990)
             << QVector<QPoint>{{1450, 720}};
         QTest::newRow("below the laptop's bottom: its bottom row")
             << laptop << "seam" << true << 0 << nowhere << QPoint(1440, 1300)
             << QVector<QPoint>{{1438, 1439}};
-        QTest::newRow("beside no laptop row: no seam") << laptop << "seam" << true << 0 << nowhere
-                                                       << QPoint(1440, 100) << stays;
+        QTest::newRow("beside no laptop row: no seam")
+            << laptop << "seam" << true << 0 << nowhere << QPoint(1440, 100) << stays;
         QTest::newRow("Easy Move by size: the laptop's nearest row")
             << laptop << "easy" << true << 0 << nowhere << QPoint(1440, 100)
             << QVector<QPoint>{{1438, 540}};
@@ -645,13 +639,12 @@ private slots:
             << QVector<QPoint>{{3841, 1079}};
         QTest::newRow("Easy Move by size, beside rows both have")
             << big << "easy" << true << 0 << nowhere << QPoint(3839, 500) << stays;
-        QTest::newRow("wrap by size") << big << "wrap" << true << 0 << nowhere
-                                      << QPoint(5759, 540) << QVector<QPoint>{{1, 1080}};
+        QTest::newRow("wrap by size") << big << "wrap" << true << 0 << nowhere << QPoint(5759, 540)
+                                      << QVector<QPoint>{{1, 1080}};
         QTest::newRow("wrap, choice off") << big << "wrap" << false << 0 << nowhere
                                           << QPoint(5759, 540) << QVector<QPoint>{{1, 540}};
-        QTest::newRow("wrap by size, leftwards")
-            << big << "wrap" << true << 0 << nowhere << QPoint(0, 200)
-            << QVector<QPoint>{{5758, 45}};
+        QTest::newRow("wrap by size, leftwards") << big << "wrap" << true << 0 << nowhere
+                                                 << QPoint(0, 200) << QVector<QPoint>{{5758, 45}};
         QTest::newRow("stacked: down onto the laptop")
             << stacked << "cross" << true << 0 << QPoint(700, 1430) << QPoint(700, 1445)
             << QVector<QPoint>{{635, 1445}};
@@ -661,8 +654,8 @@ private slots:
         QTest::newRow("stacked: up, further left than the monitor's middle")
             << stacked << "seam" << true << 10 << nowhere << QPoint(600, 1440)
             << QVector<QPoint>{{626, 1438}};
-        QTest::newRow("stacked, choice off") << stacked << "cross" << false << 0
-                                             << QPoint(700, 1430) << QPoint(700, 1445) << stays;
+        QTest::newRow("stacked, choice off")
+            << stacked << "cross" << false << 0 << QPoint(700, 1430) << QPoint(700, 1445) << stays;
     }
 
     void crossByPhysicalSize()

@@ -55,10 +55,11 @@ private slots:
 
         QTest::newRow("18.5 inch 1366x768") << small << -1 << Patches() << true << QSize(410, 230);
         QTest::newRow("31.5 inch 1080p") << large << -1 << Patches() << true << QSize(698, 393);
-        QTest::newRow("the base block alone") << large << 128 << Patches() << true << QSize(698, 393);
+        QTest::newRow("the base block alone")
+            << large << 128 << Patches() << true << QSize(698, 393);
         QTest::newRow("centimetres only") << small << -1 << noTimingSize << true << QSize(410, 230);
-        QTest::newRow("pixels of another shape") << small << -1 << otherPixels << true
-                                                 << QSize(0, 0);
+        QTest::newRow("pixels of another shape")
+            << small << -1 << otherPixels << true << QSize(0, 0);
         QTest::newRow("short") << small << 100 << Patches() << true << QSize(0, 0);
         QTest::newRow("empty") << small << 0 << Patches() << true << QSize(0, 0);
         QTest::newRow("bad header") << small << -1 << Patches{{1, 0xfe}} << true << QSize(0, 0);

@@ -128,9 +128,8 @@ private slots:
         QTest::newRow("by size, 4K beside 1080p")
             << bySize(Layout{{fourK, hd}, false, false, true}, {{597, 336}, {531, 299}})
             << Strips{{3839, 1080, 1, 1080}, {3839, 0, 1, 1080}, {3840, 0, 1, 1080}};
-        QTest::newRow("by size, twins") << bySize(Layout{{full, {1920, 0, 3839, 1079}}},
-                                                  {{531, 299}, {531, 299}})
-                                        << Strips{};
+        QTest::newRow("by size, twins")
+            << bySize(Layout{{full, {1920, 0, 3839, 1079}}}, {{531, 299}, {531, 299}}) << Strips{};
         QTest::newRow("by size, a size unknown")
             << bySize(Layout{{fourK, hd}}, {{597, 336}, {0, 0}}) << Strips{};
         QTest::newRow("by size, laptop under a monitor")
@@ -172,15 +171,12 @@ private slots:
                              Active,
                              {1}},
                       {{338, 270}, {518, 324}, {304, 228}});
-        QTest::newRow("by size, laptop under a monitor, safe corners")
-            << guarded(bySize(Layout{{{0, 0, 2559, 1439}, {320, 1440, 2239, 2519}},
-                                     true,
-                                     true,
-                                     true,
-                                     Active,
-                                     {1}},
-                              {{597, 336}, {344, 194}}),
-                       40);
+        QTest::newRow("by size, laptop under a monitor, safe corners") << guarded(
+            bySize(
+                Layout{
+                    {{0, 0, 2559, 1439}, {320, 1440, 2239, 2519}}, true, true, true, Active, {1}},
+                {{597, 336}, {344, 194}}),
+            40);
         QTest::newRow("three, one lowered, safe corners")
             << guarded(Layout{{{0, 100, 1279, 1123}, {1280, 0, 3199, 1199}, {3200, 200, 4223, 967}},
                               true,

@@ -137,8 +137,10 @@ private slots:
         };
         const auto numberIn = [](const char *key, const Field &f, int fallback, int other, int low,
                                  int high) {
-            const QString said =
-                QString("Settings: %1 is not a number from %2 to %3 : ").arg(key).arg(low).arg(high);
+            const QString said = QString("Settings: %1 is not a number from %2 to %3 : ")
+                                     .arg(key)
+                                     .arg(low)
+                                     .arg(high);
             const QString using_ = QString(" - using %1").arg(fallback);
             const QString under = QString::number(low - 1), over = QString::number(high + 1);
             QTest::newRow(key) << f << QVariant(fallback) << QVariant(other)
