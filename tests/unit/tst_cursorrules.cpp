@@ -581,6 +581,9 @@ private slots:
                            {{597, 336}, {302, 189}}};
         const Desk twins{{rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)},
                          {{531, 299}, {531, 299}}};
+        // The 1080p one turned on its side: its size still as built.
+        const Desk turned{{rect(0, 0, 3839, 2159), rect(3840, 0, 4919, 1919)},
+                          {{597, 336}, {531, 299}}};
         Desk unknown = big, nonsense = big;
         unknown.mm[1] = QSize(0, 0);
         nonsense.mm[1] = QSize(160, 90); // a TV's 16:9 in centimetres
@@ -612,6 +615,9 @@ private slots:
             << unknown << "cross" << true << 0 << QPoint(3830, 200) << QPoint(3845, 200) << stays;
         QTest::newRow("a size not believable")
             << nonsense << "seam" << true << 0 << nowhere << QPoint(3839, 200) << stays;
+        QTest::newRow("a monitor on its side")
+            << turned << "seam" << true << 0 << nowhere << QPoint(3839, 200)
+            << QVector<QPoint>{{3841, 465}};
         QTest::newRow("twins: every row stays")
             << twins << "cross" << true << 0 << QPoint(1900, 500) << QPoint(1925, 500) << stays;
         QTest::newRow("twins: no seam to sense")
