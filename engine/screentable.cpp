@@ -108,7 +108,6 @@ void ScreenTable::applySizes(const QHash<QString, QSize> &byMonitor)
 
 QSize ScreenTable::believableMm(QSize mm, const ScreenRect &r)
 {
-    constexpr int largestMm = 3000;
     // Pixel pitch: from a small laptop's 4K panel to a large TV's 720p,
     // with room for a scaled desktop's larger pixels.
     constexpr double finestMmPerPx = 0.05, coarsestMmPerPx = 2.5;

@@ -77,6 +77,9 @@ public:
     // monitor not named there keeps its reported size.
     void applySizes(const QHash<QString, QSize> &byMonitor);
 
+    // No monitor side is longer, in millimetres; nor a pair's offset.
+    static constexpr int largestMm = 3000;
+
     // `mm` as the size of a monitor showing `r`, turned a quarter where the
     // monitor stands on its side; 0x0 where no monitor could be that size:
     // a side of 0 or over 3 m, a shape other than the rectangle's, or a

@@ -1,6 +1,7 @@
 #include "settingsctrl.h"
 
 #include "pointerwatch.h"
+#include "screentable.h"
 
 #include <QDebug>
 #include <QSettings>
@@ -11,8 +12,7 @@ const char monitorsGroup[] = "Choices/Monitors";
 // Under a monitor's group: how far each other monitor's middle stands from
 // its own, one key per other monitor's name.
 const char offsetsGroup[] = "offsetMm";
-// A monitor's size and a pair's offset, in whole millimetres, up to this.
-constexpr int largestMm = 3000;
+constexpr int largestMm = ScreenTable::largestMm;
 
 // The sides of a monitor's size the user gives, under its group.
 struct Side

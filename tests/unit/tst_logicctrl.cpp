@@ -600,8 +600,8 @@ private slots:
         QTest::newRow("polling") << 1 << across << 0u << landed;
         QTest::newRow("contacts") << 2 << QVector<QPoint>{{3839, 200}} << 0u
                                   << std::vector<QPoint>{{3841, 45}};
-        QTest::newRow("bypass key held") << 0 << across << unsigned(ShiftKey)
-                                         << std::vector<QPoint>{};
+        QTest::newRow("bypass key held")
+            << 0 << across << unsigned(ShiftKey) << std::vector<QPoint>{};
         // Wrapped by size onto the other monitor, and moved on before the
         // landing was read: not taken for a crossing from where it wrapped.
         QTest::newRow("wrapped") << 0 << QVector<QPoint>{{20, 200}, {0, 200}, {5700, 50}} << 0u
