@@ -221,11 +221,21 @@ void Application::rebuildScreens()
         return;
     std::vector<ScreenRect> rects;
     std::vector<QString> names;
-    QStringList seen;
+    std::vector<QSize> sizesMm;
+    QStringList seen, measured;
     for (const PlatformScreen &s : windowSystem->screens()) {
         const QRect &g = s.geometry;
         rects.push_back(ScreenRect{g.left(), g.top(), g.right(), g.bottom()});
         names.push_back(s.name);
+        const bool reported = !s.physicalMm.isEmpty();
+        sizesMm.push_back(reported ? s.physicalMm : windowSystem->monitorSizeMm(s.name));
+        measured << QString("%1 %2x%3 mm%4")
+                        .arg(s.name.isEmpty() ? QString("(unnamed)") : s.name)
+                        .arg(sizesMm.back().width())
+                        .arg(sizesMm.back().height())
+                        .arg(reported                   ? ""
+                             : sizesMm.back().isEmpty() ? " (unknown)"
+                                                        : " (EDID)");
         seen << QString("%1 %2x%3%4%5%6%7")
                     .arg(s.name.isEmpty() ? QString("(unnamed)") : s.name)
                     .arg(g.width())
@@ -235,13 +245,14 @@ void Application::rebuildScreens()
                     .arg(g.y() < 0 ? "" : "+")
                     .arg(g.y());
     }
-    screens = ScreenTable(rects, names);
+    screens = ScreenTable(rects, names, sizesMm);
     ++layout;
     compositor = windowSystem->compositorRunning();
     // The engine looks again at the new snapshot and the curtains come
     // back over the new layout at once.
     focus->setScreens(screens);
     qDebug().noquote() << "Screens:" << seen.join(", ");
+    qDebug().noquote() << "Monitor sizes:" << measured.join(", ");
     followLock();
     publish(current);
 }
@@ -302,6 +313,7 @@ void Application::publish(const Choices &choices)
     next->choices = choices;
     next->screens = screens;
     next->screens.applyWraps(choices.monitorWraps);
+    next->screens.applySizes(choices.monitorSizesMm);
     next->layout = layout;
     next->fullscreen = fullscreen;
     next->lockedScreen = locked.isEmpty() ? -1 : screens.indexOf(locked);

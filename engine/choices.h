@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QHash>
+#include <QPair>
+#include <QSize>
 #include <QString>
 
 // A monitor's own wrap switches: its top row to its bottom row and back.
@@ -52,6 +54,22 @@ struct Choices
     // Each monitor's top and bottom wraps by output name, monitors
     // unplugged for now included, so that they come back with it.
     QHash<QString, MonitorWraps> monitorWraps;
+    // Cross by physical size: a pointer that crosses to a neighbouring
+    // monitor keeps its height on the desk (its place left to right across
+    // a stacked pair) in millimetres, not its pixel row.
+    bool crossByPhysicalSize = false;
+    // Monitor sizes in millimetres the user gave, by output name; they win
+    // over what the window system or the monitor reports. A size is used
+    // only with both sides above 0.
+    QHash<QString, QSize> monitorSizesMm;
+    // How far a pair's second monitor's middle stands from the first's, in
+    // millimetres: higher for monitors side by side, further left for a
+    // stacked pair; 0 (level middles) for a pair not named. Keyed by the two
+    // output names in order (offsetMm and setOffsetMm keep that).
+    QHash<QPair<QString, QString>, int> monitorOffsetsMm;
+
+    int offsetMm(const QString &first, const QString &second) const;
+    void setOffsetMm(const QString &first, const QString &second, int mm);
 
     // Equal as choices: a monitor missing from one and one with both wraps
     // off in the other are the same.

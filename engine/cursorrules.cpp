@@ -6,16 +6,81 @@ namespace CursorRules {
 
 namespace {
 
+// How screen b lies against screen a.
+enum class Seam
+{
+    None,
+    Beside,  // wholly left or right of it, sharing a row
+    Stacked, // wholly above or below it, sharing a column
+};
+
+Seam seamOf(const ScreenRect &a, const ScreenRect &b)
+{
+    const bool sharesRows = a.top <= b.bottom && b.top <= a.bottom;
+    const bool sharesColumns = a.left <= b.right && b.left <= a.right;
+    if (sharesRows && (b.left > a.right || b.right < a.left))
+        return Seam::Beside;
+    if (sharesColumns && (b.top > a.bottom || b.bottom < a.top))
+        return Seam::Stacked;
+    return Seam::None;
+}
+
+// Rounds towards minus infinity, where / truncates towards 0.
+qint64 floorDiv(qint64 n, qint64 d)
+{
+    return n / d - ((n % d != 0) && ((n < 0) != (d < 0)) ? 1 : 0);
+}
+
+// A pixel's middle along A, in millimetres from A's middle, is the same
+// place on the desk as one along B, their pair's offset counted: the row
+// (`beside`) or column of B whose pixels hold it, or B's nearest. Whole
+// numbers throughout, so equal pitches and level middles give exactly the
+// pixel they started from.
+int landing(const Snapshot &s, int a, int b, int along, bool beside)
+{
+    const ScreenTable &t = s.screens;
+    const ScreenRect &ra = t.rects[a], &rb = t.rects[b];
+    const qint64 aFirst = beside ? ra.top : ra.left, aPx = beside ? ra.height() : ra.width();
+    const qint64 bFirst = beside ? rb.top : rb.left, bPx = beside ? rb.height() : rb.width();
+    const qint64 aMm = beside ? t.physicalMm[a].height() : t.physicalMm[a].width();
+    const qint64 bMm = beside ? t.physicalMm[b].height() : t.physicalMm[b].width();
+    const qint64 k = std::clamp<qint64>(along - aFirst, 0, aPx - 1);
+    // The offset counts towards smaller coordinates: up, or to the left.
+    const qint64 offset = s.choices.offsetMm(t.names[a], t.names[b]);
+    // ((k + 1/2 - aPx/2) aMm/aPx + offset) bPx/bMm + bPx/2, over one
+    // denominator.
+    const qint64 n = (2 * k + 1 - aPx) * aMm * bPx + 2 * offset * aPx * bPx + aPx * bMm * bPx;
+    const qint64 at = floorDiv(n, 2 * aPx * bMm);
+    return int(bFirst + std::clamp<qint64>(at, 0, bPx - 1));
+}
+
 // A warp to a point on no monitor is pulled back by the X server onto the
 // monitor the pointer comes from, so a horizontal wrap lands on a screen at
-// the far edge, its y clamped into that screen's rows.
-CursorMove acrossTheDesktop(const ScreenTable &table, bool toLeftEdge, int y)
+// the far edge, its y clamped into that screen's rows, or by size from the
+// screen `from` it leaves.
+CursorMove acrossTheDesktop(const Snapshot &s, int from, bool toLeftEdge, int y)
 {
+    const ScreenTable &table = s.screens;
     const int x = toLeftEdge ? table.desktopLeft + 1 : table.desktopRight - 1;
     const int i = table.screenOnDesktopEdge(toLeftEdge, y);
-    if (i >= 0)
+    if (i >= 0 && from >= 0 && from != i && crossesBySize(s, from, i))
+        y = landing(s, from, i, y, true);
+    else if (i >= 0)
         y = std::clamp(y, table.rects[i].top, table.rects[i].bottom);
     return CursorMove{x, y};
+}
+
+// The point on B one column (row) inside from its seam with A, at `to`
+// along it, or further in where `past` already is.
+CursorMove insideFrom(const ScreenRect &ra, const ScreenRect &rb, bool beside, int to, int past)
+{
+    if (beside) {
+        const int x =
+            rb.left > ra.right ? std::max(past, rb.left + 1) : std::min(past, rb.right - 1);
+        return CursorMove{x, to};
+    }
+    const int y = rb.top > ra.bottom ? std::max(past, rb.top + 1) : std::min(past, rb.bottom - 1);
+    return CursorMove{to, y};
 }
 
 // Locked to a screen, no move may land off it.
@@ -93,10 +158,10 @@ CursorMoves wrapEdges(const Snapshot &state, int x, int y, bool jumpAllowed)
 
     if (jumpAllowed && !(i >= 0 && cornerGuarded(state, table.rects[i], y, true))) {
         if (x == table.desktopRight && state.choices.allowRightWrap) {
-            const CursorMove to = acrossTheDesktop(table, true, y);
+            const CursorMove to = acrossTheDesktop(state, i, true, y);
             moves.add(to.x, to.y);
         } else if (x == table.desktopLeft && state.choices.allowLeftWrap) {
-            const CursorMove to = acrossTheDesktop(table, false, y);
+            const CursorMove to = acrossTheDesktop(state, i, false, y);
             moves.add(to.x, to.y);
         }
     }
@@ -166,11 +231,38 @@ int edgeDirection(const Snapshot &state, int x, int y)
     return x == table.rects[i].right ? 1 : x == table.rects[i].left ? -1 : 0;
 }
 
+namespace {
+
+// Easy Move from screen i at row y of its side column onto its neighbour n
+// (left of it when `toLeft`): beside rows n lacks, at any alignment when by
+// size (unless another screen holds the row across), else beside its
+// overhang or underhang. False where it does not carry.
+bool carry(const Snapshot &s, int i, int n, int x, int y, bool toLeft, CursorMoves &moves)
+{
+    const ScreenTable &table = s.screens;
+    const ScreenRect &c = table.rects[i], &q = table.rects[n];
+    const int landX = toLeft ? q.right - 1 : q.left + 1;
+    if (crossesBySize(s, i, n)) {
+        if ((y >= q.top && y <= q.bottom) || table.screenIndexAt(toLeft ? x - 1 : x + 1, y) >= 0)
+            return false;
+        moves.add(landX, landing(s, i, n, y, true));
+        return true;
+    }
+    if (inOverhang(y, c, q))
+        moves.add(landX, toLeft ? q.bottom : std::min(y, q.bottom));
+    else if (inUnderhang(y, c, q))
+        moves.add(landX, q.top);
+    return !moves.empty();
+}
+
+} // namespace
+
 CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed)
 {
     CursorMoves moves;
     const ScreenTable &table = state.screens;
-    if (!table.screenHeightsDiffer || !state.choices.easyMove)
+    if (!state.choices.easyMove ||
+        !(table.screenHeightsDiffer || state.choices.crossByPhysicalSize))
         return moves;
     const int i = table.screenIndexAt(x, y);
     if (i < 0 || !jumpAllowed || cornerGuarded(state, table.rects[i], y, true))
@@ -178,24 +270,101 @@ CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed)
     const ScreenRect &c = table.rects[i];
 
     const int prev = x == c.left ? table.neighbour(i, true) : -1;
-    if (prev >= 0) {
-        const ScreenRect &p = table.rects[prev];
-        if (inOverhang(y, c, p)) {
-            moves.add(p.right - 1, p.bottom);
-            return keptOnLockedScreen(state, moves);
-        }
-        if (inUnderhang(y, c, p)) {
-            moves.add(p.right - 1, p.top);
-            return keptOnLockedScreen(state, moves);
-        }
-    }
+    if (prev >= 0 && carry(state, i, prev, x, y, true, moves))
+        return keptOnLockedScreen(state, moves);
     const int next = x == c.right ? table.neighbour(i, false) : -1;
-    if (next >= 0) {
-        const ScreenRect &q = table.rects[next];
-        if (inOverhang(y, c, q))
-            moves.add(q.left + 1, std::min(y, q.bottom));
-        else if (inUnderhang(y, c, q))
-            moves.add(q.left + 1, q.top);
+    if (next >= 0)
+        carry(state, i, next, x, y, false, moves);
+    return keptOnLockedScreen(state, moves);
+}
+
+bool crossesBySize(const Snapshot &state, int a, int b)
+{
+    const ScreenTable &t = state.screens;
+    if (!state.choices.crossByPhysicalSize || a < 0 || b < 0 || a == b || a >= t.size() ||
+        b >= t.size())
+        return false;
+    return !t.physicalMm[a].isEmpty() && !t.physicalMm[b].isEmpty();
+}
+
+bool seamRemaps(const Snapshot &state, int a, int b)
+{
+    if (!crossesBySize(state, a, b))
+        return false;
+    const ScreenTable &t = state.screens;
+    const ScreenRect &ra = t.rects[a], &rb = t.rects[b];
+    const Seam seam = seamOf(ra, rb);
+    if (seam == Seam::None)
+        return false;
+    const bool beside = seam == Seam::Beside;
+    const qint64 aMm = beside ? t.physicalMm[a].height() : t.physicalMm[a].width();
+    const qint64 bMm = beside ? t.physicalMm[b].height() : t.physicalMm[b].width();
+    const qint64 aPx = beside ? ra.height() : ra.width(), bPx = beside ? rb.height() : rb.width();
+    // Equal pitches move every pixel by the same whole number of pixels:
+    // where one shared pixel stays, all do.
+    if (aMm * bPx != bMm * aPx)
+        return true;
+    const int first = beside ? std::max(ra.top, rb.top) : std::max(ra.left, rb.left);
+    return landing(state, a, b, first, beside) != first;
+}
+
+CursorMoves crossBySize(const Snapshot &state, int fromX, int fromY, int x, int y)
+{
+    CursorMoves moves;
+    const ScreenTable &t = state.screens;
+    if (!state.choices.crossByPhysicalSize || !t.multipleScreens)
+        return moves;
+    const int a = t.screenIndexAt(fromX, fromY), b = t.screenIndexAt(x, y);
+    if (!crossesBySize(state, a, b))
+        return moves;
+    const ScreenRect &ra = t.rects[a], &rb = t.rects[b];
+    const Seam seam = seamOf(ra, rb);
+    const bool beside = seam == Seam::Beside;
+    const int along = beside ? fromY : fromX;
+    if (seam == Seam::None || cornerGuarded(state, ra, along, beside))
+        return moves;
+    const int to = landing(state, a, b, along, beside);
+    // Where the window system put it already, it stays.
+    if (to == (beside ? y : x))
+        return moves;
+    const CursorMove at = insideFrom(ra, rb, beside, to, beside ? x : y);
+    moves.add(at.x, at.y);
+    return keptOnLockedScreen(state, moves);
+}
+
+CursorMoves crossSeam(const Snapshot &state, int x, int y)
+{
+    CursorMoves moves;
+    const ScreenTable &t = state.screens;
+    if (!state.choices.crossByPhysicalSize || !t.multipleScreens)
+        return moves;
+    const int a = t.screenIndexAt(x, y);
+    if (a < 0)
+        return moves;
+    const ScreenRect &ra = t.rects[a];
+    // The pixel across each edge the pointer is on: beside first, a
+    // corner's other way after.
+    struct Across
+    {
+        bool onEdge;
+        int dx;
+        int dy;
+    };
+    const Across ways[] = {
+        {x == ra.right, 1, 0}, {x == ra.left, -1, 0}, {y == ra.bottom, 0, 1}, {y == ra.top, 0, -1}};
+    for (const Across &w : ways) {
+        const int b = w.onEdge ? t.screenIndexAt(x + w.dx, y + w.dy) : -1;
+        const bool beside = w.dx != 0;
+        const int along = beside ? y : x;
+        // Where the pixels meet at the same place on the desk, the pointer
+        // crosses by itself.
+        if (b < 0 || b == a || !seamRemaps(state, a, b) || cornerGuarded(state, ra, along, beside))
+            continue;
+        const ScreenRect &rb = t.rects[b];
+        const CursorMove at =
+            insideFrom(ra, rb, beside, landing(state, a, b, along, beside), beside ? x : y);
+        moves.add(at.x, at.y);
+        break;
     }
     return keptOnLockedScreen(state, moves);
 }

@@ -49,6 +49,37 @@ bool inUnderhang(int y, const ScreenRect &current, const ScreenRect &neighbour);
 // row.
 CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed);
 
+// Cross by physical size. A pointer that crosses from screen A to its
+// neighbour B, side by side or stacked, lands on B as many millimetres from
+// B's middle as it was from A's (the pair's offset counted: see
+// Choices::offsetMm), along the seam; on B's nearest row (column) where B
+// does not reach that far. It lands one column (row) inside B, never on
+// B's own seam column, so it does not cross back. Only where the choice is
+// on and both sizes are known; elsewhere nothing changes. The desktop wraps
+// and Easy Move land by the same rule then, and Easy Move carries from the
+// rows of A beside which B has none at any alignment.
+
+// Whether crossing between screens a and b (table indices) goes by size:
+// the choice on and both sizes known.
+bool crossesBySize(const Snapshot &state, int a, int b);
+
+// Whether crossing from a to the screen b that touches it (side by side or
+// stacked) lands anywhere but where the pixels meet: by size, and their
+// pixel pitches or middles differ. Only there do sensing strips go.
+bool seamRemaps(const Snapshot &state, int a, int b);
+
+// Where every motion is sampled (X11, polling): the sample before found the
+// pointer at (fromX, fromY), on the neighbour this sample's (x, y) is not on,
+// where the window system kept the pixel row (column) across the seam: the
+// move to the row (column) by size, from the earlier sample's place.
+CursorMoves crossBySize(const Snapshot &state, int fromX, int fromY, int x, int y);
+
+// Where the pointer is sensed on a strip along the seam (contacts): at
+// (x, y) on its screen's last column (row) facing a touching neighbour, it
+// is carried onto that neighbour, where seamRemaps says the crossing lands
+// elsewhere than the pixels meet.
+CursorMoves crossSeam(const Snapshot &state, int x, int y);
+
 // Safe corners: whether a point `along` a side edge of `screen` (its row y
 // on the left or right column, `side`) or along its top or bottom row (its
 // column x) lies within the corner guard of either end of that edge.

@@ -65,6 +65,7 @@ bool LogicCtrl::onSample(const PointerReading &r, double pushX, qint64 now)
     sampleLost = r.lost;
     if (r.lost) {
         sampled = true;
+        placed = false;
         return false; // nothing to act on until it is seen again
     }
     if (!sampled || r.x != sampleX)
@@ -87,18 +88,36 @@ bool LogicCtrl::onSample(const PointerReading &r, double pushX, qint64 now)
     const bool jumpAllowed = gate.allows(s.choices, gating && CursorRules::atGatedEdge(s, r.x, r.y),
                                          now, pushed, pushNeeded, speedSeen);
     bool moved = false;
+    CursorMove at{r.x, r.y};
     if (!CursorRules::heldBack(s, r.keys, r.buttonHeld)) {
-        moved = makeMoves(CursorRules::wrapEdges(s, r.x, r.y, jumpAllowed));
-        moved = makeMoves(CursorRules::easyMove(s, r.x, r.y, jumpAllowed)) || moved;
+        // Sensed on a seam's strip the pointer has not crossed yet; sampled
+        // on motion it has, from where it was before.
+        const bool fromBefore = placed && placedLayout == s.layout;
+        const CursorMoves crossing =
+            source.pointer().contactsOnly() ? CursorRules::crossSeam(s, r.x, r.y)
+            : fromBefore ? CursorRules::crossBySize(s, placedX, placedY, r.x, r.y)
+                         : CursorMoves();
+        // Landed, it is past every edge the sample found it at.
+        moved = makeMoves(crossing, at);
+        if (!moved) {
+            moved = makeMoves(CursorRules::wrapEdges(s, r.x, r.y, jumpAllowed), at);
+            moved = makeMoves(CursorRules::easyMove(s, r.x, r.y, jumpAllowed), at) || moved;
+        }
     }
+    placed = true;
+    placedX = at.x;
+    placedY = at.y;
+    placedLayout = s.layout;
     updateScreenFocus(r.x, r.y);
     return moved;
 }
 
-bool LogicCtrl::makeMoves(const CursorMoves &moves)
+bool LogicCtrl::makeMoves(const CursorMoves &moves, CursorMove &last)
 {
-    for (int k = 0; k < moves.count; ++k)
+    for (int k = 0; k < moves.count; ++k) {
         source.pointer().movePointer(moves.at[k].x, moves.at[k].y);
+        last = moves.at[k];
+    }
     return !moves.empty();
 }
 

@@ -51,7 +51,8 @@ signals:
 private:
     // The wait the readout asks for, in ms; -1 for none.
     qint64 refreshReadoutIfDue(qint64 now);
-    bool makeMoves(const CursorMoves &moves);
+    // Makes the moves; `last` becomes where the last one put the pointer.
+    bool makeMoves(const CursorMoves &moves, CursorMove &last);
     void updateScreenFocus(int x, int y);
 
     EngineInbox &inbox;
@@ -76,5 +77,12 @@ private:
     int shownY = 0;
     int shownSpeed = 0;
     bool sampleLost = false; // the last sample said the pointer is out of sight
+    // Where the last sample left the pointer (where a rule moved it, if
+    // one did), in the snapshot layout `placedLayout`: a crossing by size
+    // starts from there.
+    bool placed = false;
+    int placedX = 0;
+    int placedY = 0;
+    std::uint64_t placedLayout = 0;
     bool shownLost = false;
 };

@@ -1,10 +1,11 @@
 #include "screentable.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 ScreenTable::ScreenTable(const std::vector<ScreenRect> &enumerated,
-                         const std::vector<QString> &screenNames)
+                         const std::vector<QString> &screenNames, const std::vector<QSize> &sizesMm)
 {
     const std::size_t n = enumerated.size();
     // Compared in enumeration order; the answer, "not all the same height",
@@ -24,8 +25,10 @@ ScreenTable::ScreenTable(const std::vector<ScreenRect> &enumerated,
         rects.push_back(enumerated[k]);
         const bool named = k < screenNames.size() && !screenNames[k].isEmpty();
         names.push_back(named ? screenNames[k] : QString("#%1").arg(k));
+        reportedMm.push_back(k < sizesMm.size() ? sizesMm[k] : QSize(0, 0));
     }
     wraps = std::vector<MonitorWraps>(n);
+    applySizes({});
     if (n == 0)
         return;
     desktopLeft = rects.front().left;
@@ -91,4 +94,51 @@ void ScreenTable::applyWraps(const QHash<QString, MonitorWraps> &byMonitor)
 {
     for (int i = 0; i < size(); ++i)
         wraps[i] = byMonitor.value(names[i]);
+}
+
+void ScreenTable::applySizes(const QHash<QString, QSize> &byMonitor)
+{
+    physicalMm.clear();
+    for (int i = 0; i < size(); ++i) {
+        const QSize given = byMonitor.value(names[i]);
+        const bool byUser = given.width() > 0 && given.height() > 0;
+        physicalMm.push_back(believableMm(byUser ? given : reportedMm[i], rects[i]));
+    }
+}
+
+QSize ScreenTable::believableMm(QSize mm, const ScreenRect &r)
+{
+    // Pixel pitch: from a small laptop's 4K panel to a large TV's 720p,
+    // with room for a scaled desktop's larger pixels.
+    constexpr double finestMmPerPx = 0.05, coarsestMmPerPx = 2.5;
+    // Sides may be a few percent off the pixels' shape (rounding, bezels
+    // counted or not); a size of another shape is the aspect ratio or made
+    // up.
+    constexpr double shapeSlack = 0.08;
+    // What TVs and projectors put for a size: the shape's numbers, in
+    // centimetres or millimetres.
+    static const QSize shapesOnly[] = {{16, 9}, {16, 10}, {4, 3}, {5, 4}, {21, 9}};
+    const QSize none(0, 0);
+    for (const QSize &shape : shapesOnly) {
+        for (int scale : {1, 10}) {
+            if (mm == shape * scale || mm == (shape * scale).transposed())
+                return none;
+        }
+    }
+    if (mm.width() <= 0 || mm.height() <= 0 || mm.width() > largestMm || mm.height() > largestMm ||
+        r.width() <= 0 || r.height() <= 0)
+        return none;
+    const double pixels = double(r.width()) / r.height();
+    const auto shaped = [pixels](QSize s) {
+        return std::abs(double(s.width()) / s.height() / pixels - 1) <= shapeSlack;
+    };
+    // Monitors report their size as built, whichever way up they stand.
+    if (!shaped(mm))
+        mm.transpose();
+    if (!shaped(mm))
+        return none;
+    const double pitch = double(mm.width()) / r.width();
+    if (pitch < finestMmPerPx || pitch > coarsestMmPerPx)
+        return none;
+    return mm;
 }

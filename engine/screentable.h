@@ -2,6 +2,7 @@
 
 #include "choices.h"
 
+#include <QSize>
 #include <QString>
 #include <vector>
 
@@ -34,13 +35,20 @@ public:
     // per screen (a screen without one is called "#" and its place in the
     // enumeration, so that its switches still have a key). The sort by left
     // edge is stable, so screens sharing a left edge keep their enumeration
-    // order. Every switch starts off.
+    // order. Every switch starts off. `sizesMm` is empty or one per screen:
+    // what the window system or the monitor reports, 0x0 where nothing does.
     explicit ScreenTable(const std::vector<ScreenRect> &enumerated,
-                         const std::vector<QString> &names = {});
+                         const std::vector<QString> &names = {},
+                         const std::vector<QSize> &sizesMm = {});
 
     std::vector<ScreenRect> rects;
     std::vector<QString> names;
     std::vector<MonitorWraps> wraps;
+    // Each screen's size in millimetres as reported, and the one the rules
+    // use: the user's where given, else the reported one, turned to match
+    // the rectangle; 0x0 where neither is believable.
+    std::vector<QSize> reportedMm;
+    std::vector<QSize> physicalMm;
 
     int desktopLeft = 0;  // the smallest left edge of all screens
     int desktopRight = 0; // the greatest right edge of all screens
@@ -64,6 +72,19 @@ public:
     // Takes each screen's switches from the choices, by output name; a
     // monitor not named there has them off.
     void applyWraps(const QHash<QString, MonitorWraps> &byMonitor);
+
+    // Takes the sizes the user gave from the choices, by output name; a
+    // monitor not named there keeps its reported size.
+    void applySizes(const QHash<QString, QSize> &byMonitor);
+
+    // No monitor side is longer, in millimetres; nor a pair's offset.
+    static constexpr int largestMm = 3000;
+
+    // `mm` as the size of a monitor showing `r`, turned a quarter where the
+    // monitor stands on its side; 0x0 where no monitor could be that size:
+    // a side of 0 or over 3 m, a shape other than the rectangle's, or a
+    // pixel pitch no monitor has.
+    static QSize believableMm(QSize mm, const ScreenRect &r);
 
     // The index of the screen with this output name, or -1.
     int indexOf(const QString &name) const;

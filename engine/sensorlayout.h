@@ -27,7 +27,10 @@ namespace SensorLayout {
 // The desktop's outer left and right columns where those wraps are on, each
 // monitor's top and bottom rows where its wraps are on, and with Easy Move
 // the stretches of a taller monitor's side edge beside which its shorter
-// neighbour has no rows. None while paused.
+// neighbour has no rows (by size, wherever the neighbour has none). Crossing
+// by size, each monitor's seam column (row) facing a touching neighbour
+// where the crossing lands elsewhere than the pixels meet, over the rows
+// (columns) the two share. None while paused.
 std::vector<SensorStrip> strips(const Snapshot &snapshot);
 
 } // namespace SensorLayout

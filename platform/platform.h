@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QtGui/qwindowdefs.h>
 #include <memory>
@@ -19,6 +20,9 @@ struct PlatformScreen
 {
     QString name;
     QRect geometry;
+    // The monitor's size in millimetres as the window system reports it,
+    // 0x0 where it does not.
+    QSize physicalMm = QSize(0, 0);
 };
 
 // Everything Pellmar needs from the window system, and nothing more: the
@@ -35,6 +39,10 @@ public:
 
     // The screens in the window system's order.
     virtual std::vector<PlatformScreen> screens() = 0;
+
+    // A monitor's size in millimetres where the window system reports none:
+    // from its EDID, by output name; 0x0 where that gives none.
+    virtual QSize monitorSizeMm(const QString &output);
 
     // What this desktop allows Pellmar, as things stand now (a desktop
     // helper may come or go: featuresChanged()).

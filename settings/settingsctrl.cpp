@@ -1,6 +1,7 @@
 #include "settingsctrl.h"
 
 #include "pointerwatch.h"
+#include "screentable.h"
 
 #include <QDebug>
 #include <QSettings>
@@ -8,6 +9,18 @@
 namespace {
 
 const char monitorsGroup[] = "Choices/Monitors";
+// Under a monitor's group: how far each other monitor's middle stands from
+// its own, one key per other monitor's name.
+const char offsetsGroup[] = "offsetMm";
+constexpr int largestMm = ScreenTable::largestMm;
+
+// The sides of a monitor's size the user gives, under its group.
+struct Side
+{
+    const char *name;
+    int &(QSize::*length)();
+};
+const Side sides[] = {{"widthMm", &QSize::rwidth}, {"heightMm", &QSize::rheight}};
 
 // The words of a key that holds one of a few choices, and their values.
 struct Word
@@ -57,7 +70,38 @@ const Key keys[] = {
     {"Cursor/cornerGuard", noFlag, &Choices::cornerGuard, noWord, 0, 0, 500, nullptr},
     {"Cursor/pauseInFullscreen", &Choices::pauseInFullscreen, noNumber, noWord, true, 0, 1,
      nullptr},
+    {"Choices/crossByPhysicalSize", &Choices::crossByPhysicalSize, noNumber, noWord, false, 0, 1,
+     nullptr},
 };
+
+// A size or an offset key of one monitor, in the monitors' group.
+QString sideKey(const QString &monitor, const Side &side)
+{
+    return monitor + "/" + side.name;
+}
+
+QString offsetKey(const QPair<QString, QString> &pair)
+{
+    return pair.first + "/" + offsetsGroup + "/" + pair.second;
+}
+
+// Another store's changes to per-monitor values, entry by entry (`none`
+// for one not there): theirs is taken where ours has not changed since.
+template <typename K, typename V>
+void takeEntries(const QHash<K, V> &disk, QHash<K, V> &known, const QHash<K, V> &mine,
+                 QHash<K, V> &merged, const V &none)
+{
+    QList<K> named = disk.keys();
+    named += known.keys();
+    for (const K &k : named) {
+        const V theirs = disk.value(k, none), was = known.value(k, none);
+        if (theirs == was)
+            continue;
+        if (mine.value(k, none) == was)
+            merged[k] = theirs;
+        known[k] = theirs;
+    }
+}
 
 // A stored value as the log quotes it: whole when short, else its start
 // and its length, so a mangled file cannot flood the log.
@@ -207,13 +251,39 @@ Choices SettingsCtrl::read(QSet<QString> *notAsWritten) const
     settings.beginGroup(monitorsGroup);
     for (const QString &monitor : settings.childGroups()) {
         const QString top = monitor + "/wrapTop", bottom = monitor + "/wrapBottom";
-        const MonitorWraps w = {readBool(top, settings.value(top), false),
-                                readBool(bottom, settings.value(bottom), false)};
-        c.monitorWraps[monitor] = w;
-        if (notAsWritten && settings.value(top).toString() != QVariant(w.top).toString())
-            notAsWritten->insert(top);
-        if (notAsWritten && settings.value(bottom).toString() != QVariant(w.bottom).toString())
-            notAsWritten->insert(bottom);
+        if (settings.contains(top) || settings.contains(bottom)) {
+            const MonitorWraps w = {readBool(top, settings.value(top), false),
+                                    readBool(bottom, settings.value(bottom), false)};
+            c.monitorWraps[monitor] = w;
+            if (notAsWritten && settings.value(top).toString() != QVariant(w.top).toString())
+                notAsWritten->insert(top);
+            if (notAsWritten && settings.value(bottom).toString() != QVariant(w.bottom).toString())
+                notAsWritten->insert(bottom);
+        }
+        // A side it cannot read is not given, and said so.
+        QSize mm(0, 0);
+        for (const Side &side : sides) {
+            const QString key = sideKey(monitor, side);
+            const int length =
+                readInt(QString(monitorsGroup) + "/" + key, settings.value(key), 0, 1, largestMm);
+            (mm.*side.length)() = length;
+            if (notAsWritten && settings.contains(key) &&
+                settings.value(key).toString() != QString::number(length))
+                notAsWritten->insert(key);
+        }
+        if (!mm.isNull())
+            c.monitorSizesMm[monitor] = mm;
+        // Saved under the first name in order; a pair found both ways
+        // reads as saved.
+        settings.beginGroup(monitor + "/" + offsetsGroup);
+        for (const QString &other : settings.childKeys()) {
+            const QString key = QString(monitorsGroup) + "/" + offsetKey({monitor, other});
+            const int offset = readInt(key, settings.value(other), 0, -largestMm, largestMm);
+            if (offset != 0 && other != monitor &&
+                (monitor < other || c.offsetMm(monitor, other) == 0))
+                c.setOffsetMm(monitor, other, offset);
+        }
+        settings.endGroup();
     }
     settings.endGroup();
     return c;
@@ -250,6 +320,10 @@ Choices SettingsCtrl::takeChanges(const Choices &mine)
             was.bottom = it->bottom;
         }
     }
+    takeEntries(disk.monitorSizesMm, known->monitorSizesMm, mine.monitorSizesMm,
+                merged.monitorSizesMm, QSize(0, 0));
+    takeEntries(disk.monitorOffsetsMm, known->monitorOffsetsMm, mine.monitorOffsetsMm,
+                merged.monitorOffsetsMm, 0);
     return merged;
 }
 
@@ -281,6 +355,41 @@ bool SettingsCtrl::save(const Choices &c, Report report)
             settings.setValue(bottom, it.value().bottom);
             wrote = true;
         }
+    }
+    // Sizes and offsets: a side or an offset no longer given goes.
+    QStringList sized = c.monitorSizesMm.keys();
+    if (known)
+        sized += known->monitorSizesMm.keys();
+    for (const QString &monitor : sized) {
+        QSize now = c.monitorSizesMm.value(monitor, QSize(0, 0));
+        QSize was = known ? known->monitorSizesMm.value(monitor, QSize(0, 0)) : QSize(-1, -1);
+        for (const Side &side : sides) {
+            const QString key = sideKey(monitor, side);
+            const int length = (now.*side.length)();
+            if ((was.*side.length)() == length && !unsettled.contains(key))
+                continue;
+            if (length > 0)
+                settings.setValue(key, length);
+            else
+                settings.remove(key);
+            wrote = true;
+        }
+    }
+    QList<QPair<QString, QString>> paired = c.monitorOffsetsMm.keys();
+    if (known)
+        paired += known->monitorOffsetsMm.keys();
+    for (const auto &pair : paired) {
+        const int now = c.monitorOffsetsMm.value(pair);
+        if (known && known->monitorOffsetsMm.value(pair) == now)
+            continue;
+        // Written under the first name; one under the second (by hand)
+        // would still be read where this one is not.
+        settings.remove(offsetKey({pair.second, pair.first}));
+        if (now != 0)
+            settings.setValue(offsetKey(pair), now);
+        else
+            settings.remove(offsetKey(pair));
+        wrote = true;
     }
     settings.endGroup();
     if (!wrote)

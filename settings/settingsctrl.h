@@ -12,9 +12,13 @@
 // a Choices value through one table of keys (name, default, range or words)
 // that loading and saving both walk. The first three keys stay at the top
 // level as they always were, so older files read as before; the rest live in
-// the group "Choices" (each monitor's top and bottom wraps under
-// "Choices/Monitors/<output name>"), and the control at the edge in
-// "Cursor". Each save replaces the file atomically, and writes only the
+// the group "Choices" (each monitor's top and bottom wraps, and the size
+// the user gave it in whole millimetres, widthMm and heightMm, under
+// "Choices/Monitors/<output name>"; how far another monitor's middle stands
+// from its own, in millimetres, higher for one beside it or further left
+// for one above or below it, as "Choices/Monitors/<output>/offsetMm/<other
+// output>", saved under the first of the two names in order), and the
+// control at the edge in "Cursor". Each save replaces the file atomically, and writes only the
 // keys that changed since the store last read or wrote them: two Pellmars of
 // one user (two sessions) share the file without undoing each other's
 // changes, and each takes the other's as they come (takeChanges).

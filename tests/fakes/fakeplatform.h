@@ -14,6 +14,8 @@ public:
     ~FakePlatform() override;
 
     std::vector<PlatformScreen> screens() override { return screenList; }
+    // No monitor of the machine the tests run on counts.
+    QSize monitorSizeMm(const QString &) override { return QSize(0, 0); }
     DesktopFeatures features() override;
     PointerWatch *pointerWatch() override { return readable ? &pointer : nullptr; }
     bool compositorRunning() override { return compositor; }

@@ -15,6 +15,14 @@ struct At
 };
 Q_DECLARE_METATYPE(std::vector<At>)
 
+// Monitors named A, B, ... in the order given, with their sizes in mm.
+struct Desk
+{
+    std::vector<ScreenRect> rects;
+    std::vector<QSize> mm;
+};
+Q_DECLARE_METATYPE(Desk)
+
 namespace {
 
 ScreenRect rect(int l, int t, int r, int b)
@@ -545,6 +553,122 @@ private slots:
         QCOMPARE(list(CursorRules::easyMove(s, 1919, top + 1100, true)),
                  (QVector<QPoint>{{1921, top + 1023}}));
         QCOMPARE(list(CursorRules::easyMove(s, 0, top + 1000, true)), none);
+    }
+
+    // ---- cross by physical size ----
+
+    // The same place on the desk, measured from the monitors' middles.
+    // `rule`: "cross" is a pointer sampled on A, then on B where the window
+    // system took it (from, at); "seam" a contact on A's seam column or row
+    // (at); "wrap" and "easy" those rules at `at`.
+    void crossByPhysicalSize_data()
+    {
+        QTest::addColumn<Desk>("desk");
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<bool>("bySize");
+        QTest::addColumn<int>("offset"); // how far B's middle stands above (left of) A's
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QVector<QPoint>>("moves");
+        // A 27" 4K monitor and a 24" 1080p one, tops level in pixels.
+        const Desk big{{rect(0, 0, 3839, 2159), rect(3840, 0, 5759, 1079)},
+                       {{597, 336}, {531, 299}}};
+        // A 14" 2880x1800 panel at 200% beside a 27" 1440p, bottoms level
+        // in pixels; and under it, centred.
+        const Desk laptop{{rect(0, 540, 1439, 1439), rect(1440, 0, 3999, 1439)},
+                          {{302, 189}, {597, 336}}};
+        const Desk stacked{{rect(0, 0, 2559, 1439), rect(560, 1440, 1999, 2339)},
+                           {{597, 336}, {302, 189}}};
+        const Desk twins{{rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)},
+                         {{531, 299}, {531, 299}}};
+        // The 1080p one turned on its side: its size still as built.
+        const Desk turned{{rect(0, 0, 3839, 2159), rect(3840, 0, 4919, 1919)},
+                          {{597, 336}, {531, 299}}};
+        Desk unknown = big, nonsense = big;
+        unknown.mm[1] = QSize(0, 0);
+        nonsense.mm[1] = QSize(160, 90); // a TV's 16:9 in centimetres
+        const QPoint nowhere;
+        const QVector<QPoint> stays;
+
+        QTest::newRow("middle to middle") << big << "cross" << true << 0 << QPoint(3845, 540)
+                                          << QPoint(3835, 540) << QVector<QPoint>{{3835, 1080}};
+        QTest::newRow("a row on both, X11 kept it")
+            << big << "cross" << true << 0 << QPoint(3830, 200) << QPoint(3845, 200)
+            << QVector<QPoint>{{3845, 45}};
+        QTest::newRow("back, top to lower down") << big << "cross" << true << 0 << QPoint(3845, 0)
+                                                 << QPoint(3835, 0) << QVector<QPoint>{{3835, 119}};
+        QTest::newRow("back, on the seam strip") << big << "seam" << true << 0 << nowhere
+                                                 << QPoint(3840, 0) << QVector<QPoint>{{3838, 119}};
+        QTest::newRow("above the shorter one's top: its top row")
+            << big << "seam" << true << 0 << nowhere << QPoint(3839, 0)
+            << QVector<QPoint>{{3841, 0}};
+        QTest::newRow("offset, tops level") << big << "seam" << true << 18 << nowhere
+                                            << QPoint(3839, 300) << QVector<QPoint>{{3841, 167}};
+        QTest::newRow("offset, seen from B") << big << "seam" << true << 18 << nowhere
+                                             << QPoint(3840, 300) << QVector<QPoint>{{3838, 538}};
+        QTest::newRow("choice off")
+            << big << "cross" << false << 0 << QPoint(3830, 200) << QPoint(3845, 200) << stays;
+        QTest::newRow("a size unknown")
+            << unknown << "cross" << true << 0 << QPoint(3830, 200) << QPoint(3845, 200) << stays;
+        QTest::newRow("a size not believable")
+            << nonsense << "seam" << true << 0 << nowhere << QPoint(3839, 200) << stays;
+        QTest::newRow("a monitor on its side") << turned << "seam" << true << 0 << nowhere
+                                               << QPoint(3839, 200) << QVector<QPoint>{{3841, 465}};
+        QTest::newRow("twins: every row stays")
+            << twins << "cross" << true << 0 << QPoint(1900, 500) << QPoint(1925, 500) << stays;
+        QTest::newRow("twins, offset") << twins << "cross" << true << 50 << QPoint(1900, 500)
+                                       << QPoint(1925, 500) << QVector<QPoint>{{1925, 681}};
+        QTest::newRow("laptop top to monitor") << laptop << "seam" << true << 0 << nowhere
+                                               << QPoint(1439, 540) << QVector<QPoint>{{1441, 315}};
+        QTest::newRow("below the laptop's bottom: its bottom row")
+            << laptop << "seam" << true << 0 << nowhere << QPoint(1440, 1300)
+            << QVector<QPoint>{{1438, 1439}};
+        QTest::newRow("Easy Move by size: the laptop's nearest row")
+            << laptop << "easy" << true << 0 << nowhere << QPoint(1440, 100)
+            << QVector<QPoint>{{1438, 540}};
+        QTest::newRow("Easy Move by size, tops level")
+            << big << "easy" << true << 0 << nowhere << QPoint(3839, 1500)
+            << QVector<QPoint>{{3841, 776}};
+        QTest::newRow("Easy Move, choice off")
+            << big << "easy" << false << 0 << nowhere << QPoint(3839, 1500)
+            << QVector<QPoint>{{3841, 1079}};
+        QTest::newRow("wrap by size") << big << "wrap" << true << 0 << nowhere << QPoint(5759, 540)
+                                      << QVector<QPoint>{{1, 1080}};
+        QTest::newRow("wrap by size, leftwards") << big << "wrap" << true << 0 << nowhere
+                                                 << QPoint(0, 200) << QVector<QPoint>{{5758, 45}};
+        QTest::newRow("stacked: down onto the laptop")
+            << stacked << "cross" << true << 0 << QPoint(700, 1430) << QPoint(700, 1445)
+            << QVector<QPoint>{{635, 1445}};
+        QTest::newRow("stacked: strip on the monitor's bottom row")
+            << stacked << "seam" << true << 0 << nowhere << QPoint(700, 1439)
+            << QVector<QPoint>{{635, 1441}};
+        QTest::newRow("stacked: up, further left than the monitor's middle")
+            << stacked << "seam" << true << 10 << nowhere << QPoint(600, 1440)
+            << QVector<QPoint>{{626, 1438}};
+    }
+
+    void crossByPhysicalSize()
+    {
+        QFETCH(Desk, desk);
+        QFETCH(QString, rule);
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, at);
+        Snapshot s;
+        s.screens = ScreenTable(desk.rects, {"A", "B"}, desk.mm);
+        QFETCH(bool, bySize);
+        s.choices.crossByPhysicalSize = bySize;
+        QFETCH(int, offset);
+        s.choices.setOffsetMm("A", "B", offset);
+        s.choices.allowLeftWrap = s.choices.allowRightWrap = s.choices.easyMove = true;
+        const QVector<QPoint> moves =
+            list(rule == "cross"  ? CursorRules::crossBySize(s, from.x(), from.y(), at.x(), at.y())
+                 : rule == "seam" ? CursorRules::crossSeam(s, at.x(), at.y())
+                 : rule == "wrap" ? CursorRules::wrapEdges(s, at.x(), at.y(), true)
+                                  : CursorRules::easyMove(s, at.x(), at.y(), true));
+        QTEST(moves, "moves");
+        // Landed, it is on no seam it would cross back over.
+        for (const QPoint &p : moves)
+            QCOMPARE(list(CursorRules::crossSeam(s, p.x(), p.y())), QVector<QPoint>());
     }
 
     void easyMoveNeedsItsSwitchAndDifferentHeights()

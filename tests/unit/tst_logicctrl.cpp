@@ -10,6 +10,7 @@
 #include <memory>
 
 Q_DECLARE_METATYPE(std::vector<ScreenRect>)
+Q_DECLARE_METATYPE(std::vector<QPoint>)
 
 namespace {
 
@@ -27,6 +28,7 @@ std::shared_ptr<const Snapshot> snapshotOf(const std::vector<ScreenRect> &screen
     s->choices = choices;
     s->screens = ScreenTable(screens);
     s->screens.applyWraps(choices.monitorWraps);
+    s->screens.applySizes(choices.monitorSizesMm);
     s->layout = layout;
     return s;
 }
@@ -582,6 +584,52 @@ private slots:
         const int under = ScreenTable(screens).screenIndexAt(path.last().x(), path.last().y());
         QCOMPARE(rig.focus,
                  screens.size() > 1 ? QStringList{QString("%1 @2").arg(under)} : QStringList{});
+    }
+
+    // Crossing by size: from the sample before where every motion is
+    // sampled, from the seam's strip where only contacts are.
+    void crossingBySize_data()
+    {
+        QTest::addColumn<int>("source"); // watching, polling, contacts
+        QTest::addColumn<QVector<QPoint>>("path");
+        QTest::addColumn<unsigned>("keys");
+        QTest::addColumn<std::vector<QPoint>>("moves");
+        const QVector<QPoint> across = {{3830, 200}, {3845, 200}};
+        const std::vector<QPoint> landed = {{3845, 45}};
+        QTest::newRow("watching") << 0 << across << 0u << landed;
+        QTest::newRow("polling") << 1 << across << 0u << landed;
+        QTest::newRow("contacts") << 2 << QVector<QPoint>{{3839, 200}} << 0u
+                                  << std::vector<QPoint>{{3841, 45}};
+        QTest::newRow("bypass key held")
+            << 0 << across << unsigned(ShiftKey) << std::vector<QPoint>{};
+        // Wrapped by size onto the other monitor, and moved on before the
+        // landing was read: not taken for a crossing from where it wrapped.
+        QTest::newRow("wrapped") << 0 << QVector<QPoint>{{20, 200}, {0, 200}, {5700, 50}} << 0u
+                                 << std::vector<QPoint>{{5758, 45}};
+    }
+
+    void crossingBySize()
+    {
+        QFETCH(int, source);
+        QFETCH(QVector<QPoint>, path);
+        QFETCH(unsigned, keys);
+        // A 27" 4K monitor and a 24" 1080p one, tops level in pixels.
+        Rig rig(source == 0, {rect(0, 0, 3839, 2159), rect(3840, 0, 5759, 1079)}, source == 2);
+        Choices c;
+        c.crossByPhysicalSize = c.allowLeftWrap = true;
+        c.bypassModifier = ShiftKey;
+        c.monitorSizesMm["#0"] = QSize(597, 336);
+        c.monitorSizesMm["#1"] = QSize(531, 299);
+        rig.publish(c);
+        rig.pointer.hold(keys, false);
+        for (const QPoint &p : path) {
+            rig.pointer.moveDevice(p.x(), p.y());
+            rig.takeMotion();
+            rig.now += 20;
+            rig.inbox.lookNow = true;
+            rig.pass();
+        }
+        QTEST(rig.pointer.moves(), "moves");
     }
 
     // ---- the engine on its own thread ----

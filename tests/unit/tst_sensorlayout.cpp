@@ -29,11 +29,18 @@ struct Layout
     Quiet paused;
     std::vector<int> topWraps; // screens, in the order given, with their top wrap on
     int guard = 0;             // safe corners
+    std::vector<QSize> mm;     // crossing by size with these sizes, if any
 };
 
 Layout guarded(Layout l, int guard)
 {
     l.guard = guard;
+    return l;
+}
+
+Layout bySize(Layout l, std::vector<QSize> mm)
+{
+    l.mm = std::move(mm);
     return l;
 }
 
@@ -52,7 +59,8 @@ Snapshot snapshotOf(const Layout &l)
     s.choices.paused = l.paused == Paused;
     s.fullscreen = l.paused == Fullscreen || l.paused == FullscreenIgnored;
     s.choices.pauseInFullscreen = l.paused != FullscreenIgnored;
-    s.screens = ScreenTable(l.rects, names);
+    s.choices.crossByPhysicalSize = !l.mm.empty();
+    s.screens = ScreenTable(l.rects, names, l.mm);
     s.screens.applyWraps(s.choices.monitorWraps);
     return s;
 }
@@ -114,6 +122,20 @@ private slots:
             << Layout{{tall, lowered}, false, false, true} << Strips{{1919, 0, 1, 176}};
         QTest::newRow("easy move, equal heights")
             << Layout{{full, {1920, 0, 3839, 1079}}, false, false, true} << Strips{};
+        // By size: each side of a seam that remaps, and Easy Move beside
+        // every row the neighbour lacks.
+        const ScreenRect fourK{0, 0, 3839, 2159}, hd{3840, 0, 5759, 1079};
+        QTest::newRow("by size, 4K beside 1080p")
+            << bySize(Layout{{fourK, hd}, false, false, true}, {{597, 336}, {531, 299}})
+            << Strips{{3839, 1080, 1, 1080}, {3839, 0, 1, 1080}, {3840, 0, 1, 1080}};
+        QTest::newRow("by size, twins")
+            << bySize(Layout{{full, {1920, 0, 3839, 1079}}}, {{531, 299}, {531, 299}}) << Strips{};
+        QTest::newRow("by size, a size unknown")
+            << bySize(Layout{{fourK, hd}}, {{597, 336}, {0, 0}}) << Strips{};
+        QTest::newRow("by size, laptop under a monitor")
+            << bySize(Layout{{{0, 0, 2559, 1439}, {560, 1440, 1999, 2339}}},
+                      {{597, 336}, {302, 189}})
+            << Strips{{560, 1439, 1440, 1}, {560, 1440, 1440, 1}};
     }
 
     void strips()
@@ -141,6 +163,15 @@ private slots:
             {{0, 0, 2559, 1439}, {320, 1440, 2239, 2519}}, true, true, true, Active, {0, 1}};
         QTest::newRow("a gap") << Layout{
             {{0, 0, 1919, 1079}, {2000, 0, 3279, 1023}}, true, true, true, Active, {1}};
+        QTest::newRow("by size, three, one lowered, safe corners") << guarded(
+            bySize(Layout{{{0, 100, 1279, 1123}, {1280, 0, 3199, 1199}, {3200, 200, 4223, 967}},
+                          true,
+                          true,
+                          true,
+                          Active,
+                          {1}},
+                   {{338, 270}, {518, 324}, {304, 228}}),
+            40);
         QTest::newRow("three, one lowered, safe corners")
             << guarded(Layout{{{0, 100, 1279, 1123}, {1280, 0, 3199, 1199}, {3200, 200, 4223, 967}},
                               true,
@@ -166,7 +197,8 @@ private slots:
                 edge.insert(edge.end(), {{r.left, y}, {r.right, y}});
             for (auto [x, y] : edge) {
                 const bool acts = !CursorRules::wrapEdges(s, x, y, true).empty() ||
-                                  !CursorRules::easyMove(s, x, y, true).empty();
+                                  !CursorRules::easyMove(s, x, y, true).empty() ||
+                                  !CursorRules::crossSeam(s, x, y).empty();
                 if (acts != inStrips(strips, x, y))
                     QFAIL(qPrintable(QString("at %1,%2 the rules %3 act")
                                          .arg(x)

@@ -38,7 +38,8 @@ const QStringList allKeys = {"boolShowToolTip",
                              "Cursor/wrapWhileButtonHeld",
                              "Cursor/pushThrough",
                              "Cursor/cornerGuard",
-                             "Cursor/pauseInFullscreen"};
+                             "Cursor/pauseInFullscreen",
+                             "Choices/crossByPhysicalSize"};
 
 } // namespace
 
@@ -65,6 +66,11 @@ char *toString(const Choices &c)
              .arg(c.cornerGuard);
     for (auto it = c.monitorWraps.cbegin(); it != c.monitorWraps.cend(); ++it)
         s += QString(" %1 %2/%3").arg(it.key()).arg(it.value().top).arg(it.value().bottom);
+    s += QString(" by size %1").arg(c.crossByPhysicalSize);
+    for (auto it = c.monitorSizesMm.cbegin(); it != c.monitorSizesMm.cend(); ++it)
+        s += QString(" %1 %2x%3").arg(it.key()).arg(it->width()).arg(it->height());
+    for (auto it = c.monitorOffsetsMm.cbegin(); it != c.monitorOffsetsMm.cend(); ++it)
+        s += QString(" %1-%2 %3").arg(it.key().first, it.key().second).arg(*it);
     return qstrdup(qPrintable(s));
 }
 
@@ -129,18 +135,25 @@ private slots:
                                << QStringList{said + "maybe - using " + dflt,
                                               said + "2 - using " + dflt};
         };
-        const auto number =
-            [](const char *key, int Choices::*member, int fallback, int other, int high) {
-                const QString said =
-                    QString("Settings: %1 is not a number from 0 to %2 : ").arg(key).arg(high);
-                const QString using_ = QString(" - using %1").arg(fallback);
-                QTest::newRow(key)
-                    << field(member) << QVariant(fallback) << QVariant(other)
-                    << QString::number(other) << QStringList{QString(" %1 ").arg(other)}
-                    << QStringList{"-1", QString::number(high + 1), "fast", "12.5"}
-                    << QStringList{said + "-1" + using_, said + QString::number(high + 1) + using_,
-                                   said + "fast" + using_, said + "12.5" + using_};
-            };
+        const auto numberIn = [](const char *key, const Field &f, int fallback, int other, int low,
+                                 int high) {
+            const QString said = QString("Settings: %1 is not a number from %2 to %3 : ")
+                                     .arg(key)
+                                     .arg(low)
+                                     .arg(high);
+            const QString using_ = QString(" - using %1").arg(fallback);
+            const QString under = QString::number(low - 1), over = QString::number(high + 1);
+            QTest::newRow(key) << f << QVariant(fallback) << QVariant(other)
+                               << QString::number(other) << QStringList{QString(" %1 ").arg(other)}
+                               << QStringList{under, over, "fast", "12.5"}
+                               << QStringList{said + under + using_, said + over + using_,
+                                              said + "fast" + using_, said + "12.5" + using_};
+        };
+        const auto number = [&numberIn](const char *key, int Choices::*member, int fallback,
+                                        int other, int high) {
+            numberIn(key, field(member), fallback, other, 0, high);
+        };
+
         flag("boolShowToolTip", &Choices::showCloseNotice, true);
         flag("allowLeftWrap", &Choices::allowLeftWrap, false);
         flag("allowRightWrap", &Choices::allowRightWrap, false);
@@ -161,6 +174,27 @@ private slots:
         number("Cursor/pushThrough", &Choices::pushThrough, 0, 80, 500);
         number("Cursor/cornerGuard", &Choices::cornerGuard, 0, 40, 500);
         flag("Cursor/pauseInFullscreen", &Choices::pauseInFullscreen, true);
+        flag("Choices/crossByPhysicalSize", &Choices::crossByPhysicalSize, false);
+        // Per monitor, by output name: a size's sides, a pair's offset.
+        const auto sizeOf = [](bool width) {
+            return Field{[width](const Choices &c) {
+                             const QSize mm = c.monitorSizesMm.value("DP-1", QSize(0, 0));
+                             return QVariant(width ? mm.width() : mm.height());
+                         },
+                         [width](Choices &c, const QVariant &v) {
+                             QSize mm = c.monitorSizesMm.value("DP-1", QSize(0, 0));
+                             (width ? mm.rwidth() : mm.rheight()) = v.toInt();
+                             c.monitorSizesMm["DP-1"] = mm;
+                         }};
+        };
+        numberIn("Choices/Monitors/DP-1/widthMm", sizeOf(true), 0, 597, 1, 3000);
+        numberIn("Choices/Monitors/DP-1/heightMm", sizeOf(false), 0, 336, 1, 3000);
+        numberIn("Choices/Monitors/DP-1/offsetMm/HDMI-1",
+                 Field{[](const Choices &c) { return QVariant(c.offsetMm("DP-1", "HDMI-1")); },
+                       [](Choices &c, const QVariant &v) {
+                           c.setOffsetMm("DP-1", "HDMI-1", v.toInt());
+                       }},
+                 0, -25, -3000, 3000);
     }
 
     void everyKey()
@@ -248,6 +282,41 @@ private slots:
         QCOMPARE(read.size(), 2);
         QVERIFY(read["DP-1"] == (MonitorWraps{false, false}));
         QVERIFY(read["DP-2"] == (MonitorWraps{false, true}));
+    }
+
+    void monitorSizesAndOffsets()
+    {
+        // Written by hand before Pellmar ever ran: sizes with no wraps, a
+        // pair under the second name of the two (as seen from there).
+        writeFile("[Choices]\nMonitors\\eDP-1\\widthMm=302\nMonitors\\eDP-1\\heightMm=189\n"
+                  "Monitors\\HDMI-1\\offsetMm\\DP-1=40\nMonitors\\DP-2\\widthMm=600\n");
+        SettingsCtrl store;
+        Choices c = load(store);
+        QCOMPARE(c.monitorSizesMm.value("eDP-1"), QSize(302, 189));
+        QCOMPARE(c.monitorSizesMm.value("DP-2"), QSize(600, 0)); // kept, but no size to use
+        QVERIFY(c.monitorWraps.isEmpty());
+        QCOMPARE(c.offsetMm("DP-1", "HDMI-1"), -40);
+        QCOMPARE(c.offsetMm("HDMI-1", "DP-1"), 40);
+
+        // A size taken back and an offset moved: the file follows.
+        c.monitorSizesMm.remove("eDP-1");
+        c.setOffsetMm("HDMI-1", "DP-1", 0);
+        c.setOffsetMm("eDP-1", "DP-1", 12);
+        QVERIFY(store.save(c));
+        QSettings stored(file(), QSettings::IniFormat);
+        QVERIFY(!stored.contains("Choices/Monitors/eDP-1/widthMm"));
+        QCOMPARE(stored.value("Choices/Monitors/DP-1/offsetMm/eDP-1").toString(), QString("-12"));
+        QCOMPARE(load(store), c);
+
+        // Another store's size comes over; one of ours not yet written stays.
+        SettingsCtrl other;
+        Choices theirs = load(other);
+        theirs.monitorSizesMm["DP-3"] = QSize(531, 299);
+        QVERIFY(other.save(theirs));
+        c.setOffsetMm("DP-1", "DP-3", 5);
+        const Choices merged = store.takeChanges(c);
+        QCOMPARE(merged.monitorSizesMm.value("DP-3"), QSize(531, 299));
+        QCOMPARE(merged.offsetMm("DP-3", "DP-1"), -5);
     }
 
     void settingsWords_data()
