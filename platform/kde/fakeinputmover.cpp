@@ -13,8 +13,8 @@ FakeInputMover::~FakeInputMover()
 {
     if (!input)
         return;
-        // Older protocol files have no destructor request: the proxy alone goes.
 #ifdef ORG_KDE_KWIN_FAKE_INPUT_DESTROY_SINCE_VERSION
+    // Older protocol files have no destructor request: the proxy alone goes.
     if (version >= ORG_KDE_KWIN_FAKE_INPUT_DESTROY_SINCE_VERSION) {
         org_kde_kwin_fake_input_destroy(input);
         return;
