@@ -1,6 +1,6 @@
-"""A real Wayland desktop for end-to-end tests: sway on its headless backend
-with outputs laid out side by side, pellmar-wl-probe to drive and read the
-pointer, and the real pellmar on it.
+"""A real Wayland desktop for end-to-end tests: sway (or labwc, or Wayfire)
+on its headless backend with outputs laid out side by side,
+pellmar-wl-probe to drive and read the pointer, and the real pellmar on it.
 
 sway will not run as root, so when the tests run as root (CI does) sway and
 every program that talks to it run as an ordinary user of their own
