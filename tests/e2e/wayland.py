@@ -129,17 +129,17 @@ class HeadlessWlroots(UserSession, PointerReader):
     Each compositor says how it starts (`_command`), which sockets show it
     up, and how its outputs are made and placed (`layout`)."""
 
-    program = None  # the compositor's executable
+    compositor = None  # its executable
     config = None   # its default config
 
     def __init__(self, layout=TWO_SCREENS, config=None):
-        if not shutil.which(self.program):
-            raise RuntimeError(f"{self.program} is not installed (tools/setup.sh installs it)")
+        if not shutil.which(self.compositor):
+            raise RuntimeError(f"{self.compositor} is not installed (tools/setup.sh installs it)")
         self.user = ensure_user()
         self.procs = []
         self.server = None
         self.probe = None
-        self.dir = tempfile.mkdtemp(prefix=f"pellmar-{self.program}-")
+        self.dir = tempfile.mkdtemp(prefix=f"pellmar-{self.compositor}-")
         try:
             self._start(layout, self.config if config is None else config)
         except BaseException:
@@ -184,7 +184,7 @@ class HeadlessWlroots(UserSession, PointerReader):
         command, extra = self._command(config, screens)
         server_env = dict(self.base_env, WLR_BACKENDS="headless", WLR_RENDERER="pixman",
                           WLR_LIBINPUT_NO_DEVICES="1", **extra)
-        self.server_log_path = os.path.join(self.dir, f"{self.program}.log")
+        self.server_log_path = os.path.join(self.dir, f"{self.compositor}.log")
         self.server_log = open(self.server_log_path, "w")
         # Nothing of the tests' own (their pipes, ctest's) stays open in it.
         self.server = self._popen(command, server_env, stdout=self.server_log,
@@ -192,12 +192,12 @@ class HeadlessWlroots(UserSession, PointerReader):
 
         def sockets():
             if self.server.poll() is not None:
-                raise RuntimeError(f"{self.program} ended with {self.server.returncode}:\n"
+                raise RuntimeError(f"{self.compositor} ended with {self.server.returncode}:\n"
                                    + self.server_output())
             return self._sockets(os.listdir(self.runtime))
         found = wait_for(sockets, 30, 0.05)
         if not found:
-            raise RuntimeError(f"{self.program} did not open its sockets:\n" + self.server_output())
+            raise RuntimeError(f"{self.compositor} did not open its sockets:\n" + self.server_output())
         self.display = found[0]
         self.env = dict(self.base_env, WAYLAND_DISPLAY=self.display, XDG_SESSION_TYPE="wayland")
         self._up(found)
@@ -392,7 +392,7 @@ class Sway(HeadlessWlroots):
     """sway on the headless backend; its outputs made and placed through
     its IPC."""
 
-    program, config = "sway", CONFIG
+    compositor, config = "sway", CONFIG
 
     @property
     def sway(self):
@@ -529,7 +529,7 @@ class RandrWlroots(HeadlessWlroots):
         expected = {name: (x, y, w, h) for name, (w, h, x, y) in screens.items()}
         if not wait_for(lambda: {k: v for k, v in self.randr().items() if k in expected}
                         == expected, 10, 0.05):
-            raise RuntimeError(f"{self.program} has {self.randr()}, not {expected}")
+            raise RuntimeError(f"{self.compositor} has {self.randr()}, not {expected}")
 
     def layout(self, layout):
         """Places the outputs of `layout`: HEADLESS-1 for its first screen,
@@ -572,7 +572,7 @@ class RandrWlroots(HeadlessWlroots):
             now = [w for w in self.windows() if w["id"] == window["id"]]
             return now and ("fullscreen" in now[0]["states"]) == on
         if not wait_for(done, 10, 0.05):
-            raise RuntimeError(f"{self.program} did not make {window} full screen {on}")
+            raise RuntimeError(f"{self.compositor} did not make {window} full screen {on}")
 
 
 # No title bars of labwc's: the probe is blind over them, as over sway's.
@@ -588,7 +588,7 @@ class Labwc(RandrWlroots):
     """labwc on the headless backend, its config folder the session's own:
     no autostart or environment file of the system's or the user's."""
 
-    program, config = "labwc", LABWC_CONFIG
+    compositor, config = "labwc", LABWC_CONFIG
 
     def _server_command(self, config):
         folder = os.path.join(self.dir, "labwc")
@@ -613,7 +613,7 @@ xwayland = false
 class Wayfire(RandrWlroots):
     """Wayfire on the headless backend with the session's own config."""
 
-    program, config = "wayfire", WAYFIRE_CONFIG
+    compositor, config = "wayfire", WAYFIRE_CONFIG
 
     def _server_command(self, config):
         return ["wayfire", "-c", self._file("wayfire.ini", config)]
