@@ -221,15 +221,6 @@ class RandrDriver(WlrootsDriver):
     def switch_on(self, i):
         self.output_on(self.names[i], *self.screens[i])
 
-    def _launch(self, test, settings, config):
-        app = WlrootsDriver._launch(self, test, settings, config)
-        # A window mapped under the pointer gets no pointer focus here until
-        # the pointer moves, as it would under a hand on the mouse: Pellmar
-        # then knows where the pointer is, as it does on sway from the start.
-        self.rel(1, 0)
-        self.rel(-1, 0)
-        return app
-
     def close_window(self, app):
         self.close_toplevel(app.window)
 
