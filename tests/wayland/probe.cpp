@@ -395,9 +395,7 @@ void toplevelClosed(void *data, zwlr_foreign_toplevel_handle_v1 *handle)
     probe.toplevels.remove_if([&](const Toplevel &t) { return &t == data; });
 }
 
-void toplevelParent(void *, zwlr_foreign_toplevel_handle_v1 *, zwlr_foreign_toplevel_handle_v1 *)
-{
-}
+void toplevelParent(void *, zwlr_foreign_toplevel_handle_v1 *, zwlr_foreign_toplevel_handle_v1 *) {}
 
 // By name, as the pointer's: the parent event came with version 3.
 const zwlr_foreign_toplevel_handle_v1_listener toplevelListener = [] {
