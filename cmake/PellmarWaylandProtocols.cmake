@@ -8,7 +8,7 @@
 #   PELLMAR_WLR_PROTOCOLS_DIR           the wlroots protocols' folder
 #   PELLMAR_WAYLAND_XML_<NAME>          each protocol the project uses:
 #       LAYER_SHELL, VIRTUAL_POINTER, RELATIVE_POINTER, XDG_SHELL, XDG_OUTPUT,
-#       VIEWPORTER
+#       VIEWPORTER, FOREIGN_TOPLEVEL
 #
 # pellmar_wayland_protocol(TARGET xml_path basename) generates
 # <basename>-client-protocol.h and <basename>-protocol.c into the target's
@@ -102,6 +102,8 @@ if(PELLMAR_WAYLAND_CLIENT_FOUND AND PELLMAR_WAYLAND_SCANNER AND PELLMAR_WAYLAND_
     set(PELLMAR_WAYLAND_XML_LAYER_SHELL ${PELLMAR_WLR_PROTOCOLS_DIR}/wlr-layer-shell-unstable-v1.xml)
     set(PELLMAR_WAYLAND_XML_VIRTUAL_POINTER
         ${PELLMAR_WLR_PROTOCOLS_DIR}/wlr-virtual-pointer-unstable-v1.xml)
+    set(PELLMAR_WAYLAND_XML_FOREIGN_TOPLEVEL
+        ${PELLMAR_WLR_PROTOCOLS_DIR}/wlr-foreign-toplevel-management-unstable-v1.xml)
     set(PELLMAR_WAYLAND_XML_RELATIVE_POINTER
         ${PELLMAR_WAYLAND_PROTOCOLS_DIR}/unstable/relative-pointer/relative-pointer-unstable-v1.xml)
     set(PELLMAR_WAYLAND_XML_XDG_SHELL ${PELLMAR_WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml)
@@ -110,7 +112,8 @@ if(PELLMAR_WAYLAND_CLIENT_FOUND AND PELLMAR_WAYLAND_SCANNER AND PELLMAR_WAYLAND_
     set(PELLMAR_WAYLAND_XML_VIEWPORTER
         ${PELLMAR_WAYLAND_PROTOCOLS_DIR}/stable/viewporter/viewporter.xml)
     set(PELLMAR_WAYLAND_FOUND TRUE)
-    foreach(name LAYER_SHELL VIRTUAL_POINTER RELATIVE_POINTER XDG_SHELL XDG_OUTPUT VIEWPORTER)
+    foreach(name LAYER_SHELL VIRTUAL_POINTER RELATIVE_POINTER XDG_SHELL XDG_OUTPUT VIEWPORTER
+                 FOREIGN_TOPLEVEL)
         if(NOT EXISTS "${PELLMAR_WAYLAND_XML_${name}}")
             message(STATUS "Wayland: ${PELLMAR_WAYLAND_XML_${name}} is missing")
             set(PELLMAR_WAYLAND_FOUND FALSE)

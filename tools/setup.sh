@@ -54,6 +54,7 @@ the wlroots backend (sway and other wlroots compositors)|libwayland-dev libwayla
 Pellmar as a native Wayland client (Qt's Wayland platform plugins)|qtwayland5 qt6-wayland
 the KDE Plasma backend (KWin's fake input protocol)|plasma-wayland-protocols
 the sway end-to-end tests (a headless sway, a screenshot tool)|sway grim
+the labwc and Wayfire end-to-end tests|labwc wayfire wlr-randr
 the test on a Wayland desktop without the wlroots protocols|weston
 the tray tests on Wayland (a session bus of their own, waybar's tray, busctl)|dbus-daemon waybar systemd
 the KDE end-to-end tests (KWin 6 headless with its EIS and scripting plugins, kscreen-doctor, KDE's service cache, libei for the probe)|${kwin}libkscreen-bin libkf6service-bin libei-dev

@@ -271,6 +271,9 @@ DesktopFeatures WaylandPlatform::featuresFor(const QString &notice, bool surface
         f.deny(Feature::QuietInFullscreen,
                "This desktop does not tell programs whether the focused window is full screen "
                "(sway tells it on its IPC socket).");
+        // A step counts from the pointer's monitor, which nothing tells here.
+        f.allowIf(Feature::Jump, "by name; next goes to the first monitor and previous to the "
+                                 "last, as this desktop does not tell which holds the pointer");
     }
     clientLimits(f, motion);
     f.allowIf(Feature::ReadoutPosition, "while the pointer is on an edge strip");

@@ -4,7 +4,9 @@ of the given sizes side by side, tops level, and taught the rest the cases
 ask for: start the real pellmar there, run it with arguments as the
 session runs it, switch a monitor off and on, make a window full screen,
 and read which monitors are curtained and what a killed Pellmar left."""
+import glob
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -15,7 +17,7 @@ from desktop import PELLMAR, ClientWindow, Desktop, pellmar_for, wait_for
 from gnome import (EXTENSION_UUID, GnomeShell, close_window, gnome_pellmar_for, install_extension,
                    missing, service, to_pellmar_window)
 from kde import KWINRC, KWin, missing as kde_missing
-from wayland import Sway, WaylandPellmar, end, wayland_pellmar_for
+from wayland import Labwc, Sway, Wayfire, WaylandPellmar, end, wayland_pellmar_for
 
 
 class Driver:
@@ -112,29 +114,24 @@ class X11(Driver, Desktop):
         self.window.set_fullscreen(on)
 
 
-class SwayDriver(Driver, Sway):
-    """Headless sway, the pointer moved by a virtual pointer and read by
-    the probe."""
+class WlrootsDriver(Driver):
+    """What the headless wlroots compositors share: the pointer moved by a
+    virtual pointer and read by the probe, curtains seen in screenshots."""
     backend = "wlroots"
     denied = {"velocity thresholds", "bypass key", "wrap while a button is held",
               "lock to a monitor", "readout speed"}
     covered = False
 
-    @staticmethod
-    def missing():
-        if not shutil.which("sway"):
-            return "sway is not installed (tools/setup.sh installs it)"
-
     def __init__(self, sizes):
         Driver.__init__(self, sizes, [f"HEADLESS-{i + 1}" for i in range(16)])
-        Sway.__init__(self, self.layout_text)
 
     def run(self, *args, app=None):
         return self._run_in_session(args)
 
     def _launch(self, test, settings, config):
         self.covered = False
-        return wayland_pellmar_for(test, self, settings, config_dir=config)
+        self.app = wayland_pellmar_for(test, self, settings, config_dir=config)
+        return self.app
 
     def held(self, point):
         # The probe cannot see the pointer over Pellmar's edge strip, nor
@@ -156,6 +153,19 @@ class SwayDriver(Driver, Sway):
         return [i for i, (w, h, _x, _y) in enumerate(self.screens)
                 if self.shade(self.names[i], 5, h - 6) != "light"]
 
+
+class SwayDriver(WlrootsDriver, Sway):
+    """Headless sway."""
+
+    @staticmethod
+    def missing():
+        if not shutil.which("sway"):
+            return "sway is not installed (tools/setup.sh installs it)"
+
+    def __init__(self, sizes):
+        WlrootsDriver.__init__(self, sizes)
+        Sway.__init__(self, self.layout_text)
+
     def leftovers(self, app):
         return [n for n in self.windows() if n.get("pid") == app.proc.pid]
 
@@ -171,6 +181,87 @@ class SwayDriver(Driver, Sway):
         # from the probe.
         self.swaymsg("[app_id=pellmar]", "fullscreen", "enable" if on else "disable")
         self.covered = on
+
+
+def installed_version(program, needed, why):
+    """Why `program` cannot run the cases here, or None: not installed, or
+    older than `needed` ((major, minor)), which `why` explains."""
+    if not shutil.which(program):
+        return f"{program} is not installed (tools/setup.sh installs it where the release has it)"
+    if not shutil.which("wlr-randr"):
+        return "wlr-randr is not installed (tools/setup.sh installs it)"
+    out = subprocess.run([program, "--version"], capture_output=True, text=True, timeout=60)
+    m = re.search(r"(\d+)\.(\d+)", out.stdout + out.stderr)
+    if not m:
+        return f"{program} --version tells no version: {out.stdout}{out.stderr}"
+    if (int(m.group(1)), int(m.group(2))) < needed:
+        return f"{program} {m.group(0)} is older than {needed[0]}.{needed[1]}: {why}"
+    return None
+
+
+class RandrDriver(WlrootsDriver):
+    """A wlroots compositor without sway's IPC (RandrWlroots): monitors
+    switched off and on by wlr-randr, windows handled through the probe.
+    Nothing tells Pellmar which output has the pointer or whether the
+    focused window is full screen, so Screen Focus and quiet in full screen
+    are denied."""
+    denied = WlrootsDriver.denied | {"Screen Focus", "quiet in full screen"}
+
+    def _pellmars(self):
+        return [w for w in self.windows() if w["app_id"] == "pellmar" or w["name"] == "Pellmar"]
+
+    def leftovers(self, app):
+        # The protocol names no process: every window of a Pellmar counts,
+        # and no other runs meanwhile.
+        return self._pellmars()
+
+    def switch_off(self, i):
+        self.output_off(self.names[i])
+
+    def switch_on(self, i):
+        self.output_on(self.names[i], *self.screens[i])
+
+    def close_window(self, app):
+        self.close_toplevel(app.window)
+
+    def full_screen(self, on):
+        # Pellmar's own window fills its output, and hides the pointer there
+        # from the probe.
+        self.toplevel_full_screen(self.app.window, on)
+        self.covered = on
+
+
+class LabwcDriver(RandrDriver, Labwc):
+    """Headless labwc."""
+
+    @staticmethod
+    def missing():
+        return installed_version("labwc", (0, 8), "the cases are written for 0.8 (Debian 13's)")
+
+    def __init__(self, sizes):
+        WlrootsDriver.__init__(self, sizes)
+        Labwc.__init__(self, self.layout_text)
+
+
+class WayfireDriver(RandrDriver, Wayfire):
+    """Headless Wayfire."""
+
+    @staticmethod
+    def missing():
+        reason = installed_version("wayfire", (0, 9), "the cases are written for 0.9 (Debian "
+                                   "13's) and were never run on an older one")
+        if reason:
+            return reason
+        # Wayfire 0.9 draws with OpenGL ES only, even on the headless
+        # backend: no pixman as sway and labwc have.
+        if not glob.glob("/dev/dri/renderD*"):
+            return ("Wayfire 0.9 renders only with OpenGL ES on a DRM render node, and this "
+                    "machine has none (/dev/dri/renderD*)")
+        return None
+
+    def __init__(self, sizes):
+        WlrootsDriver.__init__(self, sizes)
+        Wayfire.__init__(self, self.layout_text)
 
 
 class GnomeDriver(Driver, GnomeShell):

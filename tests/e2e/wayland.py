@@ -1,6 +1,6 @@
-"""A real Wayland desktop for end-to-end tests: sway on its headless backend
-with outputs laid out side by side, pellmar-wl-probe to drive and read the
-pointer, and the real pellmar on it.
+"""A real Wayland desktop for end-to-end tests: sway (or labwc, or Wayfire)
+on its headless backend with outputs laid out side by side,
+pellmar-wl-probe to drive and read the pointer, and the real pellmar on it.
 
 sway will not run as root, so when the tests run as root (CI does) sway and
 every program that talks to it run as an ordinary user of their own
@@ -122,24 +122,50 @@ class UserSession:
         return copy
 
 
-class Sway(UserSession, PointerReader):
-    """sway on the headless backend, outputs laid out as in `layout`
-    ("WxH+X+Y ..."), and the probe running. Outputs are HEADLESS-1,
-    HEADLESS-2, ... in the layout's order."""
+class HeadlessWlroots(UserSession, PointerReader):
+    """A wlroots compositor on the headless backend, run as the session's
+    user, its outputs laid out as in `layout` ("WxH+X+Y ..."), and the probe
+    running. Outputs are HEADLESS-1, HEADLESS-2, ... in the layout's order.
+    Each compositor says how it starts (`_command`), which sockets show it
+    up, and how its outputs are made and placed (`layout`)."""
 
-    def __init__(self, layout=TWO_SCREENS, config=CONFIG):
-        if not shutil.which("sway"):
-            raise RuntimeError("sway is not installed (tools/setup.sh installs it)")
+    compositor = None  # its executable
+    config = None   # its default config
+
+    def __init__(self, layout=TWO_SCREENS, config=None):
+        if not shutil.which(self.compositor):
+            raise RuntimeError(f"{self.compositor} is not installed (tools/setup.sh installs it)")
         self.user = ensure_user()
         self.procs = []
-        self.sway = None
+        self.server = None
         self.probe = None
-        self.dir = tempfile.mkdtemp(prefix="pellmar-wayland-")
+        self.dir = tempfile.mkdtemp(prefix=f"pellmar-{self.compositor}-")
         try:
-            self._start(layout, config)
+            self._start(layout, self.config if config is None else config)
         except BaseException:
             self.close()
             raise
+
+    def _file(self, name, text):
+        """A file of the session's, its user's; returns its path."""
+        path = os.path.join(self.dir, name)
+        with open(path, "w") as f:
+            f.write(text)
+        self._own(path)
+        return path
+
+    def _command(self, config, screens):
+        """Writes the compositor's config; returns (command, extra env)."""
+        raise NotImplementedError
+
+    def _sockets(self, names):
+        """What shows the compositor up among the runtime folder's `names`:
+        the display socket first; None while it is not there yet."""
+        display = sorted(n for n in names if re.fullmatch(r"wayland-\d+", n))
+        return display[:1] or None
+
+    def _up(self, found):
+        """Once the sockets are there: waits until the compositor answers."""
 
     def _start(self, layout, config):
         self._own(self.dir)
@@ -149,42 +175,32 @@ class Sway(UserSession, PointerReader):
         self.bin = os.path.join(self.dir, "bin")
         os.mkdir(self.bin, 0o755)
         self._own(self.bin)
-        config_path = os.path.join(self.dir, "sway.conf")
-        with open(config_path, "w") as f:
-            f.write(config)
-        self._own(config_path)
 
         self.base_env = {
             "HOME": self.user.pw_dir, "USER": self.user.pw_name, "LOGNAME": self.user.pw_name,
             "PATH": PATH, "LANG": "C.UTF-8", "XDG_RUNTIME_DIR": self.runtime,
         }
-        sway_env = dict(self.base_env, WLR_BACKENDS="headless", WLR_RENDERER="pixman",
-                        WLR_LIBINPUT_NO_DEVICES="1")
-        self.sway_log_path = os.path.join(self.dir, "sway.log")
-        self.sway_log = open(self.sway_log_path, "w")
-        # PELLMAR_SWAY_DEBUG=1: sway's debug log, for a failure's reader.
-        debug = ["-d"] if os.environ.get("PELLMAR_SWAY_DEBUG") else []
-        self.sway = self._popen(["sway", *debug, "-c", config_path], sway_env, stdout=self.sway_log,
-                                stderr=subprocess.STDOUT)
+        screens = parse_layout(layout)
+        command, extra = self._command(config, screens)
+        server_env = dict(self.base_env, WLR_BACKENDS="headless", WLR_RENDERER="pixman",
+                          WLR_LIBINPUT_NO_DEVICES="1", **extra)
+        self.server_log_path = os.path.join(self.dir, f"{self.compositor}.log")
+        self.server_log = open(self.server_log_path, "w")
+        # Nothing of the tests' own (their pipes, ctest's) stays open in it.
+        self.server = self._popen(command, server_env, stdout=self.server_log,
+                                  stderr=subprocess.STDOUT, close_fds=True)
 
         def sockets():
-            if self.sway.poll() is not None:
-                raise RuntimeError(f"sway ended with {self.sway.returncode}:\n{self.sway_output()}")
-            names = os.listdir(self.runtime)
-            display = sorted(n for n in names if re.fullmatch(r"wayland-\d+", n))
-            ipc = [n for n in names if re.fullmatch(rf"sway-ipc\.\d+\.{self.sway.pid}\.sock", n)]
-            return (display[0], ipc[0]) if display and ipc else None
+            if self.server.poll() is not None:
+                raise RuntimeError(f"{self.compositor} ended with {self.server.returncode}:\n"
+                                   + self.server_output())
+            return self._sockets(os.listdir(self.runtime))
         found = wait_for(sockets, 30, 0.05)
         if not found:
-            raise RuntimeError("sway did not open its sockets:\n" + self.sway_output())
+            raise RuntimeError(f"{self.compositor} did not open its sockets:\n" + self.server_output())
         self.display = found[0]
-        self.swaysock = os.path.join(self.runtime, found[1])
-        self.env = dict(self.base_env, WAYLAND_DISPLAY=self.display, SWAYSOCK=self.swaysock,
-                        XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="sway")
-        if not wait_for(lambda: self._swaymsg_ok("-t", "get_version"), 30, 0.05):
-            raise RuntimeError("sway does not answer on " + self.swaysock + ":\n" + self.sway_output())
-        if "Error(s) loading config" in self.sway_output():
-            raise RuntimeError("sway's config has errors:\n" + self.sway_output())
+        self.env = dict(self.base_env, WAYLAND_DISPLAY=self.display, XDG_SESSION_TYPE="wayland")
+        self._up(found)
 
         self.layout(layout)
         self.probe_log_path = os.path.join(self.dir, "probe.log")
@@ -193,77 +209,27 @@ class Sway(UserSession, PointerReader):
                                  stdout=subprocess.PIPE, stderr=self.probe_log, text=True, bufsize=1)
         self.answers = queue.Queue()
         threading.Thread(target=self._read_answers, args=(self.probe.stdout,), daemon=True).start()
-        expected = {f"HEADLESS-{i + 1}": (x, y, w, h) for i, (w, h, x, y) in enumerate(parse_layout(layout))}
+        expected = {f"HEADLESS-{i + 1}": (x, y, w, h) for i, (w, h, x, y) in enumerate(screens)}
         if not wait_for(lambda: self.outputs() == expected, 10, 0.05):
             raise RuntimeError(f"the probe sees {self.outputs()}, not {expected}")
 
-    def swaymsg(self, *args, check=True, timeout=30):
-        """One swaymsg call; returns its parsed JSON answer. A command that
-        sway refuses raises when `check`."""
-        proc = self.run_as_user("swaymsg", "-r", *args, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, text=True)
+    def server_output(self):
+        self.server_log.flush()
+        with open(self.server_log_path) as f:
+            return f.read()
+
+    def tool(self, *command, timeout=30):
+        """One short program in the session as its user: its output, or a
+        RuntimeError when it fails."""
+        proc = self.run_as_user(*command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         try:
             out, err = proc.communicate(timeout=timeout)
         finally:
             end(proc)
             self.procs.remove(proc)
-        if check and proc.returncode != 0:
-            raise RuntimeError(f"swaymsg {' '.join(args)} failed ({proc.returncode}): {out}{err}")
-        try:
-            answer = json.loads(out) if out.strip() else None
-        except json.JSONDecodeError:
-            answer = out
-        if check and isinstance(answer, list) and any(isinstance(a, dict) and not a.get("success", True)
-                                                      for a in answer):
-            raise RuntimeError(f"swaymsg {' '.join(args)}: {answer}")
-        return answer
-
-    def _swaymsg_ok(self, *args):
-        try:
-            self.swaymsg(*args, timeout=10)
-            return True
-        except (RuntimeError, subprocess.TimeoutExpired):
-            return False
-
-    # Outputs.
-
-    def sway_outputs(self):
-        """Outputs as sway's IPC has them: {name: (x, y, w, h)}, logical."""
-        return {o["name"]: (o["rect"]["x"], o["rect"]["y"], o["rect"]["width"], o["rect"]["height"])
-                for o in self.swaymsg("-t", "get_outputs") if o.get("active", True)}
-
-    def layout(self, layout):
-        """Makes and places the outputs of `layout`: HEADLESS-1 for its
-        first screen, and so on."""
-        screens = parse_layout(layout)
-        while len(self.sway_outputs()) < len(screens):
-            before = len(self.sway_outputs())
-            self.swaymsg("create_output")
-            if not wait_for(lambda: len(self.sway_outputs()) > before, 10, 0.05):
-                raise RuntimeError("sway made no new output")
-        commands = [f"output HEADLESS-{i + 1} mode {w}x{h} position {x} {y}"
-                    for i, (w, h, x, y) in enumerate(screens)]
-        self.swaymsg("; ".join(commands))
-        expected = {f"HEADLESS-{i + 1}": (x, y, w, h) for i, (w, h, x, y) in enumerate(screens)}
-        if not wait_for(lambda: {k: v for k, v in self.sway_outputs().items() if k in expected}
-                        == expected, 10, 0.05):
-            raise RuntimeError(f"sway has {self.sway_outputs()}, not {expected}")
-
-    def add_output(self, mode, x, y):
-        """Plugs in one more output of `mode` ("WxH") at (x, y); returns its
-        name once the probe sees it there. Headless outputs cannot be
-        unplugged again in this sway."""
-        before = set(self.sway_outputs())
-        self.swaymsg("create_output")
-        new = wait_for(lambda: set(self.sway_outputs()) - before, 10, 0.05)
-        if not new:
-            raise RuntimeError("sway made no new output")
-        name = sorted(new)[0]
-        self.swaymsg(f"output {name} mode {mode} position {x} {y}")
-        w, h = map(int, mode.split("x"))
-        if not wait_for(lambda: self.outputs().get(name) == (x, y, w, h), 10, 0.05):
-            raise RuntimeError(f"the probe sees {self.outputs()}, not {name} at {(x, y, w, h)}")
-        return name
+        if proc.returncode != 0:
+            raise RuntimeError(f"{' '.join(map(str, command))} failed ({proc.returncode}): {out}{err}")
+        return out
 
     # The probe: the pointer as a device moves it and a client sees it.
 
@@ -369,7 +335,8 @@ class Sway(UserSession, PointerReader):
     # Looking at the session.
 
     def screenshot(self, path, output=None):
-        """A PNG of the whole layout (or of one output) as sway shows it."""
+        """A PNG of the whole layout (or of one output) as the compositor
+        shows it."""
         args = ["grim"] + (["-o", output] if output else []) + ["-"]
         proc = self.run_as_user(*args, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         try:
@@ -391,24 +358,6 @@ class Sway(UserSession, PointerReader):
         red = pixel(path, x, y)[0]
         return "light" if abs(red - LIGHT) <= 3 else "dark" if abs(red - DARK) <= 3 else red
 
-    def windows(self):
-        """Every window (view) in sway's tree, as its IPC nodes."""
-        found = []
-
-        def walk(node):
-            if node.get("type") in ("con", "floating_con") and (node.get("app_id") is not None
-                                                                or node.get("shell")):
-                found.append(node)
-            for child in node.get("nodes", []) + node.get("floating_nodes", []):
-                walk(child)
-        walk(self.swaymsg("-t", "get_tree"))
-        return found
-
-    def sway_output(self):
-        self.sway_log.flush()
-        with open(self.sway_log_path) as f:
-            return f.read()
-
     def probe_output(self):
         self.probe_log.flush()
         with open(self.probe_log_path) as f:
@@ -422,7 +371,7 @@ class Sway(UserSession, PointerReader):
                 self.probe.wait(5)
             except (OSError, ValueError, subprocess.TimeoutExpired):
                 pass
-        # The last started first: sway goes after its clients.
+        # The last started first: the compositor goes after its clients.
         for proc in reversed(self.procs):
             end(proc)
         for proc in self.procs:
@@ -433,10 +382,244 @@ class Sway(UserSession, PointerReader):
                     except OSError:
                         pass
         self.procs = []
-        for log in ("probe_log", "sway_log"):
+        for log in ("probe_log", "server_log"):
             if getattr(self, log, None):
                 getattr(self, log).close()
         shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class Sway(HeadlessWlroots):
+    """sway on the headless backend; its outputs made and placed through
+    its IPC."""
+
+    compositor, config = "sway", CONFIG
+
+    @property
+    def sway(self):
+        return self.server
+
+    def _command(self, config, screens):
+        # PELLMAR_SWAY_DEBUG=1: sway's debug log, for a failure's reader.
+        debug = ["-d"] if os.environ.get("PELLMAR_SWAY_DEBUG") else []
+        return ["sway", *debug, "-c", self._file("sway.conf", config)], {}
+
+    def _sockets(self, names):
+        display = super()._sockets(names)
+        ipc = [n for n in names if re.fullmatch(rf"sway-ipc\.\d+\.{self.server.pid}\.sock", n)]
+        return display + ipc[:1] if display and ipc else None
+
+    def _up(self, found):
+        self.swaysock = os.path.join(self.runtime, found[1])
+        self.env.update(SWAYSOCK=self.swaysock, XDG_CURRENT_DESKTOP="sway")
+        if not wait_for(lambda: self._swaymsg_ok("-t", "get_version"), 30, 0.05):
+            raise RuntimeError("sway does not answer on " + self.swaysock + ":\n" + self.sway_output())
+        if "Error(s) loading config" in self.sway_output():
+            raise RuntimeError("sway's config has errors:\n" + self.sway_output())
+
+    sway_output = HeadlessWlroots.server_output
+
+    def swaymsg(self, *args, check=True, timeout=30):
+        """One swaymsg call; returns its parsed JSON answer. A command that
+        sway refuses raises when `check`."""
+        proc = self.run_as_user("swaymsg", "-r", *args, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True)
+        try:
+            out, err = proc.communicate(timeout=timeout)
+        finally:
+            end(proc)
+            self.procs.remove(proc)
+        if check and proc.returncode != 0:
+            raise RuntimeError(f"swaymsg {' '.join(args)} failed ({proc.returncode}): {out}{err}")
+        try:
+            answer = json.loads(out) if out.strip() else None
+        except json.JSONDecodeError:
+            answer = out
+        if check and isinstance(answer, list) and any(isinstance(a, dict) and not a.get("success", True)
+                                                      for a in answer):
+            raise RuntimeError(f"swaymsg {' '.join(args)}: {answer}")
+        return answer
+
+    def _swaymsg_ok(self, *args):
+        try:
+            self.swaymsg(*args, timeout=10)
+            return True
+        except (RuntimeError, subprocess.TimeoutExpired):
+            return False
+
+    # Outputs.
+
+    def sway_outputs(self):
+        """Outputs as sway's IPC has them: {name: (x, y, w, h)}, logical."""
+        return {o["name"]: (o["rect"]["x"], o["rect"]["y"], o["rect"]["width"], o["rect"]["height"])
+                for o in self.swaymsg("-t", "get_outputs") if o.get("active", True)}
+
+    def layout(self, layout):
+        """Makes and places the outputs of `layout`: HEADLESS-1 for its
+        first screen, and so on."""
+        screens = parse_layout(layout)
+        while len(self.sway_outputs()) < len(screens):
+            before = len(self.sway_outputs())
+            self.swaymsg("create_output")
+            if not wait_for(lambda: len(self.sway_outputs()) > before, 10, 0.05):
+                raise RuntimeError("sway made no new output")
+        commands = [f"output HEADLESS-{i + 1} mode {w}x{h} position {x} {y}"
+                    for i, (w, h, x, y) in enumerate(screens)]
+        self.swaymsg("; ".join(commands))
+        expected = {f"HEADLESS-{i + 1}": (x, y, w, h) for i, (w, h, x, y) in enumerate(screens)}
+        if not wait_for(lambda: {k: v for k, v in self.sway_outputs().items() if k in expected}
+                        == expected, 10, 0.05):
+            raise RuntimeError(f"sway has {self.sway_outputs()}, not {expected}")
+
+    def add_output(self, mode, x, y):
+        """Plugs in one more output of `mode` ("WxH") at (x, y); returns its
+        name once the probe sees it there. Headless outputs cannot be
+        unplugged again in this sway."""
+        before = set(self.sway_outputs())
+        self.swaymsg("create_output")
+        new = wait_for(lambda: set(self.sway_outputs()) - before, 10, 0.05)
+        if not new:
+            raise RuntimeError("sway made no new output")
+        name = sorted(new)[0]
+        self.swaymsg(f"output {name} mode {mode} position {x} {y}")
+        w, h = map(int, mode.split("x"))
+        if not wait_for(lambda: self.outputs().get(name) == (x, y, w, h), 10, 0.05):
+            raise RuntimeError(f"the probe sees {self.outputs()}, not {name} at {(x, y, w, h)}")
+        return name
+
+    def windows(self):
+        """Every window (view) in sway's tree, as its IPC nodes."""
+        found = []
+
+        def walk(node):
+            if node.get("type") in ("con", "floating_con") and (node.get("app_id") is not None
+                                                                or node.get("shell")):
+                found.append(node)
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                walk(child)
+        walk(self.swaymsg("-t", "get_tree"))
+        return found
+
+class RandrWlroots(HeadlessWlroots):
+    """A wlroots compositor without sway's IPC: its headless backend makes
+    the outputs (WLR_HEADLESS_OUTPUTS), wlr-randr gives them their modes and
+    places (wlr-output-management), and the probe lists and handles windows
+    (wlr-foreign-toplevel-management)."""
+
+    def _command(self, config, screens):
+        command = self._server_command(config)
+        return command, {"WLR_HEADLESS_OUTPUTS": str(len(screens))}
+
+    def randr(self):
+        """The outputs as wlr-randr has them: {name: (x, y, w, h)} for those
+        switched on."""
+        found = {}
+        for o in json.loads(self.tool("wlr-randr", "--json")):
+            mode = [m for m in o.get("modes", []) if m.get("current")]
+            if o.get("enabled") and mode:
+                found[o["name"]] = (o["position"]["x"], o["position"]["y"], mode[0]["width"],
+                                    mode[0]["height"])
+        return found
+
+    def _place(self, screens):
+        """{name: (w, h, x, y)}: each switched on with that mode, there."""
+        args = []
+        for name, (w, h, x, y) in screens.items():
+            args += ["--output", name, "--on", "--custom-mode", f"{w}x{h}", "--pos", f"{x},{y}"]
+        self.tool("wlr-randr", *args)
+        expected = {name: (x, y, w, h) for name, (w, h, x, y) in screens.items()}
+        if not wait_for(lambda: {k: v for k, v in self.randr().items() if k in expected}
+                        == expected, 10, 0.05):
+            raise RuntimeError(f"{self.compositor} has {self.randr()}, not {expected}")
+
+    def layout(self, layout):
+        """Places the outputs of `layout`: HEADLESS-1 for its first screen,
+        and so on."""
+        self._place({f"HEADLESS-{i + 1}": screen for i, screen in enumerate(parse_layout(layout))})
+
+    def output_off(self, name):
+        """Switches one output off, until the probe no longer sees it."""
+        self.tool("wlr-randr", "--output", name, "--off")
+        if not wait_for(lambda: name not in self.outputs(), 10, 0.05):
+            raise RuntimeError(f"the probe still sees {name}: {self.outputs()}")
+
+    def output_on(self, name, w, h, x, y):
+        """Switches one output back on, with that mode and place, until the
+        probe sees it there."""
+        self._place({name: (w, h, x, y)})
+        if not wait_for(lambda: self.outputs().get(name) == (x, y, w, h), 10, 0.05):
+            raise RuntimeError(f"the probe sees {self.outputs()}, not {name} at {(x, y, w, h)}")
+
+    def windows(self):
+        """Every toplevel window, as the probe has them: {"id", "app_id",
+        "name", "states"}; no pid, which the protocol does not tell."""
+        found = []
+        for entry in filter(None, self.ask("windows").split(";")):
+            number, app_id, states, title = entry.split("\t", 3)
+            found.append({"id": int(number), "app_id": app_id, "name": title, "pid": None,
+                          "states": [] if states == "-" else states.split(",")})
+        return found
+
+    def close_toplevel(self, window):
+        """Asks `window` (one of windows()) to close."""
+        self.ask(f"close {window['id']}")
+
+    def toplevel_full_screen(self, window, on):
+        """Activates `window` and makes it full screen, or not, until the
+        compositor says so."""
+        self.ask(f"fullscreen {window['id']} {'on' if on else 'off'}")
+
+        def done():
+            now = [w for w in self.windows() if w["id"] == window["id"]]
+            return now and ("fullscreen" in now[0]["states"]) == on
+        if not wait_for(done, 10, 0.05):
+            raise RuntimeError(f"{self.compositor} did not make {window} full screen {on}")
+
+
+# No title bars of labwc's: the probe is blind over them, as over sway's.
+LABWC_CONFIG = """\
+<?xml version="1.0"?>
+<labwc_config>
+  <core><decoration>client</decoration></core>
+</labwc_config>
+"""
+
+
+class Labwc(RandrWlroots):
+    """labwc on the headless backend, its config folder the session's own:
+    no autostart or environment file of the system's or the user's."""
+
+    compositor, config = "labwc", LABWC_CONFIG
+
+    def _server_command(self, config):
+        folder = os.path.join(self.dir, "labwc")
+        os.mkdir(folder)
+        self._own(folder)
+        self._file("labwc/rc.xml", config)
+        return ["labwc", "-C", folder]
+
+    def _up(self, found):
+        self.env["XDG_CURRENT_DESKTOP"] = "labwc:wlroots"
+
+
+# Only the plugin that tells windows to other clients: no decorations, no
+# key bindings, no animations. No Xwayland.
+WAYFIRE_CONFIG = """\
+[core]
+plugins = foreign-toplevel
+xwayland = false
+"""
+
+
+class Wayfire(RandrWlroots):
+    """Wayfire on the headless backend with the session's own config."""
+
+    compositor, config = "wayfire", WAYFIRE_CONFIG
+
+    def _server_command(self, config):
+        return ["wayfire", "-c", self._file("wayfire.ini", config)]
+
+    def _up(self, found):
+        self.env["XDG_CURRENT_DESKTOP"] = "Wayfire"
 
 
 class WaylandPellmar(RunningProgram):

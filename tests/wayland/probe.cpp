@@ -20,11 +20,18 @@
 //                     relative motion in small steps, RATE a second on a
 //                     fixed schedule, round a 200 px square from where the
 //                     pointer is                               -> sent N
+//   windows           -> ID<TAB>APP_ID<TAB>STATES<TAB>TITLE;... every toplevel
+//                        window, STATES "fullscreen,activated" or "-"
+//   close ID          asks window ID to close                      -> ok
+//   fullscreen ID on|off
+//                     activates window ID and makes it full screen
+//                     or not                                       -> ok
 //   quit              -> bye
 // Answers come after a round trip, so the compositor has seen the request
 // and every event it sent back has been read.
 #include <wayland-client.h>
 
+#include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
@@ -69,6 +76,14 @@ struct Output
     int bufferWidth = 0, bufferHeight = 0;
 };
 
+struct Toplevel
+{
+    zwlr_foreign_toplevel_handle_v1 *handle = nullptr;
+    int id = 0;
+    std::string appId, title;
+    bool fullscreen = false, activated = false;
+};
+
 struct Probe
 {
     wl_display *display = nullptr;
@@ -81,8 +96,12 @@ struct Probe
     zwlr_virtual_pointer_manager_v1 *pointerManager = nullptr;
     zwlr_virtual_pointer_v1 *device = nullptr;
     zxdg_output_manager_v1 *outputManager = nullptr;
+    // Optional: only the window commands need it.
+    zwlr_foreign_toplevel_manager_v1 *toplevelManager = nullptr;
     // Stable addresses: the listeners hold pointers to them.
     std::list<Output> outputs;
+    std::list<Toplevel> toplevels;
+    int lastToplevel = 0;
 
     Output *over = nullptr; // whose background the pointer is on
     int clicks = 0;         // presses on our backgrounds
@@ -342,6 +361,87 @@ void seatName(void *, wl_seat *, const char *) {}
 
 const wl_seat_listener seatListener = {seatCapabilities, seatName};
 
+void toplevelTitle(void *data, zwlr_foreign_toplevel_handle_v1 *, const char *title)
+{
+    static_cast<Toplevel *>(data)->title = title;
+}
+
+void toplevelAppId(void *data, zwlr_foreign_toplevel_handle_v1 *, const char *appId)
+{
+    static_cast<Toplevel *>(data)->appId = appId;
+}
+
+void toplevelOutputEnter(void *, zwlr_foreign_toplevel_handle_v1 *, wl_output *) {}
+void toplevelOutputLeave(void *, zwlr_foreign_toplevel_handle_v1 *, wl_output *) {}
+
+void toplevelState(void *data, zwlr_foreign_toplevel_handle_v1 *, wl_array *states)
+{
+    auto *t = static_cast<Toplevel *>(data);
+    t->fullscreen = t->activated = false;
+    const auto *state = static_cast<const uint32_t *>(states->data);
+    for (size_t i = 0; i < states->size / sizeof(uint32_t); ++i) {
+        if (state[i] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_FULLSCREEN)
+            t->fullscreen = true;
+        else if (state[i] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED)
+            t->activated = true;
+    }
+}
+
+void toplevelDone(void *, zwlr_foreign_toplevel_handle_v1 *) {}
+
+void toplevelClosed(void *data, zwlr_foreign_toplevel_handle_v1 *handle)
+{
+    zwlr_foreign_toplevel_handle_v1_destroy(handle);
+    probe.toplevels.remove_if([&](const Toplevel &t) { return &t == data; });
+}
+
+void toplevelParent(void *, zwlr_foreign_toplevel_handle_v1 *, zwlr_foreign_toplevel_handle_v1 *) {}
+
+// By name, as the pointer's: the parent event came with version 3.
+const zwlr_foreign_toplevel_handle_v1_listener toplevelListener = [] {
+    zwlr_foreign_toplevel_handle_v1_listener l{};
+    l.title = toplevelTitle;
+    l.app_id = toplevelAppId;
+    l.output_enter = toplevelOutputEnter;
+    l.output_leave = toplevelOutputLeave;
+    l.state = toplevelState;
+    l.done = toplevelDone;
+    l.closed = toplevelClosed;
+    l.parent = toplevelParent;
+    return l;
+}();
+
+void managerToplevel(void *, zwlr_foreign_toplevel_manager_v1 *,
+                     zwlr_foreign_toplevel_handle_v1 *handle)
+{
+    Toplevel &t = probe.toplevels.emplace_back();
+    t.handle = handle;
+    t.id = ++probe.lastToplevel;
+    zwlr_foreign_toplevel_handle_v1_add_listener(handle, &toplevelListener, &t);
+}
+
+void managerFinished(void *, zwlr_foreign_toplevel_manager_v1 *) {}
+
+const zwlr_foreign_toplevel_manager_v1_listener managerListener = {managerToplevel,
+                                                                   managerFinished};
+
+Toplevel *toplevelById(int id)
+{
+    for (Toplevel &t : probe.toplevels)
+        if (t.id == id)
+            return &t;
+    return nullptr;
+}
+
+// Titles go into a line of fields: no separators in them.
+std::string field(std::string text)
+{
+    for (char &c : text)
+        if (c == '\t' || c == ';' || c == '\n' || c == '\r')
+            c = ' ';
+    return text;
+}
+
 void registryGlobal(void *, wl_registry *registry, uint32_t name, const char *interface,
                     uint32_t version)
 {
@@ -365,6 +465,11 @@ void registryGlobal(void *, wl_registry *registry, uint32_t name, const char *in
     } else if (is == zxdg_output_manager_v1_interface.name) {
         probe.outputManager =
             static_cast<zxdg_output_manager_v1 *>(bind(&zxdg_output_manager_v1_interface, 3));
+    } else if (is == zwlr_foreign_toplevel_manager_v1_interface.name) {
+        probe.toplevelManager = static_cast<zwlr_foreign_toplevel_manager_v1 *>(
+            bind(&zwlr_foreign_toplevel_manager_v1_interface, 3));
+        zwlr_foreign_toplevel_manager_v1_add_listener(probe.toplevelManager, &managerListener,
+                                                      nullptr);
     } else if (is == wl_output_interface.name) {
         Output &o = probe.outputs.emplace_back();
         o.global = name;
@@ -596,6 +701,46 @@ std::string command(const std::string &line)
         }
         roundtrip();
         return "sent " + std::to_string(total);
+    }
+    if (verb == "windows" || verb == "close" || verb == "fullscreen") {
+        if (!probe.toplevelManager)
+            return "error: the compositor lacks zwlr_foreign_toplevel_manager_v1";
+        roundtrip();
+        if (verb == "windows") {
+            std::string out;
+            for (const Toplevel &t : probe.toplevels) {
+                std::string states = t.fullscreen ? "fullscreen" : "";
+                if (t.activated)
+                    states += states.empty() ? "activated" : ",activated";
+                out += (out.empty() ? "" : ";") + std::to_string(t.id) + "\t" + field(t.appId) +
+                       "\t" + (states.empty() ? "-" : states) + "\t" + field(t.title);
+            }
+            return out;
+        }
+        int id = 0;
+        if (!(in >> id))
+            return "error: " + verb + " ID";
+        Toplevel *t = toplevelById(id);
+        if (!t)
+            return "error: no window " + std::to_string(id);
+        if (verb == "close") {
+            zwlr_foreign_toplevel_handle_v1_close(t->handle);
+        } else {
+            std::string state;
+            in >> state;
+            if (state != "on" && state != "off")
+                return "error: fullscreen ID on|off";
+            if (zwlr_foreign_toplevel_handle_v1_get_version(t->handle) <
+                ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_SET_FULLSCREEN_SINCE_VERSION)
+                return "error: the compositor's foreign toplevels cannot go full screen";
+            zwlr_foreign_toplevel_handle_v1_activate(t->handle, probe.seat);
+            if (state == "on")
+                zwlr_foreign_toplevel_handle_v1_set_fullscreen(t->handle, nullptr);
+            else
+                zwlr_foreign_toplevel_handle_v1_unset_fullscreen(t->handle);
+        }
+        roundtrip();
+        return "ok";
     }
     if (verb == "quit")
         return "bye";
