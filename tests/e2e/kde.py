@@ -13,15 +13,13 @@ outputs of other sizes are that mode scaled (1920x1080 at 1.5 is 1280x720),
 so a layout's sizes must all be that one mode divided by some scale."""
 import json
 import os
-import queue
 import re
 import shutil
 import subprocess
 import tempfile
-import threading
 
 from desktop import PELLMAR, PointerReader, end, wait_for
-from wayland import PATH, SessionBus, UserSession, ensure_user, parse_layout
+from wayland import PATH, ProbeClient, SessionBus, UserSession, ensure_user, parse_layout
 
 PROBE = os.environ.get("PELLMAR_KDE_PROBE",
                        os.path.join(os.path.dirname(os.path.abspath(PELLMAR)), "pellmar-kde-probe"))
@@ -100,7 +98,7 @@ def scales(layout):
     return mode, found
 
 
-class KWin(UserSession, PointerReader):
+class KWin(UserSession, ProbeClient, PointerReader):
     """KWin 6 on its virtual backend, outputs laid out as in `layout`
     ("WxH+X+Y ..."), Virtual-0, Virtual-1, ... in the layout's order, and
     `spare` more outputs switched off for add_output(). `data_dirs` go
@@ -201,12 +199,7 @@ class KWin(UserSession, PointerReader):
         words += [f"output.{name}.disable" for name in self.spare]
         self.kscreen_doctor(*words)
 
-        self.probe_log_path = os.path.join(self.dir, "probe.log")
-        self.probe_log = open(self.probe_log_path, "w")
-        self.probe = self._popen([self.reachable(PROBE)], self.env, stdin=subprocess.PIPE,
-                                 stdout=subprocess.PIPE, stderr=self.probe_log, text=True, bufsize=1)
-        self.answers = queue.Queue()
-        threading.Thread(target=self._read_answers, args=(self.probe.stdout,), daemon=True).start()
+        self._start_probe(PROBE)
         self._wait_outputs(self.expected())
 
     def expected(self):
@@ -305,27 +298,6 @@ class KWin(UserSession, PointerReader):
 
     # The probe: the pointer as a device moves it and KWin has it.
 
-    def _read_answers(self, stream):
-        for line in stream:
-            self.answers.put(line.rstrip("\n"))
-        self.answers.put(None)
-
-    def ask(self, line, timeout=60):
-        """Sends the probe one command; returns its answer line."""
-        if self.probe.poll() is not None:
-            raise RuntimeError(f"the probe ended with {self.probe.returncode}:\n{self.probe_output()}")
-        self.probe.stdin.write(line + "\n")
-        self.probe.stdin.flush()
-        try:
-            answer = self.answers.get(timeout=timeout)
-        except queue.Empty:
-            raise RuntimeError(f"the probe did not answer {line!r}:\n{self.probe_output()}")
-        if answer is None:
-            raise RuntimeError(f"the probe ended on {line!r}:\n{self.probe_output()}")
-        if answer.startswith("error"):
-            raise RuntimeError(f"the probe: {line!r}: {answer}")
-        return answer
-
     def put(self, x, y):
         """Absolute motion to (x, y) in layout coordinates, as a tablet or
         an input-sharing tool makes."""
@@ -378,11 +350,6 @@ class KWin(UserSession, PointerReader):
     def kwin_output(self):
         self.kwin_log.flush()
         with open(self.kwin_log_path) as f:
-            return f.read()
-
-    def probe_output(self):
-        self.probe_log.flush()
-        with open(self.probe_log_path) as f:
             return f.read()
 
     def run_script(self, js):

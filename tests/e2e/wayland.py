@@ -122,7 +122,47 @@ class UserSession:
         return copy
 
 
-class HeadlessWlroots(UserSession, PointerReader):
+class ProbeClient:
+    """A test's helper program in the session (a probe), asked one command
+    a line on its stdin and answering one line each on its stdout, its
+    errors in a log."""
+
+    def _start_probe(self, program):
+        self.probe_log_path = os.path.join(self.dir, "probe.log")
+        self.probe_log = open(self.probe_log_path, "w")
+        self.probe = self._popen([self.reachable(program)], self.env, stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE, stderr=self.probe_log, text=True, bufsize=1)
+        self.answers = queue.Queue()
+        threading.Thread(target=self._read_answers, args=(self.probe.stdout,), daemon=True).start()
+
+    def _read_answers(self, stream):
+        for line in stream:
+            self.answers.put(line.rstrip("\n"))
+        self.answers.put(None)
+
+    def ask(self, line, timeout=60):
+        """Sends the probe one command; returns its answer line."""
+        if self.probe.poll() is not None:
+            raise RuntimeError(f"the probe ended with {self.probe.returncode}:\n{self.probe_output()}")
+        self.probe.stdin.write(line + "\n")
+        self.probe.stdin.flush()
+        try:
+            answer = self.answers.get(timeout=timeout)
+        except queue.Empty:
+            raise RuntimeError(f"the probe did not answer {line!r}:\n{self.probe_output()}")
+        if answer is None:
+            raise RuntimeError(f"the probe ended on {line!r}:\n{self.probe_output()}")
+        if answer.startswith("error"):
+            raise RuntimeError(f"the probe: {line!r}: {answer}")
+        return answer
+
+    def probe_output(self):
+        self.probe_log.flush()
+        with open(self.probe_log_path) as f:
+            return f.read()
+
+
+class HeadlessWlroots(UserSession, ProbeClient, PointerReader):
     """A wlroots compositor on the headless backend, run as the session's
     user, its outputs laid out as in `layout` ("WxH+X+Y ..."), and the probe
     running. Outputs are HEADLESS-1, HEADLESS-2, ... in the layout's order.
@@ -203,12 +243,7 @@ class HeadlessWlroots(UserSession, PointerReader):
         self._up(found)
 
         self.layout(layout)
-        self.probe_log_path = os.path.join(self.dir, "probe.log")
-        self.probe_log = open(self.probe_log_path, "w")
-        self.probe = self._popen([self.reachable(PROBE)], self.env, stdin=subprocess.PIPE,
-                                 stdout=subprocess.PIPE, stderr=self.probe_log, text=True, bufsize=1)
-        self.answers = queue.Queue()
-        threading.Thread(target=self._read_answers, args=(self.probe.stdout,), daemon=True).start()
+        self._start_probe(PROBE)
         expected = {f"HEADLESS-{i + 1}": (x, y, w, h) for i, (w, h, x, y) in enumerate(screens)}
         if not wait_for(lambda: self.outputs() == expected, 10, 0.05):
             raise RuntimeError(f"the probe sees {self.outputs()}, not {expected}")
@@ -232,27 +267,6 @@ class HeadlessWlroots(UserSession, PointerReader):
         return out
 
     # The probe: the pointer as a device moves it and a client sees it.
-
-    def _read_answers(self, stream):
-        for line in stream:
-            self.answers.put(line.rstrip("\n"))
-        self.answers.put(None)
-
-    def ask(self, line, timeout=30):
-        """Sends the probe one command; returns its answer line."""
-        if self.probe.poll() is not None:
-            raise RuntimeError(f"the probe ended with {self.probe.returncode}:\n{self.probe_output()}")
-        self.probe.stdin.write(line + "\n")
-        self.probe.stdin.flush()
-        try:
-            answer = self.answers.get(timeout=timeout)
-        except queue.Empty:
-            raise RuntimeError(f"the probe did not answer {line!r}:\n{self.probe_output()}")
-        if answer is None:
-            raise RuntimeError(f"the probe ended on {line!r}:\n{self.probe_output()}")
-        if answer.startswith("error"):
-            raise RuntimeError(f"the probe: {line!r}: {answer}")
-        return answer
 
     def move(self, x, y):
         """Absolute motion to (x, y) in layout coordinates, as a tablet or
@@ -357,11 +371,6 @@ class HeadlessWlroots(UserSession, PointerReader):
         self.screenshot(path, output)
         red = pixel(path, x, y)[0]
         return "light" if abs(red - LIGHT) <= 3 else "dark" if abs(red - DARK) <= 3 else red
-
-    def probe_output(self):
-        self.probe_log.flush()
-        with open(self.probe_log_path) as f:
-            return f.read()
 
     def close(self):
         if self.probe and self.probe.poll() is None:
