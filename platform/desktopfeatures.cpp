@@ -6,6 +6,7 @@ namespace {
 // matched against the README's table.
 const char *const labels[featureCount] = {
     "desktop wraps",        "monitor wraps",     "Easy Move",
+    "cross by physical size",
     "velocity thresholds",  "bypass key",        "wrap while a button is held",
     "push through",         "safe corners",      "Screen Focus",
     "quiet in full screen", "lock to a monitor", "jump",

@@ -70,6 +70,8 @@ DesktopFeatures GnomePlatform::featuresFor(const QString &why)
     // where it pushes, the pointer has no speed of arrival.
     f.deny({Feature::VelocityThresholds, Feature::ReadoutSpeed},
            "This desktop hides the pointer's speed: no thresholds.");
+    // The Shell does not tell monitor sizes: the EDID or the user's.
+    f.allowIf(Feature::CrossByPhysicalSize, "with sizes from the monitors' EDID or set by you");
     f.allowIf(Feature::ReadoutPosition, "while the window is shown");
     f.allowIf(Feature::Tray, "with GNOME's AppIndicator extension");
     return f;

@@ -14,7 +14,8 @@ from desktop import wait_for
 SIZES = [(1280, 720), (1920, 1080), (1280, 720)]
 RIGHT, LEFT = (4475, 500), (5, 500)
 INTO_RIGHT, INTO_LEFT = (20, 0), (-20, 0)
-LABELS = ["desktop wraps", "monitor wraps", "Easy Move", "velocity thresholds", "bypass key",
+LABELS = ["desktop wraps", "monitor wraps", "Easy Move", "cross by physical size",
+          "velocity thresholds", "bypass key",
           "wrap while a button is held", "push through", "safe corners", "Screen Focus",
           "quiet in full screen", "lock to a monitor", "jump", "readout position", "readout speed",
           "tray", "start at login"]

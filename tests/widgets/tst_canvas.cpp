@@ -23,7 +23,7 @@ struct Canvas
     explicit Canvas(const std::vector<ScreenRect> &screens)
     {
         replug(screens);
-        QObject::connect(&widget, &WindowCanvas::wrapsChanged, [this](const Choices &c) {
+        QObject::connect(&widget, &WindowCanvas::choicesEdited, [this](const Choices &c) {
             ++edits;
             show(c);
         });
@@ -107,7 +107,7 @@ struct Canvas
     ScreenTable table;
     std::uint64_t layout = 0;
     std::shared_ptr<const Snapshot> shown;
-    int edits = 0; // wrapsChanged signals
+    int edits = 0; // choicesEdited signals
     WindowCanvas widget;
 };
 
@@ -402,7 +402,7 @@ private slots:
         WindowCanvas w;
         w.resize(561, 351);
         int edits = 0;
-        connect(&w, &WindowCanvas::wrapsChanged, [&] { ++edits; });
+        connect(&w, &WindowCanvas::choicesEdited, [&] { ++edits; });
         const QPointF leftMarker(8, 175); // where two full HD screens put it
         auto press = [&] {
             QMouseEvent e(QEvent::MouseButtonPress, leftMarker, leftMarker, Qt::LeftButton,
