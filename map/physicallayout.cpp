@@ -53,7 +53,7 @@ std::vector<ScreenRect> PhysicalLayout::rects(const ScreenTable &t, const Choice
         }
     }
     const double pitch = known ? pitchSum / known : typicalMmPerPx;
-    std::vector<DeskRect> desk(std::size_t(n));
+    std::vector<DeskRect> desk(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         const ScreenRect &r = t.rects[std::size_t(i)];
         const QSize mm = std::size_t(i) < t.physicalMm.size() ? t.physicalMm[std::size_t(i)] : QSize();
