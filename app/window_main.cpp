@@ -7,8 +7,8 @@
 #include <QCloseEvent>
 #include <QInputDialog>
 #include <QLabel>
-#include <cmath>
 #include <QStatusBar>
+#include <cmath>
 
 Window_Main::Window_Main(QWidget *parent) : QMainWindow(parent), ui(new Ui_Window_Main)
 {
@@ -88,7 +88,7 @@ void Window_Main::showSnapshot(std::shared_ptr<const Snapshot> snapshot, bool co
     const bool crossing = features.available(Feature::CrossByPhysicalSize);
     const QString noCrossing = !crossing ? features.reason(Feature::CrossByPhysicalSize)
                                : !sizes  ? QString("Crossing by size needs two monitors' sizes: "
-                                                   "right-click one on the map to set it.")
+                                                    "right-click one on the map to set it.")
                                          : QString();
     ui->btnCrossBySize->setChecked(c.crossByPhysicalSize);
     ui->btnCrossBySize->setEnabled(noCrossing.isEmpty());
@@ -139,10 +139,12 @@ void Window_Main::askDiagonal(int screen)
         now.isEmpty() ? 24.0 : std::hypot(double(now.width()), double(now.height())) / 25.4;
     bool ok = false;
     const double given = QInputDialog::getDouble(
-        this, "Monitor size", "Diagonal of " + WindowCanvas::label(name, r) + " in inches:",
-        std::round(inches * 10) / 10, 5, 120, 1, &ok);
+        this, "Monitor size",
+        "Diagonal of " + WindowCanvas::label(name, r) + " in inches:", std::round(inches * 10) / 10,
+        5, 120, 1, &ok);
     if (ok)
-        edit([&](Choices &c) { c.monitorSizesMm[name] = PhysicalLayout::mmFromDiagonal(given, r); });
+        edit(
+            [&](Choices &c) { c.monitorSizesMm[name] = PhysicalLayout::mmFromDiagonal(given, r); });
 }
 
 void Window_Main::showReadout(int x, int y, int speed)

@@ -48,7 +48,8 @@ std::vector<ScreenRect> PhysicalLayout::rects(const ScreenTable &t, const Choice
     int known = 0;
     for (int i = 0; i < n && std::size_t(i) < t.physicalMm.size(); ++i) {
         if (!t.physicalMm[std::size_t(i)].isEmpty()) {
-            pitchSum += double(t.physicalMm[std::size_t(i)].width()) / t.rects[std::size_t(i)].width();
+            pitchSum +=
+                double(t.physicalMm[std::size_t(i)].width()) / t.rects[std::size_t(i)].width();
             ++known;
         }
     }
@@ -56,7 +57,8 @@ std::vector<ScreenRect> PhysicalLayout::rects(const ScreenTable &t, const Choice
     std::vector<DeskRect> desk(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         const ScreenRect &r = t.rects[std::size_t(i)];
-        const QSize mm = std::size_t(i) < t.physicalMm.size() ? t.physicalMm[std::size_t(i)] : QSize();
+        const QSize mm =
+            std::size_t(i) < t.physicalMm.size() ? t.physicalMm[std::size_t(i)] : QSize();
         desk[std::size_t(i)].w = mm.isEmpty() ? r.width() * pitch : mm.width();
         desk[std::size_t(i)].h = mm.isEmpty() ? r.height() * pitch : mm.height();
     }
@@ -74,7 +76,8 @@ std::vector<ScreenRect> PhysicalLayout::rects(const ScreenTable &t, const Choice
                     continue;
                 const DeskRect &o = desk[std::size_t(j)];
                 d.x = toLeft ? o.x + o.w : o.x - d.w;
-                d.y = o.y + o.h / 2 - c.offsetMm(t.names[std::size_t(j)], t.names[std::size_t(i)]) - d.h / 2;
+                d.y = o.y + o.h / 2 - c.offsetMm(t.names[std::size_t(j)], t.names[std::size_t(i)]) -
+                      d.h / 2;
                 d.placed = true;
             }
             for (const bool above : {true, false}) {
@@ -83,7 +86,8 @@ std::vector<ScreenRect> PhysicalLayout::rects(const ScreenTable &t, const Choice
                     continue;
                 const DeskRect &o = desk[std::size_t(j)];
                 d.y = above ? o.y + o.h : o.y - d.h;
-                d.x = o.x + o.w / 2 - c.offsetMm(t.names[std::size_t(j)], t.names[std::size_t(i)]) - d.w / 2;
+                d.x = o.x + o.w / 2 - c.offsetMm(t.names[std::size_t(j)], t.names[std::size_t(i)]) -
+                      d.w / 2;
                 d.placed = true;
             }
             if (d.placed) {
@@ -118,7 +122,8 @@ std::vector<ScreenRect> PhysicalLayout::rects(const ScreenTable &t, const Choice
 int PhysicalLayout::dragMm(int canvasDy, unsigned scaleDivisor)
 {
     const double mm = -double(canvasDy) * scaleDivisor / unitsPerMm;
-    return int(std::lround(std::clamp<double>(mm, -ScreenTable::largestMm, ScreenTable::largestMm)));
+    return int(
+        std::lround(std::clamp<double>(mm, -ScreenTable::largestMm, ScreenTable::largestMm)));
 }
 
 void PhysicalLayout::raise(Choices &c, const ScreenTable &t, int screen, int upMm)
@@ -146,12 +151,12 @@ QSize PhysicalLayout::mmFromDiagonal(double inches, const ScreenRect &r)
 
 QString PhysicalLayout::sizeLabel(const ScreenTable &t, const Choices &c, int screen)
 {
-    const QSize mm = std::size_t(screen) < t.physicalMm.size() ? t.physicalMm[std::size_t(screen)]
-                                                               : QSize();
+    const QSize mm =
+        std::size_t(screen) < t.physicalMm.size() ? t.physicalMm[std::size_t(screen)] : QSize();
     if (mm.isEmpty())
         return "size unknown";
-    const QString text = QString::number(mm.width()) + QChar(0x00D7) +
-                         QString::number(mm.height()) + " mm";
+    const QString text =
+        QString::number(mm.width()) + QChar(0x00D7) + QString::number(mm.height()) + " mm";
     const QSize given = c.monitorSizesMm.value(t.names[std::size_t(screen)]);
     return given.width() > 0 && given.height() > 0 ? text + ", set by you" : text;
 }

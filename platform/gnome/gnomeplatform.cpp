@@ -7,6 +7,7 @@
 
 #include <QDebug>
 #include <QGuiApplication>
+#include <QHash>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
@@ -43,13 +44,21 @@ GnomePlatform::~GnomePlatform() = default;
 
 std::vector<PlatformScreen> GnomePlatform::screens()
 {
+    // The Shell does not tell monitor sizes; Qt hears them from Mutter's
+    // wl_output, under the connector's name. Where the names differ (Qt
+    // through XWayland) the EDID stands in.
+    QHash<QString, QSize> heard;
+    for (const QScreen *screen : QGuiApplication::screens())
+        heard.insert(screen->name(), screen->physicalSize().toSize());
     std::vector<PlatformScreen> out;
     for (const ShellMonitor &m : link->monitors())
-        out.push_back(PlatformScreen{m.connector, m.geometry});
+        out.push_back(
+            PlatformScreen{m.connector, m.geometry, heard.value(m.connector, QSize(0, 0))});
     if (out.empty()) {
         // Without the extension: what Qt knows, for the map at least.
         for (const QScreen *screen : QGuiApplication::screens())
-            out.push_back(PlatformScreen{screen->name(), screen->geometry()});
+            out.push_back(PlatformScreen{screen->name(), screen->geometry(),
+                                         screen->physicalSize().toSize()});
     }
     return out;
 }
@@ -70,8 +79,6 @@ DesktopFeatures GnomePlatform::featuresFor(const QString &why)
     // where it pushes, the pointer has no speed of arrival.
     f.deny({Feature::VelocityThresholds, Feature::ReadoutSpeed},
            "This desktop hides the pointer's speed: no thresholds.");
-    // The Shell does not tell monitor sizes: the EDID or the user's.
-    f.allowIf(Feature::CrossByPhysicalSize, "with sizes from the monitors' EDID or set by you");
     f.allowIf(Feature::ReadoutPosition, "while the window is shown");
     f.allowIf(Feature::Tray, "with GNOME's AppIndicator extension");
     return f;

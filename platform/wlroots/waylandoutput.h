@@ -49,7 +49,7 @@ private:
         QString name;
         QPoint position; // wl_output.geometry's
         QSize mm = QSize(0, 0);
-        QSize mode;      // the current mode, in device pixels
+        QSize mode; // the current mode, in device pixels
         int scale = 1;
         int transform = 0;
         QPoint logicalPosition; // xdg-output's

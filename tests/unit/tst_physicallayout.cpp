@@ -160,13 +160,13 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<int>("known"); // of two such monitors
         QTest::newRow("reported") << QSize(530, 298) << QSize() << "530\u00D7298 mm" << 2;
-        QTest::newRow("set by the user") << QSize(530, 298) << QSize(600, 338)
-                                         << "600\u00D7338 mm, set by you" << 2;
+        QTest::newRow("set by the user")
+            << QSize(530, 298) << QSize(600, 338) << "600\u00D7338 mm, set by you" << 2;
         QTest::newRow("set where none is reported")
             << QSize(0, 0) << QSize(600, 338) << "600\u00D7338 mm, set by you" << 2;
         QTest::newRow("unknown") << QSize(0, 0) << QSize() << "size unknown" << 0;
-        QTest::newRow("an aspect ratio for a size") << QSize(16, 9) << QSize() << "size unknown"
-                                                    << 0;
+        QTest::newRow("an aspect ratio for a size")
+            << QSize(16, 9) << QSize() << "size unknown" << 0;
     }
 
     void sizeLabels()
@@ -174,8 +174,8 @@ private slots:
         QFETCH(QSize, reported);
         QFETCH(QSize, given);
         QFETCH(int, known);
-        ScreenTable t = table({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)},
-                              {reported, reported});
+        ScreenTable t =
+            table({rect(0, 0, 1919, 1079), rect(1920, 0, 3839, 1079)}, {reported, reported});
         Choices c;
         if (given.isValid()) {
             c.monitorSizesMm.insert(t.names[0], given);
