@@ -320,7 +320,10 @@ CursorMoves crossBySize(const Snapshot &state, int fromX, int fromY, int x, int 
     const ScreenRect &ra = t.rects[a], &rb = t.rects[b];
     const Seam seam = seamOf(ra, rb);
     const bool beside = seam == Seam::Beside;
-    const int along = beside ? fromY : fromX;
+    // The row (column) the window system kept across the seam: the earlier
+    // sample may be older than the last jump, reads being at most one a
+    // frame.
+    const int along = beside ? y : x;
     if (seam == Seam::None || cornerGuarded(state, ra, along, beside))
         return moves;
     const int to = landing(state, a, b, along, beside);
