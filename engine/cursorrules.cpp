@@ -324,7 +324,11 @@ CursorMoves crossBySize(const Snapshot &state, int fromX, int fromY, int x, int 
     // sample may be older than the last jump, reads being at most one a
     // frame.
     const int along = beside ? y : x;
-    if (seam == Seam::None || cornerGuarded(state, ra, along, beside))
+    // Off A's rows (columns) it came by no seam: a tablet's or another
+    // program's jump.
+    const bool kept = beside ? ra.top <= along && along <= ra.bottom
+                             : ra.left <= along && along <= ra.right;
+    if (seam == Seam::None || !kept || cornerGuarded(state, ra, along, beside))
         return moves;
     const int to = landing(state, a, b, along, beside);
     // Where the window system put it already, it stays.
