@@ -39,6 +39,10 @@ from desktop import (PELLMAR, Desktop, MotionWatcher, Pellmar, cpu_seconds, rss_
 
 LAYOUT = "1920x1080+0+0 1280x1024+1920+0"
 RIGHT_EDGE = 3199
+SEAM = 1920
+# A 24" 1080p beside a 19" 5:4: their pixels differ in size, so a crossing
+# by size lands on another row.
+SIZES_MM = {"DUMMY0": (530, 298), "DUMMY1": (376, 301)}
 
 
 def cpu_share(pids, seconds, during=None):
@@ -79,9 +83,10 @@ def moving_cost(desk, pids, seconds, rate, runs=1):
     return [statistics.median(column) for column in zip(*shares)]
 
 
-def start_pellmar(desk, extra_env=None):
+def start_pellmar(desk, extra_env=None, settings=None):
     desk.x.move(700, 500)
-    app = Pellmar(desk, {"allowRightWrap": True, "boolShowToolTip": False}, extra_env=extra_env)
+    app = Pellmar(desk, {"allowRightWrap": True, "boolShowToolTip": False, **(settings or {})},
+                  extra_env=extra_env)
     app.wait_window()
     time.sleep(2)
     return app
@@ -187,7 +192,9 @@ def reaction_ms(pointer, watcher, stand_still, y, by_warp=False):
 
 def crossing_ms(pointer, watcher, stand_still, y):
     """From a pointer moved across the seam, as a device moves it, until an X
-    client hears it moved off the row it kept."""
+    client hears it moved off the row it kept. It comes back by way of the
+    left monitor's middle: coming back across the seam moves it too."""
+    pointer.move(700, 500)
     pointer.move(SEAM - 20, y)
     time.sleep(stand_still)
     watcher.forget()
