@@ -326,8 +326,8 @@ CursorMoves crossBySize(const Snapshot &state, int fromX, int fromY, int x, int 
     const int along = beside ? y : x;
     // Off A's rows (columns) it came by no seam: a tablet's or another
     // program's jump.
-    const bool kept = beside ? ra.top <= along && along <= ra.bottom
-                             : ra.left <= along && along <= ra.right;
+    const bool kept =
+        beside ? ra.top <= along && along <= ra.bottom : ra.left <= along && along <= ra.right;
     if (seam == Seam::None || !kept || cornerGuarded(state, ra, along, beside))
         return moves;
     const int to = landing(state, a, b, along, beside);

@@ -505,9 +505,9 @@ private slots:
         QTest::newRow("one reported, one set by the user")
             << QSize(530, 298) << QSize(600, 338) << ""
             << "";
-        QTest::newRow("the desktop cannot") << QSize(530, 298) << QSize(600, 338)
-                                            << "No pointer here."
-                                            << "No pointer here.";
+        QTest::newRow("the desktop cannot")
+            << QSize(530, 298) << QSize(600, 338) << "No pointer here."
+            << "No pointer here.";
     }
 
     void crossingBySizeIsOfferedWithTwoSizes()
