@@ -7,9 +7,10 @@ docs/images/main-window.png  the window on 1920x1080 beside 1280x1024, with
                              some wrap edges switched on
 docs/images/screen-focus.png three screens with Screen Focus on, the pointer
                              on the middle one
-docs/images/physical-scale.png the map at physical scale: a 24" 1080p beside a
-                             19" 1280x1024 set 40 mm higher, Cross by
-                             physical size on
+docs/images/physical-scale.png the map at physical scale, Cross by physical
+                             size on: a 1080p of a size set by the user
+                             beside a 1280x1024 of the size the X server
+                             reports, standing 40 mm higher
 """
 import os
 import subprocess
