@@ -133,14 +133,18 @@ class Behaviours:
             sizes[f"Choices\\Monitors\\{name}\\widthMm"] = w
             sizes[f"Choices\\Monitors\\{name}\\heightMm"] = h
         # Onto the seam column, then over it (on Wayland the pointer is seen
-        # only on the strip there): rightwards from the small monitor, back
-        # from the large one; and from the large one's rows below the small
-        # one's, which Easy Move carries by the same rule. Each with the
-        # column it reaches where rows are pixel rows.
+        # only on the strip there): rightwards from the small monitor and
+        # back from the large one; and from the large one's rows below the
+        # small one's, which Easy Move carries by the same rule. Each with
+        # the column it reaches where rows are pixel rows. Each starts on
+        # the monitor the one before ended on: GNOME puts the pointer by
+        # warps, which the seam's barriers hold.
         moves = [((1270, 500), [(9, 0), (10, 0)], 0, 1, 1289),
-                 ((1290, 300), [(-10, 0), (-10, 0)], 1, 0, 1270),
-                 ((1290, 900), [(-20, 0)], 1, 0, 1278)]
+                 ((1290, 900), [(-20, 0)], 1, 0, 1278),
+                 ((1270, 650), [(9, 0), (10, 0)], 0, 1, 1289),
+                 ((1290, 300), [(-10, 0), (-10, 0)], 1, 0, 1270)]
         for by_size in (True, False):
+            self.desk.put(640, 360)
             self.start({"Choices\\easyMove": True, "Choices\\crossByPhysicalSize": by_size,
                         **sizes})
             for start, steps, a, b, column in moves:
@@ -153,7 +157,9 @@ class Behaviours:
                     on_b = range(0, 1280) if b == 0 else range(1280, 3200)
                     self.assertTrue(wait_for(lambda: self.desk.pointer()[0] in on_b and
                                              abs(self.desk.pointer()[1] - row) <= 1, 10, 0.02),
-                                    f"from {start}: {self.desk.pointer()}, not row {row}")
+                                    f"from {start}: {self.desk.pointer()}, not row {row}; "
+                                    + "; ".join(re.findall(r"^(?:Screens|Monitor sizes): .*$",
+                                                           self.app.output(), re.M)))
                 else:
                     at = (column, min(y, SIZES[b][1] - 1))
                     self.assertEqual(self.desk.wait_pointer(at), at, f"from {start}")
