@@ -227,7 +227,9 @@ void Application::rebuildScreens()
         const QRect &g = s.geometry;
         rects.push_back(ScreenRect{g.left(), g.top(), g.right(), g.bottom()});
         names.push_back(s.name);
-        const bool reported = !s.physicalMm.isEmpty();
+        // One the window system made up (its DPI's, a TV's shape) gives way
+        // to the monitor's own.
+        const bool reported = !ScreenTable::believableMm(s.physicalMm, rects.back()).isEmpty();
         sizesMm.push_back(reported ? s.physicalMm : windowSystem->monitorSizeMm(s.name));
         measured << QString("%1 %2x%3 mm%4")
                         .arg(s.name.isEmpty() ? QString("(unnamed)") : s.name)

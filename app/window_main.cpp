@@ -1,11 +1,14 @@
 #include "window_main.h"
 #include "ui_window_main.h"
 
+#include "physicallayout.h"
 #include "windowcanvas.h"
 
 #include <QCloseEvent>
+#include <QInputDialog>
 #include <QLabel>
 #include <QStatusBar>
+#include <cmath>
 
 Window_Main::Window_Main(QWidget *parent) : QMainWindow(parent), ui(new Ui_Window_Main)
 {
@@ -35,7 +38,11 @@ Window_Main::Window_Main(QWidget *parent) : QMainWindow(parent), ui(new Ui_Windo
     connect(ui->sldOpacityAmount, &QSlider::valueChanged, this, [this](int percent) {
         edit([percent](Choices &c) { c.screenFocusDarkness = percent; });
     });
-    connect(ui->canvas, &WindowCanvas::wrapsChanged, this, &Window_Main::choicesEdited);
+    connect(ui->btnCrossBySize, &QCheckBox::clicked, this,
+            [this](bool on) { edit([on](Choices &c) { c.crossByPhysicalSize = on; }); });
+    connect(ui->chkPhysicalScale, &QCheckBox::toggled, ui->canvas, &WindowCanvas::setPhysicalScale);
+    connect(ui->canvas, &WindowCanvas::choicesEdited, this, &Window_Main::choicesEdited);
+    connect(ui->canvas, &WindowCanvas::diagonalWanted, this, &Window_Main::askDiagonal);
     connect(ui->btnPreferences, &QPushButton::clicked, this, &Window_Main::preferencesWanted);
 }
 
@@ -75,6 +82,22 @@ void Window_Main::showSnapshot(std::shared_ptr<const Snapshot> snapshot, bool co
     if (!ui->sldOpacityAmount->isSliderDown())
         ui->sldOpacityAmount->setValue(c.screenFocusDarkness);
 
+    // The rule needs two monitors' sizes; the map at physical scale is
+    // where the user gives them.
+    const bool sizes = PhysicalLayout::knownSizes(table) >= 2;
+    const bool crossing = features.available(Feature::CrossByPhysicalSize);
+    const QString noCrossing = !crossing ? features.reason(Feature::CrossByPhysicalSize)
+                               : !sizes  ? QString("Crossing by size needs two monitors' sizes: "
+                                                    "right-click one on the map to set it.")
+                                         : QString();
+    ui->btnCrossBySize->setChecked(c.crossByPhysicalSize);
+    ui->btnCrossBySize->setEnabled(noCrossing.isEmpty());
+    ui->btnCrossBySize->setToolTip(noCrossing);
+    ui->btnCrossBySize->setVisible(table.multipleScreens);
+    ui->chkPhysicalScale->setVisible(table.multipleScreens);
+    ui->lblNoSizes->setText(noCrossing);
+    ui->lblNoSizes->setVisible(table.multipleScreens && !noCrossing.isEmpty());
+
     ui->line_3->setVisible(table.screenHeightsDiffer);
     ui->btnEasyMove->setVisible(table.screenHeightsDiffer);
     ui->line_4->setVisible(table.multipleScreens);
@@ -103,6 +126,25 @@ void Window_Main::setFeatures(const DesktopFeatures &allowed)
     ui->btnScreenFocus->setToolTip(allowed.reason(Feature::ScreenFocus));
     if (shown)
         showSnapshot(shown, compositor);
+}
+
+void Window_Main::askDiagonal(int screen)
+{
+    if (!shown || screen < 0 || screen >= shown->screens.size())
+        return;
+    const QString name = shown->screens.names[std::size_t(screen)];
+    const ScreenRect r = shown->screens.rects[std::size_t(screen)];
+    const QSize now = shown->screens.physicalMm[std::size_t(screen)];
+    const double inches =
+        now.isEmpty() ? 24.0 : std::hypot(double(now.width()), double(now.height())) / 25.4;
+    bool ok = false;
+    const double given = QInputDialog::getDouble(
+        this, "Monitor size",
+        "Diagonal of " + WindowCanvas::label(name, r) + " in inches:", std::round(inches * 10) / 10,
+        5, 120, 1, &ok);
+    if (ok)
+        edit(
+            [&](Choices &c) { c.monitorSizesMm[name] = PhysicalLayout::mmFromDiagonal(given, r); });
 }
 
 void Window_Main::showReadout(int x, int y, int speed)

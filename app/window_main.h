@@ -58,6 +58,8 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    // Asks the diagonal of a monitor and sets its size by it.
+    void askDiagonal(int screen);
     // The choices as shown, with one change made by the user.
     template <typename Change> void edit(Change change);
 

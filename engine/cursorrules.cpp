@@ -320,8 +320,15 @@ CursorMoves crossBySize(const Snapshot &state, int fromX, int fromY, int x, int 
     const ScreenRect &ra = t.rects[a], &rb = t.rects[b];
     const Seam seam = seamOf(ra, rb);
     const bool beside = seam == Seam::Beside;
-    const int along = beside ? fromY : fromX;
-    if (seam == Seam::None || cornerGuarded(state, ra, along, beside))
+    // The row (column) the window system kept across the seam: the earlier
+    // sample may be older than the last jump, reads being at most one a
+    // frame.
+    const int along = beside ? y : x;
+    // Off A's rows (columns) it came by no seam: a tablet's or another
+    // program's jump.
+    const bool kept =
+        beside ? ra.top <= along && along <= ra.bottom : ra.left <= along && along <= ra.right;
+    if (seam == Seam::None || !kept || cornerGuarded(state, ra, along, beside))
         return moves;
     const int to = landing(state, a, b, along, beside);
     // Where the window system put it already, it stays.

@@ -71,7 +71,8 @@ bool seamRemaps(const Snapshot &state, int a, int b);
 // Where every motion is sampled (X11, polling): the sample before found the
 // pointer at (fromX, fromY), on the neighbour this sample's (x, y) is not on,
 // where the window system kept the pixel row (column) across the seam: the
-// move to the row (column) by size, from the earlier sample's place.
+// move to the row (column) by size from that kept one. The earlier sample
+// says only which monitor the pointer left.
 CursorMoves crossBySize(const Snapshot &state, int fromX, int fromY, int x, int y);
 
 // Where the pointer is sensed on a strip along the seam (contacts): at

@@ -1,6 +1,10 @@
 #include "windowcanvas.h"
 
+#include "physicallayout.h"
+
+#include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -16,11 +20,24 @@ void WindowCanvas::setSnapshot(std::shared_ptr<const Snapshot> snapshot)
     update();
 }
 
+void WindowCanvas::setPhysicalScale(bool on)
+{
+    physical = on;
+    dragged = -1;
+    laidOut = false;
+    update();
+}
+
 void WindowCanvas::computeLayout()
 {
-    if (!shown || (laidOut && laidOutFor == shown->layout && laidOutSize == size()))
+    // At physical scale an offset or a size moves the monitors too.
+    if (!shown || (laidOut && laidOutFor == shown->layout && laidOutSize == size() &&
+                   (!physical || laidOutSnapshot == shown.get())))
         return;
-    map = MapGeometry::compute(shown->screens.rects, size());
+    map = MapGeometry::compute(physical ? PhysicalLayout::rects(shown->screens, shown->choices)
+                                        : shown->screens.rects,
+                               size());
+    laidOutSnapshot = shown.get();
     laidOut = true;
     laidOutFor = shown->layout;
     laidOutSize = size();
@@ -92,22 +109,28 @@ void WindowCanvas::paintEvent(QPaintEvent *)
 
     for (const ScreenShape &s : shapes()) {
         const ScreenRect &r = shown->screens.rects[s.screen];
+        // A monitor being dragged follows the hand until it is let go.
+        const QRect outline = s.outline.translated(0, s.screen == dragged ? dragBy : 0);
         painter.setBrush(QBrush(Qt::cyan, Qt::SolidPattern));
-        painter.drawRect(s.outline);
+        painter.drawRect(outline);
 
         // On one line where it fits, else the name over the resolution.
         const QString text = label(shown->screens.names[s.screen], r);
-        const int sw = s.outline.width();
+        const int sw = outline.width();
         QStringList lines{text};
         if (metrics.horizontalAdvance(text) > sw - 4 && text.contains(QChar(0x00B7)))
             lines = text.split(QString(" ") + QChar(0x00B7) + " ");
+        if (physical)
+            lines << PhysicalLayout::sizeLabel(shown->screens, shown->choices, s.screen);
         const int fh = metrics.height();
-        const int top = s.outline.y() + (s.outline.height() - fh * int(lines.size())) / 2;
+        const int top = outline.y() + (outline.height() - fh * int(lines.size())) / 2;
         for (int line = 0; line < int(lines.size()); ++line) {
             const int tw = metrics.horizontalAdvance(lines[line]);
-            painter.drawText(s.outline.x() + (sw - tw) / 2, top + fh * line + metrics.ascent(),
+            painter.drawText(outline.x() + (sw - tw) / 2, top + fh * line + metrics.ascent(),
                              lines[line]);
         }
+        if (s.screen == dragged)
+            continue; // its markers stay for when it lands
 
         for (const Marker &m : s.markers) {
             painter.setBrush(QBrush(isOn(*shown, m) ? Qt::green : Qt::red, Qt::SolidPattern));
@@ -141,8 +164,70 @@ void WindowCanvas::mousePressEvent(QMouseEvent *e)
             flipped = true;
         }
     }
-    if (flipped)
-        emit wrapsChanged(choices);
+    if (flipped) {
+        emit choicesEdited(choices);
+        return;
+    }
+    // Off the markers, at physical scale, a monitor is picked up.
+    if (physical && e->button() == Qt::LeftButton) {
+        dragged = screenAt(p);
+        dragFrom = p.y();
+        dragBy = 0;
+    }
+}
+
+int WindowCanvas::screenAt(const QPoint &p) const
+{
+    for (const ScreenShape &s : map.shapes) {
+        if (s.outline.contains(p))
+            return s.screen;
+    }
+    return -1;
+}
+
+void WindowCanvas::mouseMoveEvent(QMouseEvent *e)
+{
+    QWidget::mouseMoveEvent(e);
+    if (dragged < 0)
+        return;
+    dragBy = e->pos().y() - dragFrom;
+    update();
+}
+
+void WindowCanvas::mouseReleaseEvent(QMouseEvent *e)
+{
+    QWidget::mouseReleaseEvent(e);
+    const int screen = std::exchange(dragged, -1);
+    update();
+    if (screen < 0 || !shown || laidOutFor != shown->layout)
+        return;
+    const int mm = PhysicalLayout::dragMm(e->pos().y() - dragFrom, scaleDivisor);
+    if (mm == 0)
+        return;
+    Choices choices = shown->choices;
+    PhysicalLayout::raise(choices, shown->screens, screen, mm);
+    emit choicesEdited(choices);
+}
+
+void WindowCanvas::contextMenuEvent(QContextMenuEvent *e)
+{
+    if (!shown || !laidOut || laidOutFor != shown->layout)
+        return;
+    const int screen = screenAt(e->pos());
+    if (screen < 0)
+        return;
+    const QString &name = shown->screens.names[std::size_t(screen)];
+    QMenu menu(this);
+    menu.addAction("Set size by diagonal…", this, [this, screen] { emit diagonalWanted(screen); });
+    // Forgetting the user's size brings back the reported one, if any.
+    if (shown->choices.monitorSizesMm.contains(name)) {
+        menu.addAction("Forget the size set", this, [this, name] {
+            Choices choices = shown->choices;
+            choices.monitorSizesMm.remove(name);
+            emit choicesEdited(choices);
+        });
+    }
+    menu.exec(e->globalPos());
 }
 
 void WindowCanvas::mouseDoubleClickEvent(QMouseEvent *)

@@ -10,8 +10,10 @@
 // The map of the screens on the main window: one cyan rectangle per screen,
 // to scale and labelled with its resolution, and around them the wrap-edge
 // markers, green when the wrap is on and red when off. A press on a marker
-// asks for its wrap to be flipped. It shows the snapshot it is given: a new
-// layout is laid out at the next paint.
+// asks for its wrap to be flipped. At physical scale the monitors stand as
+// on the desk, each says its size, a drag up or down sets its offset to
+// its neighbours and its context menu sets its size. It shows the snapshot
+// it is given: a new layout is laid out at the next paint.
 class WindowCanvas : public QWidget
 {
     Q_OBJECT
@@ -26,6 +28,9 @@ public:
 
     // The screens and switches to show.
     void setSnapshot(std::shared_ptr<const Snapshot> snapshot);
+    // Draws the monitors by their sizes in millimetres rather than pixels.
+    void setPhysicalScale(bool on);
+    bool physicalScale() const { return physical; }
 
     // Desktop pixels per canvas pixel; 0 until the first paint has laid the
     // map out.
@@ -48,19 +53,32 @@ public:
     static void flip(Choices &choices, const ScreenTable &screens, const Marker &marker);
 
 signals:
-    // A press has flipped one or more wraps: the choices as they are now to
-    // be.
-    void wrapsChanged(const Choices &choices);
+    // A press has flipped one or more wraps, a drag has moved a monitor or
+    // a size was set: the choices as they are now to be.
+    void choicesEdited(const Choices &choices);
+    // The user asks to give a monitor's size by its diagonal.
+    void diagonalWanted(int screen);
 
 protected:
     void mousePressEvent(QMouseEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void contextMenuEvent(QContextMenuEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
 
 private:
+    // The screen whose outline holds p in the last layout, or -1.
+    int screenAt(const QPoint &p) const;
+
     std::shared_ptr<const Snapshot> shown;
     MapGeometry map;
     bool laidOut = false;
     std::uint64_t laidOutFor = 0; // the layout of the snapshot laid out
     QSize laidOutSize;
+    bool physical = false;
+    const Snapshot *laidOutSnapshot = nullptr; // at physical scale the choices place screens
+    int dragged = -1;                          // the screen being dragged, if any
+    int dragFrom = 0;
+    int dragBy = 0;
 };

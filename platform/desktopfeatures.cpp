@@ -5,11 +5,22 @@ namespace {
 // The one list of feature names: shown to users, printed by --desktop and
 // matched against the README's table.
 const char *const labels[featureCount] = {
-    "desktop wraps",        "monitor wraps",     "Easy Move",
-    "velocity thresholds",  "bypass key",        "wrap while a button is held",
-    "push through",         "safe corners",      "Screen Focus",
-    "quiet in full screen", "lock to a monitor", "jump",
-    "readout position",     "readout speed",     "tray",
+    "desktop wraps",
+    "monitor wraps",
+    "Easy Move",
+    "cross by physical size",
+    "velocity thresholds",
+    "bypass key",
+    "wrap while a button is held",
+    "push through",
+    "safe corners",
+    "Screen Focus",
+    "quiet in full screen",
+    "lock to a monitor",
+    "jump",
+    "readout position",
+    "readout speed",
+    "tray",
     "start at login",
 };
 

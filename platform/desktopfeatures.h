@@ -11,6 +11,7 @@ enum class Feature
     DesktopWraps,
     MonitorWraps,
     EasyMove,
+    CrossByPhysicalSize,
     VelocityThresholds,
     BypassKey,
     WrapWhileButtonHeld,

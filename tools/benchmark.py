@@ -9,8 +9,9 @@ moves at 250 and 1000 motions a second, for pellmar and, in the same run,
 for the yardstick, for pellmar's polling engine (pellmar with
 PELLMAR_NO_DEVICE_MOTION=1: what it falls back to where the X server reports
 no device motion) and for the X server alone; reaction time from a pointer
-put on a wrapping edge until an X client hears it move off it; and resident
-memory. The pointer is driven as a device would drive it (XTest motion);
+put on a wrapping edge until an X client hears it move off it, and from a
+pointer moved across the seam, with Cross by physical size on, until it is
+heard on the row the sizes give; and resident memory. The pointer is driven as a device would drive it (XTest motion);
 warps by another program (XWarpPointer) are timed separately. Each row
 names its target and whether this run met it.
 
@@ -38,6 +39,10 @@ from desktop import (PELLMAR, Desktop, MotionWatcher, Pellmar, cpu_seconds, rss_
 
 LAYOUT = "1920x1080+0+0 1280x1024+1920+0"
 RIGHT_EDGE = 3199
+SEAM = 1920
+# A 24" 1080p beside a 19" 5:4: their pixels differ in size, so a crossing
+# by size lands on another row.
+SIZES_MM = {"DUMMY0": (530, 298), "DUMMY1": (376, 301)}
 
 
 def cpu_share(pids, seconds, during=None):
@@ -78,9 +83,10 @@ def moving_cost(desk, pids, seconds, rate, runs=1):
     return [statistics.median(column) for column in zip(*shares)]
 
 
-def start_pellmar(desk, extra_env=None):
+def start_pellmar(desk, extra_env=None, settings=None):
     desk.x.move(700, 500)
-    app = Pellmar(desk, {"allowRightWrap": True, "boolShowToolTip": False}, extra_env=extra_env)
+    app = Pellmar(desk, {"allowRightWrap": True, "boolShowToolTip": False, **(settings or {})},
+                  extra_env=extra_env)
     app.wait_window()
     time.sleep(2)
     return app
@@ -184,6 +190,22 @@ def reaction_ms(pointer, watcher, stand_still, y, by_warp=False):
     return 1000.0 * (t1 - t0)
 
 
+def crossing_ms(pointer, watcher, stand_still, y):
+    """From a pointer moved across the seam, as a device moves it, until an X
+    client hears it moved off the row it kept. It comes back by way of the
+    left monitor's middle: coming back across the seam moves it too."""
+    pointer.move(700, 500)
+    pointer.move(SEAM - 20, y)
+    time.sleep(stand_still)
+    watcher.forget()
+    pointer.move(SEAM + 5, y)
+    t0 = time.perf_counter()
+    t1 = watcher.wait_off(y, row=True)
+    if t1 is None or pointer.position()[1] == y:
+        return float("inf")
+    return 1000.0 * (t1 - t0)
+
+
 def percentile(values, p):
     values = sorted(values)
     return values[min(len(values) - 1, int(round(p / 100.0 * (len(values) - 1))))]
@@ -248,6 +270,21 @@ def main():
         pointer.position()  # every motion sent has been taken
         rss_end = rss_kib(app.proc.pid)
         status = app.stop()
+
+        # Crossing by size: from rows well off the middles, where the sizes
+        # move the pointer by tens of rows.
+        sizes = {}
+        for name, (w, h) in SIZES_MM.items():
+            sizes[f"Choices\\Monitors\\{name}\\widthMm"] = w
+            sizes[f"Choices\\Monitors\\{name}\\heightMm"] = h
+        crossing = start_pellmar(desk, settings={"Choices\\crossByPhysicalSize": True, **sizes})
+        hide_to_tray(crossing)
+        watcher = MotionWatcher(desk.display)
+        crossings = [crossing_ms(pointer, watcher, long_still if k % 2 == 0 else
+                                 random.uniform(0.02, 0.3), 600 + (k * 37) % 400)
+                     for k in range(trials)]
+        watcher.close()
+        crossing_status = crossing.stop()
     finally:
         desk.close()
 
@@ -291,6 +328,11 @@ def main():
     print(f"| same, pointer warped there by another program, {len(warps)} trials: median / max "
           f"| {statistics.median(warps):.1f} / {max(warps):.1f} ms | max ≤ 250: "
           f"{mark(max(warps) <= 250)} |")
+    print(f"| reaction to a pointer moved across the seam, crossing by size, {trials} trials "
+          f"(half after {long_still:g} s still; exit status {crossing_status}): median / 99th pct / "
+          f"max | {statistics.median(crossings):.2f} / {percentile(crossings, 99):.2f} / "
+          f"{max(crossings):.2f} ms | as the wrap's: "
+          f"{mark(statistics.median(crossings) <= 1 and max(crossings) <= 15)} |")
     print(f"| resident memory at start / after {soak_s} s of movement "
           f"| {rss_start / 1024:.1f} / {rss_end / 1024:.1f} MiB | flat: "
           f"{mark(rss_end <= rss_start * 1.02)} |")

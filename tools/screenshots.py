@@ -7,6 +7,10 @@ docs/images/main-window.png  the window on 1920x1080 beside 1280x1024, with
                              some wrap edges switched on
 docs/images/screen-focus.png three screens with Screen Focus on, the pointer
                              on the middle one
+docs/images/physical-scale.png the map at physical scale, Cross by physical
+                             size on: a 1080p of a size set by the user
+                             beside a 1280x1024 of the size the X server
+                             reports, standing 40 mm higher
 """
 import os
 import subprocess
@@ -47,6 +51,26 @@ def main_window():
         desk.close()
 
 
+def physical_scale():
+    desk = Desktop("1920x1080+0+0 1280x1024+1920+0")
+    try:
+        app = Pellmar(desk, {"boolShowToolTip": False, "Choices\\crossByPhysicalSize": True,
+                             "Choices\\Monitors\\DUMMY0\\widthMm": 530,
+                             "Choices\\Monitors\\DUMMY0\\heightMm": 298,
+                             "Choices\\Monitors\\DUMMY0\\offsetMm\\DUMMY1": 40})
+        app.wait_window()
+        ox, oy = app.window_origin()
+        desk.click(ox + 190, oy + 348)  # Map to physical scale
+        desk.move(2400, 700)
+        time.sleep(0.5)
+        shot = os.path.join(desk.dir, "shot.png")
+        desk.screenshot(shot)
+        crop(shot, os.path.join(OUT, "physical-scale.png"), f"765x400+{ox}+{oy}")
+        app.stop()
+    finally:
+        desk.close()
+
+
 def screen_focus():
     desk = Desktop("1280x1024+0+0 1920x1080+1280+0 1280x1024+3200+0")
     # A compositing manager makes the curtains see-through, as on a real
@@ -78,5 +102,7 @@ def screen_focus():
 if __name__ == "__main__":
     os.makedirs(OUT, exist_ok=True)
     main_window()
+    physical_scale()
     screen_focus()
-    print("wrote", os.path.join(OUT, "main-window.png"), "and", os.path.join(OUT, "screen-focus.png"))
+    print("wrote", ", ".join(os.path.join(OUT, name) for name in
+                             ("main-window.png", "physical-scale.png", "screen-focus.png")))

@@ -7,6 +7,7 @@
 
 #include <QDebug>
 #include <QGuiApplication>
+#include <QHash>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
@@ -43,13 +44,21 @@ GnomePlatform::~GnomePlatform() = default;
 
 std::vector<PlatformScreen> GnomePlatform::screens()
 {
+    // The Shell does not tell monitor sizes; Qt hears them from Mutter's
+    // wl_output, under the connector's name. Where the names differ (Qt
+    // through XWayland) the EDID stands in.
+    QHash<QString, QSize> heard;
+    for (const QScreen *screen : QGuiApplication::screens())
+        heard.insert(screen->name(), screen->physicalSize().toSize());
     std::vector<PlatformScreen> out;
     for (const ShellMonitor &m : link->monitors())
-        out.push_back(PlatformScreen{m.connector, m.geometry});
+        out.push_back(
+            PlatformScreen{m.connector, m.geometry, heard.value(m.connector, QSize(0, 0))});
     if (out.empty()) {
         // Without the extension: what Qt knows, for the map at least.
         for (const QScreen *screen : QGuiApplication::screens())
-            out.push_back(PlatformScreen{screen->name(), screen->geometry()});
+            out.push_back(PlatformScreen{screen->name(), screen->geometry(),
+                                         screen->physicalSize().toSize()});
     }
     return out;
 }

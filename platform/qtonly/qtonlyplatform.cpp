@@ -25,7 +25,8 @@ std::vector<PlatformScreen> QtOnlyPlatform::screens()
 {
     std::vector<PlatformScreen> out;
     for (const QScreen *screen : QGuiApplication::screens())
-        out.push_back(PlatformScreen{screen->name(), screen->geometry()});
+        out.push_back(
+            PlatformScreen{screen->name(), screen->geometry(), screen->physicalSize().toSize()});
     return out;
 }
 

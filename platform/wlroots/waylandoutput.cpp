@@ -63,11 +63,14 @@ void WaylandOutput::describeWith(zxdg_output_manager_v1 *manager)
     zxdg_output_v1_add_listener(xdg, &listener, this);
 }
 
-void WaylandOutput::onGeometry(void *data, wl_output *, int32_t x, int32_t y, int32_t, int32_t,
-                               int32_t, const char *, const char *, int32_t transform)
+void WaylandOutput::onGeometry(void *data, wl_output *, int32_t x, int32_t y, int32_t widthMm,
+                               int32_t heightMm, int32_t, const char *, const char *,
+                               int32_t transform)
 {
     auto *self = static_cast<WaylandOutput *>(data);
     self->pending.position = QPoint(x, y);
+    // Virtual outputs and projectors say 0; the screen table weighs the rest.
+    self->pending.mm = QSize(std::max(0, widthMm), std::max(0, heightMm));
     self->pending.transform = transform;
 }
 
@@ -136,11 +139,12 @@ void WaylandOutput::apply()
             size.transpose();
         geometry = QRect(pending.position, size);
     }
-    if (described && geometry == current && pending.name == currentName)
+    if (described && geometry == current && pending.name == currentName && pending.mm == currentMm)
         return;
     described = true;
     current = geometry;
     currentName = pending.name;
+    currentMm = pending.mm;
     if (changed)
         changed();
 }

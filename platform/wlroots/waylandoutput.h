@@ -39,21 +39,26 @@ public:
     bool known() const { return described; }
     const QString &name() const { return currentName; }
     const QRect &geometry() const { return current; }
+    // The size wl_output.geometry gives, in millimetres, as the monitor is
+    // built (not turned); 0x0 where the compositor does not know it.
+    QSize physicalMm() const { return currentMm; }
 
 private:
     struct Pending
     {
         QString name;
         QPoint position; // wl_output.geometry's
-        QSize mode;      // the current mode, in device pixels
+        QSize mm = QSize(0, 0);
+        QSize mode; // the current mode, in device pixels
         int scale = 1;
         int transform = 0;
         QPoint logicalPosition; // xdg-output's
         QSize logicalSize;
     };
 
-    static void onGeometry(void *data, wl_output *, int32_t x, int32_t y, int32_t, int32_t, int32_t,
-                           const char *, const char *, int32_t transform);
+    static void onGeometry(void *data, wl_output *, int32_t x, int32_t y, int32_t widthMm,
+                           int32_t heightMm, int32_t, const char *, const char *,
+                           int32_t transform);
     static void onMode(void *data, wl_output *, uint32_t flags, int32_t width, int32_t height,
                        int32_t);
     static void onDone(void *data, wl_output *);
@@ -77,4 +82,5 @@ private:
     bool described = false;
     QString currentName;
     QRect current;
+    QSize currentMm = QSize(0, 0);
 };

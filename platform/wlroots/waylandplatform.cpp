@@ -157,12 +157,13 @@ std::vector<PlatformScreen> WaylandPlatform::screens()
     if (!display) {
         // No connection of our own: what Qt knows, for the map at least.
         for (const QScreen *screen : QGuiApplication::screens())
-            out.push_back(PlatformScreen{screen->name(), screen->geometry()});
+            out.push_back(PlatformScreen{screen->name(), screen->geometry(),
+                                         screen->physicalSize().toSize()});
         return out;
     }
     for (const auto &o : outputs) {
         if (o->known())
-            out.push_back(PlatformScreen{o->name(), o->geometry()});
+            out.push_back(PlatformScreen{o->name(), o->geometry(), o->physicalMm()});
     }
     return out;
 }

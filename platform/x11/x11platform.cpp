@@ -48,11 +48,18 @@ xcb_connection_t *qtConnection()
 
 #endif
 
-// The X server's own monitors by name, in its pixels; empty where it was
-// not asked.
-QHash<QString, QRect> serverMonitors()
+// One of the X server's own monitors: where it is in the server's pixels,
+// and its size as RandR reports it (0x0 where it reports none).
+struct ServerMonitor
 {
-    QHash<QString, QRect> out;
+    QRect rect;
+    QSize mm = QSize(0, 0);
+};
+
+// The X server's own monitors by name; empty where it was not asked.
+QHash<QString, ServerMonitor> serverMonitors()
+{
+    QHash<QString, ServerMonitor> out;
 #if defined(PELLMAR_HAVE_XCB) && defined(PELLMAR_HAVE_RANDR)
     xcb_connection_t *c = qtConnection();
     if (!c)
@@ -71,7 +78,8 @@ QHash<QString, QRect> serverMonitors()
             continue;
         out.insert(
             QString::fromUtf8(xcb_get_atom_name_name(name), xcb_get_atom_name_name_length(name)),
-            QRect(m->x, m->y, m->width, m->height));
+            ServerMonitor{QRect(m->x, m->y, m->width, m->height),
+                          QSize(int(m->width_in_millimeters), int(m->height_in_millimeters))});
         std::free(name);
     }
     std::free(reply);
@@ -79,14 +87,18 @@ QHash<QString, QRect> serverMonitors()
     return out;
 }
 
-std::vector<ScreenScale::Screen> scaledScreens()
+std::vector<ScreenScale::Screen> scaledScreens(const QHash<QString, ServerMonitor> &server)
 {
-    const QHash<QString, QRect> server = serverMonitors();
     std::vector<ScreenScale::Screen> out;
     for (const QScreen *screen : QGuiApplication::screens())
         out.push_back({screen->name(), screen->geometry(), screen->devicePixelRatio(),
-                       server.value(screen->name())});
+                       server.value(screen->name()).rect});
     return out;
+}
+
+std::vector<ScreenScale::Screen> scaledScreens()
+{
+    return scaledScreens(serverMonitors());
 }
 
 } // namespace
@@ -108,8 +120,11 @@ X11Platform::~X11Platform()
 std::vector<PlatformScreen> X11Platform::screens()
 {
     std::vector<PlatformScreen> out;
-    for (const ScreenScale::Screen &s : scaledScreens())
-        out.push_back(PlatformScreen{s.name, ScreenScale::nativeOf(s)});
+    // A size the server made up (from its DPI, say) is for the screen
+    // table to doubt, and the EDID to stand in for.
+    const QHash<QString, ServerMonitor> server = serverMonitors();
+    for (const ScreenScale::Screen &s : scaledScreens(server))
+        out.push_back(PlatformScreen{s.name, ScreenScale::nativeOf(s), server.value(s.name).mm});
     return out;
 }
 

@@ -5,6 +5,7 @@ taller, so that Easy Move has a step down on either side of it. A case
 that needs what a desktop does not allow is skipped, with the reason that
 `pellmar --desktop` gives there."""
 import functools
+import math
 import re
 import signal
 import unittest
@@ -14,7 +15,19 @@ from desktop import wait_for
 SIZES = [(1280, 720), (1920, 1080), (1280, 720)]
 RIGHT, LEFT = (4475, 500), (5, 500)
 INTO_RIGHT, INTO_LEFT = (20, 0), (-20, 0)
-LABELS = ["desktop wraps", "monitor wraps", "Easy Move", "velocity thresholds", "bypass key",
+# Each monitor's size on the desk: the two small ones have the larger pixels.
+SIZES_MM = [(600, 338), (530, 298), (600, 338)]
+
+
+def row_by_size(y, a, b):
+    """The row of monitor b (an index into SIZES) at the height on the desk of
+    row y of monitor a, both measured from their middles, tops level; b's
+    nearest row where it does not reach."""
+    mm = (y + 0.5 - SIZES[a][1] / 2) * SIZES_MM[a][1] / SIZES[a][1]
+    row = math.floor(SIZES[b][1] / 2 + mm * SIZES[b][1] / SIZES_MM[b][1])
+    return min(max(row, 0), SIZES[b][1] - 1)
+LABELS = ["desktop wraps", "monitor wraps", "Easy Move", "cross by physical size",
+          "velocity thresholds", "bypass key",
           "wrap while a button is held", "push through", "safe corners", "Screen Focus",
           "quiet in full screen", "lock to a monitor", "jump", "readout position", "readout speed",
           "tray", "start at login"]
@@ -116,6 +129,45 @@ class Behaviours:
         self.start({"Choices\\easyMove": True})
         self.wraps((3190, 900), INTO_RIGHT, (3201, 719))
         self.wraps((1290, 900), INTO_LEFT, (1278, 719))
+
+    @needs("cross by physical size", "Easy Move")
+    def test_crossing_by_physical_size(self):
+        sizes = {}
+        for name, (w, h) in zip(self.desk.names, SIZES_MM):
+            sizes[f"Choices\\Monitors\\{name}\\widthMm"] = w
+            sizes[f"Choices\\Monitors\\{name}\\heightMm"] = h
+        # Onto the seam column, then over it (on Wayland the pointer is seen
+        # only on the strip there): rightwards from the small monitor and
+        # back from the large one; and from the large one's rows below the
+        # small one's, which Easy Move carries by the same rule. Each with
+        # the column it reaches where rows are pixel rows. Each starts on
+        # the monitor the one before ended on: GNOME puts the pointer by
+        # warps, which the seam's barriers hold.
+        moves = [((1270, 500), [(9, 0), (10, 0)], 0, 1, 1289),
+                 ((1290, 900), [(-20, 0)], 1, 0, 1278),
+                 ((1270, 650), [(9, 0), (10, 0)], 0, 1, 1289),
+                 ((1290, 300), [(-10, 0), (-10, 0)], 1, 0, 1270)]
+        for by_size in (True, False):
+            self.desk.put(640, 360)
+            self.start({"Choices\\easyMove": True, "Choices\\crossByPhysicalSize": by_size,
+                        **sizes})
+            for start, steps, a, b, column in moves:
+                self.desk.arrive(start, steps[0])
+                for step in steps[1:]:
+                    self.desk.rel(*step)
+                y = start[1]
+                if by_size:
+                    row = row_by_size(y, a, b)
+                    on_b = range(0, 1280) if b == 0 else range(1280, 3200)
+                    self.assertTrue(wait_for(lambda: self.desk.pointer()[0] in on_b and
+                                             abs(self.desk.pointer()[1] - row) <= 1, 10, 0.02),
+                                    f"from {start}: {self.desk.pointer()}, not row {row}; "
+                                    + "; ".join(re.findall(r"^(?:Screens|Monitor sizes): .*$",
+                                                           self.app.output(), re.M)))
+                else:
+                    at = (column, min(y, SIZES[b][1] - 1))
+                    self.assertEqual(self.desk.wait_pointer(at), at, f"from {start}")
+            self.assertEqual(self.app.stop(), 0)
 
     @needs("desktop wraps", "Easy Move")
     def test_a_first_start_wraps_nothing_and_writes_its_settings(self):

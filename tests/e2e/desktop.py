@@ -258,17 +258,18 @@ class MotionWatcher(XClient):
                 seen.append(fields[18])
         return seen
 
-    def wait_off(self, column, timeout=2.0):
-        """Waits for a motion to anywhere but `column`; returns when it was
-        heard (time.perf_counter()), or None."""
+    def wait_off(self, column, timeout=2.0, row=False):
+        """Waits for a motion to anywhere but `column` (a row where `row`);
+        returns when it was heard (time.perf_counter()), or None."""
         end = time.perf_counter() + timeout
         fields = ctypes.cast(self.event, ctypes.POINTER(ctypes.c_int))
+        # XMotionEvent: type, then eight longs' worth before x, y, x_root,
+        # y_root.
+        at = 19 if row else 18
         while True:
             while self.x11.XPending(self.dpy):
                 self.x11.XNextEvent(self.dpy, self.event)
-                # XMotionEvent: type, then eight longs' worth before x, y,
-                # x_root.
-                if fields[0] == self.MOTION_NOTIFY and fields[18] != column:
+                if fields[0] == self.MOTION_NOTIFY and fields[at] != column:
                     return time.perf_counter()
             left = end - time.perf_counter()
             if left <= 0:
@@ -609,7 +610,7 @@ def pellmar_for(test, desk, settings=None, pointer=(700, 400), **kwargs):
     return app
 
 
-def canvas_markers(screens, canvas=(561, 351), depth=15, gap=10):
+def canvas_markers(screens, canvas=(561, 321), depth=15, gap=10):
     """Where the main window's screen map draws each wrap marker: a dict
     {(screen, edge): (x, y)} of a point well inside each marker, in canvas
     coordinates. screens: (width, height, left, top) in table order."""

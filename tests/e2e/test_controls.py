@@ -29,7 +29,7 @@ class Markers(DesktopTestCase):
 
     def test_layout_matches_the_map(self):
         # The map's scale for this pair: every screen 1/6, 8 pixels in.
-        self.assertEqual(self.marks[(0, "left")], (15, 175))
+        self.assertEqual(self.marks[(0, "left")], (15, 160))
 
     def test_pressing_markers_switches_wraps(self):
         app = pellmar_for(self, self.desk, {"boolShowToolTip": False})

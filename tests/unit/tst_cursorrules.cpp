@@ -595,6 +595,11 @@ private slots:
         QTest::newRow("a row on both, X11 kept it")
             << big << "cross" << true << 0 << QPoint(3830, 200) << QPoint(3845, 200)
             << QVector<QPoint>{{3845, 45}};
+        QTest::newRow("a sample from before a jump: the row kept")
+            << big << "cross" << true << 0 << QPoint(3830, 1900) << QPoint(3845, 200)
+            << QVector<QPoint>{{3845, 45}};
+        QTest::newRow("a jump onto a row A has not: no crossing")
+            << big << "cross" << true << 0 << QPoint(3845, 500) << QPoint(3835, 1500) << stays;
         QTest::newRow("back, top to lower down") << big << "cross" << true << 0 << QPoint(3845, 0)
                                                  << QPoint(3835, 0) << QVector<QPoint>{{3835, 119}};
         QTest::newRow("back, on the seam strip") << big << "seam" << true << 0 << nowhere

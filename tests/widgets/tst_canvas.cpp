@@ -1,3 +1,4 @@
+#include "physicallayout.h"
 #include "windowcanvas.h"
 
 #include <QtTest>
@@ -23,7 +24,7 @@ struct Canvas
     explicit Canvas(const std::vector<ScreenRect> &screens)
     {
         replug(screens);
-        QObject::connect(&widget, &WindowCanvas::wrapsChanged, [this](const Choices &c) {
+        QObject::connect(&widget, &WindowCanvas::choicesEdited, [this](const Choices &c) {
             ++edits;
             show(c);
         });
@@ -107,7 +108,7 @@ struct Canvas
     ScreenTable table;
     std::uint64_t layout = 0;
     std::shared_ptr<const Snapshot> shown;
-    int edits = 0; // wrapsChanged signals
+    int edits = 0; // choicesEdited signals
     WindowCanvas widget;
 };
 
@@ -397,12 +398,50 @@ private slots:
         QVERIFY(c.choices().monitorWraps.value("#0").top);
     }
 
+    void aDragAtPhysicalScaleRaisesTheMonitor_data()
+    {
+        QTest::addColumn<bool>("physical");
+        QTest::addColumn<int>("dy");
+        QTest::newRow("up") << true << -12;
+        QTest::newRow("down") << true << 20;
+        QTest::newRow("in pixels nothing moves") << false << -12;
+    }
+
+    void aDragAtPhysicalScaleRaisesTheMonitor()
+    {
+        QFETCH(bool, physical);
+        QFETCH(int, dy);
+        // A 1280x720 of 600x338 mm beside a 1920x1080 of 530x298 mm.
+        Canvas c({rect(0, 0, 1279, 719), rect(1280, 0, 3199, 1079)});
+        c.table = ScreenTable(c.table.rects, {}, {{600, 338}, {530, 298}});
+        ++c.layout;
+        c.show(Choices());
+        c.widget.setPhysicalScale(physical);
+        c.widget.computeLayout();
+        const auto rise = [&c] {
+            return c.widget.shapes()[0].outline.center().y() -
+                   c.widget.shapes()[1].outline.center().y();
+        };
+        const int before = rise();
+        const unsigned k = c.widget.scaleDivisor;
+        const QPoint from = c.widget.shapes()[1].outline.center();
+        QTest::mousePress(&c.widget, Qt::LeftButton, {}, from);
+        QTest::mouseMove(&c.widget, from + QPoint(0, dy));
+        QTest::mouseRelease(&c.widget, Qt::LeftButton, {}, from + QPoint(0, dy));
+        QCOMPARE(c.edits, physical ? 1 : 0);
+        QCOMPARE(c.choices().offsetMm("#0", "#1"), physical ? PhysicalLayout::dragMm(dy, k) : 0);
+        // Drawn where it was let go, to the map's pixel.
+        c.widget.computeLayout();
+        QVERIFY2(std::abs(rise() - before + (physical ? dy : 0)) <= 1,
+                 qPrintable(QString("%1 then %2").arg(before).arg(rise())));
+    }
+
     void pressBeforeTheFirstPaintHitsNothing()
     {
         WindowCanvas w;
         w.resize(561, 351);
         int edits = 0;
-        connect(&w, &WindowCanvas::wrapsChanged, [&] { ++edits; });
+        connect(&w, &WindowCanvas::choicesEdited, [&] { ++edits; });
         const QPointF leftMarker(8, 175); // where two full HD screens put it
         auto press = [&] {
             QMouseEvent e(QEvent::MouseButtonPress, leftMarker, leftMarker, Qt::LeftButton,

@@ -492,6 +492,50 @@ private slots:
         }
     }
 
+    void crossingBySizeIsOfferedWithTwoSizes_data()
+    {
+        QTest::addColumn<QSize>("reported"); // the first monitor's, by the window system
+        QTest::addColumn<QSize>("given");    // the second's, by the user
+        QTest::addColumn<QString>("denied"); // the desktop's reason, if it cannot
+        QTest::addColumn<QString>("why");    // beside the switch; empty: offered
+        const QString needs = "Crossing by size needs two monitors' sizes: right-click one on "
+                              "the map to set it.";
+        QTest::newRow("no sizes") << QSize(0, 0) << QSize() << "" << needs;
+        QTest::newRow("one reported") << QSize(530, 298) << QSize() << "" << needs;
+        QTest::newRow("one reported, one set by the user")
+            << QSize(530, 298) << QSize(600, 338) << ""
+            << "";
+        QTest::newRow("the desktop cannot")
+            << QSize(530, 298) << QSize(600, 338) << "No pointer here."
+            << "No pointer here.";
+    }
+
+    void crossingBySizeIsOfferedWithTwoSizes()
+    {
+        QFETCH(QSize, reported);
+        QFETCH(QSize, given);
+        QFETCH(QString, denied);
+        QFETCH(QString, why);
+        const std::vector<ScreenRect> rects{rect(0, 0, 1919, 1079), rect(1920, 0, 3199, 719)};
+        Window_Main *w = open(rects, [&](FakePlatform &p) {
+            auto screens = monitors(rects);
+            screens[0].physicalMm = reported;
+            p.setScreens(screens);
+            if (!denied.isEmpty())
+                p.allowed.deny(Feature::CrossByPhysicalSize, denied);
+        });
+        if (given.isValid())
+            edit([&](Choices &c) { c.monitorSizesMm.insert("DUMMY1", given); });
+        QCOMPARE(w->ui->btnCrossBySize->isEnabled(), why.isEmpty());
+        QCOMPARE(w->ui->lblNoSizes->isVisible(), !why.isEmpty());
+        QCOMPARE(w->ui->lblNoSizes->text(), why);
+        if (!why.isEmpty())
+            return;
+        w->ui->btnCrossBySize->click();
+        QVERIFY(app->choices().crossByPhysicalSize);
+        QTRY_COMPARE(stored("Choices/crossByPhysicalSize"), QString("true"));
+    }
+
     void preferencesSwitchesEditTheirChoice_data()
     {
         QTest::addColumn<QString>("box");

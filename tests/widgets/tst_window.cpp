@@ -104,7 +104,7 @@ private slots:
         QCOMPARE(w->ui->frame->geometry(), QRect(580, 10, 171, 281));
         QCOMPARE(w->ui->frame->lineWidth(), 5);
         QCOMPARE(w->ui->frame->frameShape(), QFrame::StyledPanel);
-        QCOMPARE(w->ui->canvas->geometry(), QRect(10, 10, 561, 351));
+        QCOMPARE(w->ui->canvas->geometry(), QRect(10, 10, 561, 321));
         QVERIFY(qobject_cast<WindowCanvas *>(w->ui->canvas));
         QCOMPARE(w->ui->canvas->parentWidget(), w->ui->centralWidget);
         QCOMPARE(w->ui->lbVersion->geometry(), QRect(640, 350, 46, 13));

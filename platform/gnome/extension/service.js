@@ -42,6 +42,9 @@ export class ShellService {
         this._monitors = [];
         this._monitorsAsked = 0;
         this._barriers = [];
+        // The push each of Pellmar's barriers holds now, for a warp of
+        // Pellmar's to let through: its own seam is no wall to its jumps.
+        this._held = new Map();
         this._curtains = new Map(); // connector -> St.Widget
         this._curtainWanted = [];
         this._positionInterval = 0;
@@ -142,11 +145,13 @@ export class ShellService {
                 // (going around another barrier) touches it too.
                 if ((x1 === x2 ? event.dx : event.dy) === 0)
                     return;
+                this._held.set(barrier, event);
                 this._emit('BarrierHit', '(uuddddu)', [
                     generation, index, event.x, event.y, event.dx, event.dy,
                     global.get_pointer()[2],
                 ]);
             });
+            barrier.connect('left', () => this._held.delete(barrier));
             this._barriers.push(barrier);
         }
         invocation.return_value(null);
@@ -156,8 +161,13 @@ export class ShellService {
         if (!this._fromClient(invocation) ||
             this._refuse(invocation, Contract.checkPoint(this._monitors, x, y)))
             return;
+        // A barrier the pointer pushes lets it through until it leaves it.
+        for (const [barrier, event] of this._held)
+            barrier.release(event);
         const [px, py] = global.get_pointer();
-        const lines = [...this._barriers, ...shellBarriers()].map(b =>
+        const standing = this._barriers.filter(b => !this._held.has(b));
+        this._held.clear();
+        const lines = [...standing, ...shellBarriers()].map(b =>
             [b.x1, b.y1, b.x2, b.y2, b.directions]);
         const route = Contract.warpRoute(this._monitors, lines, [px, py],
             [Math.floor(x), Math.floor(y)]);
@@ -284,6 +294,7 @@ export class ShellService {
         for (const barrier of this._barriers)
             barrier.destroy();
         this._barriers = [];
+        this._held.clear();
     }
 
     // Curtains: plain actors above every window, never reactive, so every
