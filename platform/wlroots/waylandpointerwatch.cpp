@@ -184,6 +184,7 @@ void WaylandPointerWatch::contact(double sx, double sy)
     last.keys = 0;
     last.buttonHeld = buttonsDown > 0;
     last.lost = false;
+    last.inPassing = false;
     pending = true;
 }
 
@@ -216,6 +217,7 @@ void WaylandPointerWatch::onLeave(void *data, wl_pointer *, uint32_t, wl_surface
     // Off our surfaces the pointer is out of sight: where it was is no
     // longer where it is.
     self->last.lost = true;
+    self->last.inPassing = false;
     self->pending = true;
 }
 
@@ -370,6 +372,9 @@ bool WaylandPointerWatch::takeSeen()
         last.keys = 0;
         last.buttonHeld = false;
         last.lost = false;
+        // It may come after a move the engine has made since: for the
+        // readout only, no rule acts on it.
+        last.inPassing = true;
         pending = true;
     }
     return pending;
@@ -408,6 +413,7 @@ void WaylandPointerWatch::movePointer(int x, int y)
     last.x = x;
     last.y = y;
     last.lost = false;
+    last.inPassing = false;
     pending = true;
 }
 
