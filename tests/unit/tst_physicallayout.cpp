@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+Q_DECLARE_METATYPE(ScreenRect)
 Q_DECLARE_METATYPE(std::vector<ScreenRect>)
 Q_DECLARE_METATYPE(std::vector<QSize>)
 
