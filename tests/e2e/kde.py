@@ -218,30 +218,17 @@ class KWin(UserSession, ProbeClient, PointerReader):
     def build_service_cache(self):
         """KDE's service cache for the session's user, from the session's
         XDG_DATA_DIRS; KWin reads it when it starts."""
-        proc = self.run_as_user("kbuildsycoca6", "--noincremental", stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT, text=True)
-        try:
-            out, _ = proc.communicate(timeout=120)
-        finally:
-            end(proc)
-            self.procs.remove(proc)
-        cache = self.env["XDG_CACHE_HOME"]
-        if proc.returncode != 0 or not any(n.startswith("ksycoca6") for n in os.listdir(cache)):
-            raise RuntimeError(f"kbuildsycoca6 failed ({proc.returncode}): {out}")
+        out = self.tool("kbuildsycoca6", "--noincremental", timeout=120)
+        if not any(n.startswith("ksycoca6") for n in os.listdir(self.env["XDG_CACHE_HOME"])):
+            raise RuntimeError(f"kbuildsycoca6 made no cache: {out}")
         return out
 
     def kscreen_doctor(self, *words):
         """One kscreen-doctor call in the session; returns its output."""
-        proc = self.run_as_user("kscreen-doctor", *words, stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT, text=True)
-        try:
-            out, _ = proc.communicate(timeout=60)
-        finally:
-            end(proc)
-            self.procs.remove(proc)
+        out = self.tool("kscreen-doctor", *words, timeout=60, merged=True)
         # It says what it did not find but leaves with 0 all the same.
-        if proc.returncode != 0 or re.search(r"not found|[Ii]nvalid", out):
-            raise RuntimeError(f"kscreen-doctor {' '.join(words)} failed ({proc.returncode}): {out}")
+        if re.search(r"not found|[Ii]nvalid", out):
+            raise RuntimeError(f"kscreen-doctor {' '.join(words)}: {out}")
         return out
 
     # Outputs.
@@ -368,31 +355,11 @@ class KWin(UserSession, ProbeClient, PointerReader):
         self.bus.call(*bus, "start")
 
     def close(self):
-        # The probe unloads its script and leaves KWin's EIS interface.
-        if self.probe and self.probe.poll() is None:
-            try:
-                self.probe.stdin.write("quit\n")
-                self.probe.stdin.flush()
-                self.probe.wait(10)
-            except (OSError, ValueError, subprocess.TimeoutExpired):
-                pass
-        # The last started first: KWin after its clients, the bus last.
-        for proc in reversed(self.procs):
-            end(proc)
-        for proc in self.procs:
-            for stream in (proc.stdin, proc.stdout, proc.stderr):
-                if stream:
-                    try:
-                        stream.close()
-                    except OSError:
-                        pass
-        self.procs = []
+        # The probe unloads its script and leaves KWin's EIS interface; the
+        # bus goes last.
         if self.bus and not self.bus.log.closed:
             self.bus.log.close()
-        for log in ("probe_log", "kwin_log"):
-            if getattr(self, log, None):
-                getattr(self, log).close()
-        shutil.rmtree(self.dir, ignore_errors=True)
+        self._close_session("probe_log", "kwin_log")
 
 
 def kwin_for(test, layout=TWO_OUTPUTS, **kwargs):

@@ -161,6 +161,48 @@ class ProbeClient:
         with open(self.probe_log_path) as f:
             return f.read()
 
+    def tool(self, *command, timeout=30, merged=False):
+        """One short program in the session as its user: its output (with
+        its errors, if `merged`), or a RuntimeError when it fails."""
+        proc = self.run_as_user(*command, stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT if merged else subprocess.PIPE, text=True)
+        try:
+            out, err = proc.communicate(timeout=timeout)
+        finally:
+            end(proc)
+            self.procs.remove(proc)
+        if proc.returncode != 0:
+            raise RuntimeError(f"{' '.join(map(str, command))} failed ({proc.returncode}): "
+                               f"{out}{err or ''}")
+        return out
+
+    def _close_session(self, *logs):
+        """Ends the probe (which lets go of what it holds in the
+        compositor), then every process of the session by its id, the last
+        started first (the compositor after its clients), and removes the
+        session's folder; `logs` are the attributes of its open logs."""
+        if self.probe and self.probe.poll() is None:
+            try:
+                self.probe.stdin.write("quit\n")
+                self.probe.stdin.flush()
+                self.probe.wait(10)
+            except (OSError, ValueError, subprocess.TimeoutExpired):
+                pass
+        for proc in reversed(self.procs):
+            end(proc)
+        for proc in self.procs:
+            for stream in (proc.stdin, proc.stdout, proc.stderr):
+                if stream:
+                    try:
+                        stream.close()
+                    except OSError:
+                        pass
+        self.procs = []
+        for log in logs:
+            if getattr(self, log, None):
+                getattr(self, log).close()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
 
 class HeadlessWlroots(UserSession, ProbeClient, PointerReader):
     """A wlroots compositor on the headless backend, run as the session's
@@ -252,19 +294,6 @@ class HeadlessWlroots(UserSession, ProbeClient, PointerReader):
         self.server_log.flush()
         with open(self.server_log_path) as f:
             return f.read()
-
-    def tool(self, *command, timeout=30):
-        """One short program in the session as its user: its output, or a
-        RuntimeError when it fails."""
-        proc = self.run_as_user(*command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        try:
-            out, err = proc.communicate(timeout=timeout)
-        finally:
-            end(proc)
-            self.procs.remove(proc)
-        if proc.returncode != 0:
-            raise RuntimeError(f"{' '.join(map(str, command))} failed ({proc.returncode}): {out}{err}")
-        return out
 
     # The probe: the pointer as a device moves it and a client sees it.
 
@@ -373,28 +402,7 @@ class HeadlessWlroots(UserSession, ProbeClient, PointerReader):
         return "light" if abs(red - LIGHT) <= 3 else "dark" if abs(red - DARK) <= 3 else red
 
     def close(self):
-        if self.probe and self.probe.poll() is None:
-            try:
-                self.probe.stdin.write("quit\n")
-                self.probe.stdin.flush()
-                self.probe.wait(5)
-            except (OSError, ValueError, subprocess.TimeoutExpired):
-                pass
-        # The last started first: the compositor goes after its clients.
-        for proc in reversed(self.procs):
-            end(proc)
-        for proc in self.procs:
-            for stream in (proc.stdin, proc.stdout, proc.stderr):
-                if stream:
-                    try:
-                        stream.close()
-                    except OSError:
-                        pass
-        self.procs = []
-        for log in ("probe_log", "server_log"):
-            if getattr(self, log, None):
-                getattr(self, log).close()
-        shutil.rmtree(self.dir, ignore_errors=True)
+        self._close_session("probe_log", "server_log")
 
 
 class Sway(HeadlessWlroots):
