@@ -339,7 +339,7 @@ CursorMoves crossBySize(const Snapshot &state, int fromX, int fromY, int x, int 
     return keptOnLockedScreen(state, moves);
 }
 
-CursorMoves crossSeam(const Snapshot &state, int x, int y)
+CursorMoves crossSeam(const Snapshot &state, int x, int y, double dx, double dy)
 {
     CursorMoves moves;
     const ScreenTable &t = state.screens;
@@ -360,7 +360,8 @@ CursorMoves crossSeam(const Snapshot &state, int x, int y)
     const Across ways[] = {
         {x == ra.right, 1, 0}, {x == ra.left, -1, 0}, {y == ra.bottom, 0, 1}, {y == ra.top, 0, -1}};
     for (const Across &w : ways) {
-        const int b = w.onEdge ? t.screenIndexAt(x + w.dx, y + w.dy) : -1;
+        const bool towards = w.dx * dx + w.dy * dy > 0;
+        const int b = w.onEdge && towards ? t.screenIndexAt(x + w.dx, y + w.dy) : -1;
         const bool beside = w.dx != 0;
         const int along = beside ? y : x;
         // Where the pixels meet at the same place on the desk, the pointer

@@ -76,10 +76,12 @@ bool seamRemaps(const Snapshot &state, int a, int b);
 CursorMoves crossBySize(const Snapshot &state, int fromX, int fromY, int x, int y);
 
 // Where the pointer is sensed on a strip along the seam (contacts): at
-// (x, y) on its screen's last column (row) facing a touching neighbour, it
-// is carried onto that neighbour, where seamRemaps says the crossing lands
-// elsewhere than the pixels meet.
-CursorMoves crossSeam(const Snapshot &state, int x, int y);
+// (x, y) on its screen's last column (row) facing a touching neighbour and
+// the device moving it (dx, dy) towards that neighbour, it is carried onto
+// it, where seamRemaps says the crossing lands elsewhere than the pixels
+// meet. Without the motion nothing crosses: a pointer that has just come
+// onto the neighbour's first column from across the seam is there too.
+CursorMoves crossSeam(const Snapshot &state, int x, int y, double dx, double dy);
 
 // Safe corners: whether a point `along` a side edge of `screen` (its row y
 // on the left or right column, `side`) or along its top or bottom row (its

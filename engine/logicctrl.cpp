@@ -59,7 +59,7 @@ unsigned long LogicCtrl::pass()
     return us;
 }
 
-bool LogicCtrl::onSample(const PointerReading &r, double pushX, qint64 now)
+bool LogicCtrl::onSample(const PointerReading &r, double pushX, double pushY, qint64 now)
 {
     const Snapshot &s = *snapshot;
     sampleLost = r.lost;
@@ -90,11 +90,12 @@ bool LogicCtrl::onSample(const PointerReading &r, double pushX, qint64 now)
     bool moved = false;
     CursorMove at{r.x, r.y};
     if (!CursorRules::heldBack(s, r.keys, r.buttonHeld)) {
-        // Sensed on a seam's strip the pointer has not crossed yet; sampled
-        // on motion it has, from where it was before.
+        // Sensed on a seam's strip the pointer has not crossed yet, and
+        // crosses as the device moves it on; sampled on motion it has, from
+        // where it was before.
         const bool fromBefore = placed && placedLayout == s.layout;
         const CursorMoves crossing =
-            source.pointer().contactsOnly() ? CursorRules::crossSeam(s, r.x, r.y)
+            source.pointer().contactsOnly() ? CursorRules::crossSeam(s, r.x, r.y, pushX, pushY)
             : fromBefore ? CursorRules::crossBySize(s, placedX, placedY, r.x, r.y)
                          : CursorMoves();
         // Landed, it is past every edge the sample found it at.

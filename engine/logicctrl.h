@@ -36,7 +36,7 @@ public:
     // One turn of it; returns the wait before the next, in microseconds.
     unsigned long pass();
 
-    bool onSample(const PointerReading &reading, double pushX, qint64 nowMs) override;
+    bool onSample(const PointerReading &reading, double pushX, double pushY, qint64 nowMs) override;
 
 signals:
     // Where the pointer is and its horizontal speed in pixels per 150 ms.

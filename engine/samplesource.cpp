@@ -13,5 +13,5 @@ bool SampleSource::sample(qint64 nowMs, SampleSink &sink)
     watch.takeDeviceMotion(dx, dy);
     sampledAt = nowMs;
     last = r;
-    return sink.onSample(r, dx, nowMs);
+    return sink.onSample(r, dx, dy, nowMs);
 }

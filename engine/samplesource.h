@@ -12,7 +12,8 @@ public:
     virtual ~SampleSink();
     // A fresh reading, with the device motion since the last one (0 where
     // none is reported); returns whether the pointer was moved.
-    virtual bool onSample(const PointerReading &reading, double pushX, qint64 nowMs) = 0;
+    virtual bool onSample(const PointerReading &reading, double pushX, double pushY,
+                          qint64 nowMs) = 0;
 };
 
 // How the engine thread comes by its samples: by watching device motion and

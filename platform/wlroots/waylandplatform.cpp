@@ -295,9 +295,14 @@ void WaylandPlatform::clientLimits(DesktopFeatures &f, bool motion)
     f.deny(Feature::WrapWhileButtonHeld, "This desktop keeps the pointer with the window a drag "
                                          "began on: no wrap while a button is held.");
     f.deny(Feature::Lock, "This desktop does not let programs hold the pointer on one monitor.");
-    if (!motion)
+    if (!motion) {
         f.deny(Feature::PushThrough, "Push through needs the pointer device's own motion, which "
                                      "this desktop does not report: arrival decides.");
+        // At a seam only the device's motion tells a crossing from an arrival.
+        f.deny(Feature::CrossByPhysicalSize,
+               "Crossing by size needs the pointer device's own motion, which this desktop does "
+               "not report.");
+    }
 }
 
 PointerWatch *WaylandPlatform::pointerWatch()

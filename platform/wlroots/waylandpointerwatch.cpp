@@ -214,6 +214,17 @@ void WaylandPointerWatch::onLeave(void *data, wl_pointer *, uint32_t, wl_surface
     auto *self = static_cast<WaylandPointerWatch *>(data);
     self->under = nullptr;
     self->buttonsDown = 0;
+    // A contact the device pushed off before the engine read it stays news:
+    // that is how a seam is crossed, and a mouse may be quicker than the
+    // engine. A contact nothing pushed on is gone with the pointer (our own
+    // jumps pass over strips on their way). A few are plenty.
+    const bool pushed = self->motionX != 0 || self->motionY != 0;
+    if (self->pending && !self->last.lost && pushed) {
+        if (self->unread.size() == 4)
+            self->unread.erase(self->unread.begin());
+        self->unread.push_back({self->last, self->motionX, self->motionY});
+        self->motionX = self->motionY = 0;
+    }
     // Off our surfaces the pointer is out of sight: where it was is no
     // longer where it is.
     self->last.lost = true;
@@ -325,7 +336,7 @@ bool WaylandPointerWatch::waitForMotion(int timeoutMs, bool motionWakes)
     // sleep on them.
     while (wl_display_prepare_read(display) != 0)
         wl_display_dispatch_pending(display);
-    if (pending || takeSeen()) {
+    if (ready()) {
         wl_display_cancel_read(display);
         return true;
     }
@@ -343,7 +354,12 @@ bool WaylandPointerWatch::waitForMotion(int timeoutMs, bool motionWakes)
     wl_display_dispatch_pending(display);
     // Sensors configured, and any other answer, go out now.
     wl_display_flush(display);
-    return pending || takeSeen();
+    return ready();
+}
+
+bool WaylandPointerWatch::ready()
+{
+    return !unread.empty() || pending || takeSeen();
 }
 
 void WaylandPointerWatch::seen(int x, int y)
@@ -382,18 +398,28 @@ bool WaylandPointerWatch::takeSeen()
 
 bool WaylandPointerWatch::readPointer(PointerReading &reading)
 {
+    if (!unread.empty()) {
+        reading = unread.front().reading;
+        takenX = unread.front().dx;
+        takenY = unread.front().dy;
+        unread.erase(unread.begin());
+        return true;
+    }
     if (!pending && !takeSeen())
         return false;
     pending = false;
     reading = last;
+    takenX = motionX;
+    takenY = motionY;
+    motionX = motionY = 0;
     return true;
 }
 
 void WaylandPointerWatch::takeDeviceMotion(double &dx, double &dy)
 {
-    dx = motionX;
-    dy = motionY;
-    motionX = motionY = 0;
+    dx = takenX;
+    dy = takenY;
+    takenX = takenY = 0;
 }
 
 void WaylandPointerWatch::movePointer(int x, int y)
@@ -410,6 +436,8 @@ void WaylandPointerWatch::movePointer(int x, int y)
     // though no contact says so.
     jumped = true;
     motionX = motionY = 0;
+    // What came before the jump is past.
+    unread.clear();
     last.x = x;
     last.y = y;
     last.lost = false;

@@ -83,6 +83,8 @@ private:
     void contact(double sx, double sy);
     // Takes a position told by seen() as the next reading; false if none.
     bool takeSeen();
+    // Whether a reading waits to be read.
+    bool ready();
 
     wl_display *display = nullptr;
     wl_registry *registry = nullptr;
@@ -114,6 +116,19 @@ private:
     bool jumped = false;            // our own move; no contact since
     double motionX = 0;             // device motion pushing on a sensor
     double motionY = 0;
+    double takenX = 0; // the motion that came with the reading read last
+    double takenY = 0;
+
+    // Contacts the pointer left before the engine read them, oldest first,
+    // each with the motion that took it off: how it left a seam is how it
+    // crosses.
+    struct Unread
+    {
+        PointerReading reading;
+        double dx;
+        double dy;
+    };
+    std::vector<Unread> unread;
 
     std::mutex seenLock;
     std::optional<QPoint> seenAt; // guarded by seenLock

@@ -560,7 +560,8 @@ private slots:
     // The same place on the desk, measured from the monitors' middles.
     // `rule`: "cross" is a pointer sampled on A, then on B where the window
     // system took it (from, at); "seam" a contact on A's seam column or row
-    // (at); "wrap" and "easy" those rules at `at`.
+    // (at) with the device moving by `from`; "wrap" and "easy" those rules
+    // at `at`.
     void crossByPhysicalSize_data()
     {
         QTest::addColumn<Desk>("desk");
@@ -587,7 +588,7 @@ private slots:
         Desk unknown = big, nonsense = big;
         unknown.mm[1] = QSize(0, 0);
         nonsense.mm[1] = QSize(160, 90); // a TV's 16:9 in centimetres
-        const QPoint nowhere;
+        const QPoint nowhere, left(-1, 0), right(1, 0), up(0, -1), down(0, 1);
         const QVector<QPoint> stays;
 
         QTest::newRow("middle to middle") << big << "cross" << true << 0 << QPoint(3845, 540)
@@ -602,31 +603,37 @@ private slots:
             << big << "cross" << true << 0 << QPoint(3845, 500) << QPoint(3835, 1500) << stays;
         QTest::newRow("back, top to lower down") << big << "cross" << true << 0 << QPoint(3845, 0)
                                                  << QPoint(3835, 0) << QVector<QPoint>{{3835, 119}};
-        QTest::newRow("back, on the seam strip") << big << "seam" << true << 0 << nowhere
+        QTest::newRow("back, on the seam strip") << big << "seam" << true << 0 << left
                                                  << QPoint(3840, 0) << QVector<QPoint>{{3838, 119}};
         QTest::newRow("above the shorter one's top: its top row")
-            << big << "seam" << true << 0 << nowhere << QPoint(3839, 0)
+            << big << "seam" << true << 0 << right << QPoint(3839, 0)
             << QVector<QPoint>{{3841, 0}};
-        QTest::newRow("offset, tops level") << big << "seam" << true << 18 << nowhere
+        QTest::newRow("offset, tops level") << big << "seam" << true << 18 << right
                                             << QPoint(3839, 300) << QVector<QPoint>{{3841, 167}};
-        QTest::newRow("offset, seen from B") << big << "seam" << true << 18 << nowhere
+        QTest::newRow("offset, seen from B") << big << "seam" << true << 18 << left
                                              << QPoint(3840, 300) << QVector<QPoint>{{3838, 538}};
+        QTest::newRow("come onto the seam from across it: stays")
+            << big << "seam" << true << 0 << nowhere << QPoint(3840, 300) << stays;
+        QTest::newRow("on the seam, moving on away from it: stays")
+            << big << "seam" << true << 0 << right << QPoint(3840, 300) << stays;
+        QTest::newRow("along the seam: stays")
+            << big << "seam" << true << 0 << down << QPoint(3839, 300) << stays;
         QTest::newRow("choice off")
             << big << "cross" << false << 0 << QPoint(3830, 200) << QPoint(3845, 200) << stays;
         QTest::newRow("a size unknown")
             << unknown << "cross" << true << 0 << QPoint(3830, 200) << QPoint(3845, 200) << stays;
         QTest::newRow("a size not believable")
-            << nonsense << "seam" << true << 0 << nowhere << QPoint(3839, 200) << stays;
-        QTest::newRow("a monitor on its side") << turned << "seam" << true << 0 << nowhere
+            << nonsense << "seam" << true << 0 << right << QPoint(3839, 200) << stays;
+        QTest::newRow("a monitor on its side") << turned << "seam" << true << 0 << right
                                                << QPoint(3839, 200) << QVector<QPoint>{{3841, 465}};
         QTest::newRow("twins: every row stays")
             << twins << "cross" << true << 0 << QPoint(1900, 500) << QPoint(1925, 500) << stays;
         QTest::newRow("twins, offset") << twins << "cross" << true << 50 << QPoint(1900, 500)
                                        << QPoint(1925, 500) << QVector<QPoint>{{1925, 681}};
-        QTest::newRow("laptop top to monitor") << laptop << "seam" << true << 0 << nowhere
+        QTest::newRow("laptop top to monitor") << laptop << "seam" << true << 0 << right
                                                << QPoint(1439, 540) << QVector<QPoint>{{1441, 315}};
         QTest::newRow("below the laptop's bottom: its bottom row")
-            << laptop << "seam" << true << 0 << nowhere << QPoint(1440, 1300)
+            << laptop << "seam" << true << 0 << left << QPoint(1440, 1300)
             << QVector<QPoint>{{1438, 1439}};
         QTest::newRow("Easy Move by size: the laptop's nearest row")
             << laptop << "easy" << true << 0 << nowhere << QPoint(1440, 100)
@@ -645,10 +652,10 @@ private slots:
             << stacked << "cross" << true << 0 << QPoint(700, 1430) << QPoint(700, 1445)
             << QVector<QPoint>{{635, 1445}};
         QTest::newRow("stacked: strip on the monitor's bottom row")
-            << stacked << "seam" << true << 0 << nowhere << QPoint(700, 1439)
+            << stacked << "seam" << true << 0 << down << QPoint(700, 1439)
             << QVector<QPoint>{{635, 1441}};
         QTest::newRow("stacked: up, further left than the monitor's middle")
-            << stacked << "seam" << true << 10 << nowhere << QPoint(600, 1440)
+            << stacked << "seam" << true << 10 << up << QPoint(600, 1440)
             << QVector<QPoint>{{626, 1438}};
     }
 
@@ -667,13 +674,16 @@ private slots:
         s.choices.allowLeftWrap = s.choices.allowRightWrap = s.choices.easyMove = true;
         const QVector<QPoint> moves =
             list(rule == "cross"  ? CursorRules::crossBySize(s, from.x(), from.y(), at.x(), at.y())
-                 : rule == "seam" ? CursorRules::crossSeam(s, at.x(), at.y())
+                 : rule == "seam" ? CursorRules::crossSeam(s, at.x(), at.y(), from.x(), from.y())
                  : rule == "wrap" ? CursorRules::wrapEdges(s, at.x(), at.y(), true)
                                   : CursorRules::easyMove(s, at.x(), at.y(), true));
         QTEST(moves, "moves");
-        // Landed, it is on no seam it would cross back over.
+        // Landed, it is on no seam it would cross back over, whichever way
+        // it goes on.
         for (const QPoint &p : moves)
-            QCOMPARE(list(CursorRules::crossSeam(s, p.x(), p.y())), QVector<QPoint>());
+            for (const QPoint &way : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
+                QCOMPARE(list(CursorRules::crossSeam(s, p.x(), p.y(), way.x(), way.y())),
+                         QVector<QPoint>());
     }
 
     void easyMoveNeedsItsSwitchAndDifferentHeights()
