@@ -130,12 +130,35 @@ class Behaviours:
         self.wraps((3190, 900), INTO_RIGHT, (3201, 719))
         self.wraps((1290, 900), INTO_LEFT, (1278, 719))
 
-    @needs("cross by physical size", "Easy Move")
-    def test_crossing_by_physical_size(self):
-        sizes = {}
+    def sized(self, by_size=True):
+        """Settings: the monitors' sizes given by the user, crossing by size
+        on or off."""
+        sizes = {"Choices\\crossByPhysicalSize": by_size}
         for name, (w, h) in zip(self.desk.names, SIZES_MM):
             sizes[f"Choices\\Monitors\\{name}\\widthMm"] = w
             sizes[f"Choices\\Monitors\\{name}\\heightMm"] = h
+        return sizes
+
+    def lands(self, start, steps, a, b):
+        """The pointer moved from `start` on monitor a by `steps` lands on
+        monitor b at the same height on the desk."""
+        self.desk.arrive(start, steps[0])
+        for step in steps[1:]:
+            self.desk.rel(*step)
+        row = row_by_size(start[1], a, b)
+        w, _, x, _ = self.desk.screens[b]
+
+        def landed():
+            # None while on one of Pellmar's strips, not yet moved.
+            at = self.desk.pointer()
+            return at is not None and x <= at[0] < x + w and abs(at[1] - row) <= 1
+        self.assertTrue(wait_for(landed, 10, 0.02),
+                        f"from {start}: {self.desk.pointer()}, not row {row}; "
+                        + "; ".join(re.findall(r"^(?:Screens|Monitor sizes): .*$",
+                                               self.app.output(), re.M)))
+
+    @needs("cross by physical size", "Easy Move")
+    def test_crossing_by_physical_size(self):
         # Onto the seam column, then on over it (on Wayland the pointer is
         # seen only on the strip there, and crosses as it moves on):
         # rightwards from the small monitor and back from the large one; and
@@ -150,27 +173,16 @@ class Behaviours:
                  ((1290, 300), [(-10, 0), (-10, 0)], 1, 0, 1270)]
         for by_size in (True, False):
             self.desk.put(640, 360)
-            self.start({"Choices\\easyMove": True, "Choices\\crossByPhysicalSize": by_size,
-                        **sizes})
+            self.start({"Choices\\easyMove": True, **self.sized(by_size)})
             for start, steps, a, b, column in moves:
+                if by_size:
+                    self.lands(start, steps, a, b)
+                    continue
                 self.desk.arrive(start, steps[0])
                 for step in steps[1:]:
                     self.desk.rel(*step)
-                y = start[1]
-                if by_size:
-                    row = row_by_size(y, a, b)
-                    on_b = range(0, 1280) if b == 0 else range(1280, 3200)
-                    def landed():
-                        # None while on one of Pellmar's strips, not yet moved.
-                        at = self.desk.pointer()
-                        return at is not None and at[0] in on_b and abs(at[1] - row) <= 1
-                    self.assertTrue(wait_for(landed, 10, 0.02),
-                                    f"from {start}: {self.desk.pointer()}, not row {row}; "
-                                    + "; ".join(re.findall(r"^(?:Screens|Monitor sizes): .*$",
-                                                           self.app.output(), re.M)))
-                else:
-                    at = (column, min(y, SIZES[b][1] - 1))
-                    self.assertEqual(self.desk.wait_pointer(at), at, f"from {start}")
+                at = (column, min(start[1], SIZES[b][1] - 1))
+                self.assertEqual(self.desk.wait_pointer(at), at, f"from {start}")
             self.assertEqual(self.app.stop(), 0)
 
     @needs("desktop wraps", "Easy Move")
@@ -254,17 +266,33 @@ class Behaviours:
 
     @needs("desktop wraps")
     def test_a_monitor_removed_and_added_while_running(self):
-        self.start({"allowLeftWrap": True, "allowRightWrap": True})
+        # Wraps land by size where that is offered: the size given for a
+        # monitor, kept by its name, is there again when it comes back. Each
+        # move starts on the monitor the one before ended on (GNOME's warps
+        # stop at the seams' barriers, and X11 takes a warp over a seam for
+        # a crossing).
+        by_size = self.features["cross by physical size"] == "yes"
+
+        def across(start, motion, a, b, target):
+            if by_size:
+                self.lands(start, [motion], a, b)
+            else:
+                self.wraps(start, motion, target)
+        self.desk.put(640, 360)
+        self.start({"allowLeftWrap": True, "allowRightWrap": True, **self.sized(by_size)})
         self.screens_seen(3)
         self.desk.switch_off(2)
         self.addCleanup(self.desk.switch_on, 2)
         self.screens_seen(2)
-        self.wraps((3195, 500), INTO_RIGHT, (1, 500))
-        self.wraps(LEFT, INTO_LEFT, (3198, 500))
+        across(LEFT, INTO_LEFT, 0, 1, (3198, 500))
+        across((3195, 500), INTO_RIGHT, 1, 0, (1, 500))
         self.desk.switch_on(2)
         self.screens_seen(3)
-        self.wraps(RIGHT, INTO_RIGHT, (1, 500))
         self.wraps(LEFT, INTO_LEFT, (4478, 500))
+        self.wraps(RIGHT, INTO_RIGHT, (1, 500))
+        if by_size:
+            self.wraps(LEFT, INTO_LEFT, (4478, 500))
+            self.lands((3210, 500), [(-10, 0), (-10, 0)], 2, 1)
 
     def test_without_a_tray_closing_the_window_ends_it_and_saves(self):
         app = self.start({"allowLeftWrap": True})

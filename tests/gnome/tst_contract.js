@@ -103,6 +103,24 @@ const routeCases = [
 for (const [what, barriers, from, to, wanted] of routeCases)
     expect(`route: ${what}`, route(barriers, from, to), JSON.stringify(wanted));
 
+// What a warp still meets after going around what it can: Pellmar's own
+// barriers stand aside for those.
+const seam = [1920, 0, 1920, 720, NEGATIVE_X];
+const metCases = [
+    ['a seam barred on every row', [seam, easyMove], [0, 10], [[3198, 10]], [0]],
+    ['around Easy Move\'s, nothing', [easyMove, topBar], [0, 900], [[0, 719], [3198, 719]], []],
+    ['leftwards, which it lets through', [seam], [3199, 10], [[1, 10]], []],
+    ['from on the line, up and left: its up is not let through', [seam], [1920, 300],
+        [[1918, 219]], [0]],
+    ['down over a row barred upwards only', [[0, 500, 1919, 500, POSITIVE_Y]], [100, 10],
+        [[100, 900]], []],
+    ['down over a row barred', [[0, 500, 1919, 500, NEGATIVE_Y]], [100, 10], [[100, 900]], [0]],
+];
+for (const [what, barriers, from, hops, wanted] of metCases) {
+    expect(`met: ${what}`, JSON.stringify(Contract.barriersMet(barriers, from, hops)),
+        JSON.stringify(wanted));
+}
+
 expect('monitor at the seam', Contract.monitorAt(monitors, 1920, 0), 1);
 expect('monitor below the shorter one', Contract.monitorAt(monitors, 2000, 800), -1);
 

@@ -45,6 +45,12 @@ export class ShellService {
         // The push each of Pellmar's barriers holds now, for a warp of
         // Pellmar's to let through: its own seam is no wall to its jumps.
         this._held = new Map();
+        // Pellmar's barriers standing aside for a warp: index -> segment, and
+        // the point the warp goes to.
+        this._aside = new Map();
+        this._asideUntil = null;
+        this._asideTimer = 0;
+        this._generation = 0;
         this._curtains = new Map(); // connector -> St.Widget
         this._curtainWanted = [];
         this._positionInterval = 0;
@@ -138,22 +144,8 @@ export class ShellService {
             this._refuse(invocation, Contract.checkBarriers(this._monitors, segments)))
             return;
         this._dropBarriers();
-        for (const [index, [x1, y1, x2, y2, directions]] of segments.entries()) {
-            const barrier = makeBarrier(x1, y1, x2, y2, directions);
-            barrier.connect('hit', (_b, event) => {
-                // Only a push across the line: a warp that runs along it
-                // (going around another barrier) touches it too.
-                if ((x1 === x2 ? event.dx : event.dy) === 0)
-                    return;
-                this._held.set(barrier, event);
-                this._emit('BarrierHit', '(uuddddu)', [
-                    generation, index, event.x, event.y, event.dx, event.dy,
-                    global.get_pointer()[2],
-                ]);
-            });
-            barrier.connect('left', () => this._held.delete(barrier));
-            this._barriers.push(barrier);
-        }
+        this._generation = generation;
+        this._barriers = segments.map((segment, index) => this._raise(index, segment));
         invocation.return_value(null);
     }
 
@@ -165,12 +157,22 @@ export class ShellService {
         for (const [barrier, event] of this._held)
             barrier.release(event);
         const [px, py] = global.get_pointer();
-        const standing = this._barriers.filter(b => !this._held.has(b));
+        const lineOf = b => [b.x1, b.y1, b.x2, b.y2, b.directions];
+        const standing = this._barriers.filter(b => b && !this._held.has(b));
         this._held.clear();
-        const lines = [...standing, ...shellBarriers()].map(b =>
-            [b.x1, b.y1, b.x2, b.y2, b.directions]);
-        const route = Contract.warpRoute(this._monitors, lines, [px, py],
-            [Math.floor(x), Math.floor(y)]);
+        const to = [Math.floor(x), Math.floor(y)];
+        const route = Contract.warpRoute(this._monitors,
+            [...standing, ...shellBarriers()].map(lineOf), [px, py], to);
+        // Where no row goes around them (every row of a seam crossed by
+        // size), Pellmar's own barriers stand aside until the pointer is
+        // there: its jumps are no pushes against them.
+        const open = [0, 0, 0, 0, Contract.POSITIVE_X | Contract.NEGATIVE_X |
+            Contract.POSITIVE_Y | Contract.NEGATIVE_Y];
+        const mine = this._barriers.map(b => standing.includes(b) ? lineOf(b) : open);
+        for (const index of Contract.barriersMet(mine, [px, py], route))
+            this._standAside(index);
+        if (this._aside.size > 0)
+            this._returnWhenAt(route[route.length - 1]);
         // Queued in order: each hop starts where the one before ended.
         for (const [hx, hy] of route)
             seat().warp_pointer(hx, hy);
@@ -290,9 +292,66 @@ export class ShellService {
 
     // Barriers.
 
+    // One of Pellmar's barriers, `index` of the set it last sent.
+    _raise(index, [x1, y1, x2, y2, directions]) {
+        const barrier = makeBarrier(x1, y1, x2, y2, directions);
+        const generation = this._generation;
+        barrier.connect('hit', (_b, event) => {
+            // Only a push across the line: a warp that runs along it (going
+            // around another barrier) touches it too.
+            if ((x1 === x2 ? event.dx : event.dy) === 0)
+                return;
+            this._held.set(barrier, event);
+            this._emit('BarrierHit', '(uuddddu)', [
+                generation, index, event.x, event.y, event.dx, event.dy,
+                global.get_pointer()[2],
+            ]);
+        });
+        barrier.connect('left', () => this._held.delete(barrier));
+        return barrier;
+    }
+
+    _standAside(index) {
+        const barrier = this._barriers[index];
+        this._aside.set(index, [barrier.x1, barrier.y1, barrier.x2, barrier.y2,
+            barrier.directions]);
+        this._held.delete(barrier);
+        barrier.destroy();
+        this._barriers[index] = null;
+    }
+
+    // The barriers that stood aside come back once the pointer is at `point`
+    // (a warp is done when the Shell says the pointer is there), or after
+    // half a second, whatever became of it.
+    _returnWhenAt(point) {
+        this._asideUntil = point;
+        if (this._asideTimer)
+            GLib.source_remove(this._asideTimer);
+        let tries = 50;
+        this._asideTimer = GLib.timeout_add(GLib.PRIORITY_DEFAULT, 10, () => {
+            const [x, y] = global.get_pointer();
+            const there = x === this._asideUntil[0] && y === this._asideUntil[1];
+            if (!there && --tries > 0)
+                return GLib.SOURCE_CONTINUE;
+            this._asideTimer = 0;
+            this._bringBack();
+            return GLib.SOURCE_REMOVE;
+        });
+    }
+
+    _bringBack() {
+        for (const [index, segment] of this._aside)
+            this._barriers[index] = this._raise(index, segment);
+        this._aside.clear();
+    }
+
     _dropBarriers() {
+        if (this._asideTimer)
+            GLib.source_remove(this._asideTimer);
+        this._asideTimer = 0;
+        this._aside.clear();
         for (const barrier of this._barriers)
-            barrier.destroy();
+            barrier?.destroy();
         this._barriers = [];
         this._held.clear();
     }
