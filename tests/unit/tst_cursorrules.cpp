@@ -606,8 +606,7 @@ private slots:
         QTest::newRow("back, on the seam strip") << big << "seam" << true << 0 << left
                                                  << QPoint(3840, 0) << QVector<QPoint>{{3838, 119}};
         QTest::newRow("above the shorter one's top: its top row")
-            << big << "seam" << true << 0 << right << QPoint(3839, 0)
-            << QVector<QPoint>{{3841, 0}};
+            << big << "seam" << true << 0 << right << QPoint(3839, 0) << QVector<QPoint>{{3841, 0}};
         QTest::newRow("offset, tops level") << big << "seam" << true << 18 << right
                                             << QPoint(3839, 300) << QVector<QPoint>{{3841, 167}};
         QTest::newRow("offset, seen from B") << big << "seam" << true << 18 << left
