@@ -15,7 +15,9 @@ over HEADLESS-1, away from pellmar's strips and window, as a mouse moves it
 once pellmar has ended; the system calls pellmar makes meanwhile, where
 strace is installed; the reaction from the pointer moved onto a wrapping
 edge until the probe sees it at the landing point (pellmar-wl-probe, built
-beside pellmar, or $PELLMAR_WL_PROBE); and resident memory. CPU shares
+beside pellmar, or $PELLMAR_WL_PROBE), and from a mouse step over the seam,
+with Cross by physical size on, until the probe sees it on the row the sizes
+give; and resident memory. CPU shares
 come from /proc/PID/stat (utime + stime, in clock ticks), with the
 scheduler's own count (schedstat, in nanoseconds) beside them.
 
@@ -47,6 +49,19 @@ RIGHT_SCREEN = (1920, 0, 1280, 1024)
 RIGHT_EDGE = 3199
 # The probe's wander covers a square this big, right of and below its start.
 WANDER = 200
+SEAM = 1920
+# A 24" 1080p beside a 19" 5:4: their pixels differ in size, so a crossing
+# by size lands on another row.
+SIZES_MM = {"HEADLESS-1": (530, 298), "HEADLESS-2": (376, 301)}
+
+
+def row_by_size(y):
+    """The right screen's row at the height on the desk of the left one's
+    row y, middles level, as Pellmar's rule has it (whole numbers)."""
+    (_, a_mm), (_, b_mm) = SIZES_MM["HEADLESS-1"], SIZES_MM["HEADLESS-2"]
+    a_px, b_px = LEFT_SCREEN[3], RIGHT_SCREEN[3]
+    n = (2 * y + 1 - a_px) * a_mm * b_px + a_px * b_mm * b_px
+    return min(max(n // (2 * a_px * b_mm), 0), b_px - 1)
 TICK = os.sysconf("SC_CLK_TCK")
 
 
@@ -302,6 +317,26 @@ def main():
         status = app.stop()
         follow = curtain_follow(sway, (rest_right, rest_left), trials)
 
+        # Crossing by size: the pointer put on the left screen's seam column,
+        # then a mouse step of 5 px over the seam, from rows well off the
+        # middles, where the sizes move it by tens of rows.
+        sizes = {}
+        for name, (w, h) in SIZES_MM.items():
+            sizes[f"Choices\\Monitors\\{name}\\widthMm"] = w
+            sizes[f"Choices\\Monitors\\{name}\\heightMm"] = h
+        sway.move(RIGHT_SCREEN[0] + RIGHT_SCREEN[2] // 2, RIGHT_SCREEN[1] + RIGHT_SCREEN[3] // 2)
+        app = WaylandPellmar(sway, {"Choices\\crossByPhysicalSize": True,
+                                    "boolShowToolTip": False, **sizes})
+        app.wait_window()
+        crossings = []
+        for k in range(trials):
+            y = 600 + (k * 37) % 400
+            sway.move(*rest_left)
+            time.sleep(long_still if k % 2 == 0 else random.uniform(0.02, 0.3))
+            seconds = sway.react((SEAM - 1, y), (SEAM + 1, row_by_size(y)), 1000, onwards=(5, 0))
+            crossings.append(float("inf") if seconds is None else 1000.0 * seconds)
+        crossing_status = app.stop()
+
         # The floor: sway on its own, still and taking the same motions.
         sway.move(*rest_left)
         floor_idle = cpu_share([sway_pid], still_s)[0]
@@ -349,6 +384,13 @@ def main():
           f"{long_still:g} s still: median / 99th pct / max "
           f"| {statistics.median(times):.2f} / {percentile(times, 99):.2f} / {max(times):.2f} ms"
           f"{late}{'' if finite else ' (none arrived)'} |")
+    missed = sum(1 for t in crossings if t == float("inf"))
+    late = f"; {missed} not there within 1 s" if missed else ""
+    print(f"| reaction, a mouse step of 5 px from the seam column over the seam, Cross by "
+          f"physical size on, until the probe sees it on the row the sizes give, {trials} "
+          f"trials, rows 600 to 999, half after {long_still:g} s still: median / 99th pct / max "
+          f"| {statistics.median(crossings):.2f} / {percentile(crossings, 99):.2f} / "
+          f"{max(crossings):.2f} ms{late}; pellmar exit status {crossing_status} |")
     missed = sum(1 for t in follow if t == float("inf"))
     late = f"; {missed} not within 1 s" if missed else ""
     print(f"| Screen Focus: pointer moved to the other output until pellmar has committed "

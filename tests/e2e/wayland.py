@@ -340,13 +340,16 @@ class HeadlessWlroots(UserSession, ProbeClient, PointerReader):
             raise RuntimeError(f"the probe: clicks: {answer!r}")
         return int(m.group(1))
 
-    def react(self, point, target, timeout_ms=1000):
+    def react(self, point, target, timeout_ms=1000, onwards=None):
         """Moves the pointer onto `point` (absolute) and times, in seconds,
         until the probe's backgrounds show it at `target`; None if it is
-        not there within `timeout_ms`. Timed by the probe on the
-        compositor's events, with no asking in between."""
-        answer = self.ask(f"react {point[0]} {point[1]} {target[0]} {target[1]} {int(timeout_ms)}",
-                          timeout=timeout_ms / 1000.0 + 30)
+        not there within `timeout_ms`. With `onwards` (dx, dy), the pointer
+        is put on `point` first and what is timed is a mouse moving it on by
+        that much. Timed by the probe on the compositor's events, with no
+        asking in between."""
+        step = f" {onwards[0]} {onwards[1]}" if onwards else ""
+        answer = self.ask(f"react {point[0]} {point[1]} {target[0]} {target[1]} {int(timeout_ms)}"
+                          + step, timeout=timeout_ms / 1000.0 + 30)
         if answer == "timeout":
             return None
         m = re.fullmatch(r"us (\d+)", answer)

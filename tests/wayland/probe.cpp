@@ -11,11 +11,13 @@
 //   where             -> at X Y | unknown (over another surface)
 //   clicks            -> clicks N (button presses our backgrounds got)
 //   outputs           -> NAME X Y W H;NAME X Y W H... (logical)
-//   react X Y TX TY MS
+//   react X Y TX TY MS [DX DY]
 //                     absolute motion to (X, Y), then waits up to MS ms
 //                     for the pointer to show on our backgrounds at
 //                     (TX, TY) -> us N (microseconds from sending the
-//                     motion until its event) | timeout
+//                     motion until its event) | timeout; with DX DY, the
+//                     pointer is put at (X, Y) first and the motion timed
+//                     is then the relative (DX, DY), as a mouse moves on
 //   wander RATE SECONDS
 //                     relative motion in small steps, RATE a second on a
 //                     fixed schedule, round a 200 px square from where the
@@ -649,20 +651,35 @@ std::string command(const std::string &line)
         int x = 0, y = 0, left = 0, top = 0, width = 0, height = 0;
         long tx = 0, ty = 0, ms = 0;
         if (!(in >> x >> y >> tx >> ty >> ms) || ms <= 0)
-            return "error: react X Y TX TY MS";
+            return "error: react X Y TX TY MS [DX DY]";
+        double stepX = 0, stepY = 0;
+        const bool onwards = static_cast<bool>(in >> stepX >> stepY);
         roundtrip();
         if (!layoutBox(left, top, width, height))
             return "error: no outputs";
         const int dx = std::clamp(x - left, 0, width - 1);
         const int dy = std::clamp(y - top, 0, height - 1);
+        const auto put = [&] {
+            zwlr_virtual_pointer_v1_motion_absolute(
+                probe.device, nowMs(), static_cast<uint32_t>(dx), static_cast<uint32_t>(dy),
+                static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+            zwlr_virtual_pointer_v1_frame(probe.device);
+        };
+        if (onwards) {
+            put();
+            roundtrip();
+        }
         probe.targetX = tx;
         probe.targetY = ty;
         probe.arrived = false;
         probe.awaiting = true;
-        zwlr_virtual_pointer_v1_motion_absolute(
-            probe.device, nowMs(), static_cast<uint32_t>(dx), static_cast<uint32_t>(dy),
-            static_cast<uint32_t>(width), static_cast<uint32_t>(height));
-        zwlr_virtual_pointer_v1_frame(probe.device);
+        if (onwards) {
+            zwlr_virtual_pointer_v1_motion(probe.device, nowMs(), wl_fixed_from_double(stepX),
+                                           wl_fixed_from_double(stepY));
+            zwlr_virtual_pointer_v1_frame(probe.device);
+        } else {
+            put();
+        }
         const timespec sent = now();
         if (wl_display_flush(probe.display) < 0 && errno != EAGAIN)
             fail("lost the compositor");
