@@ -5,6 +5,7 @@
 #include "window_main.h"
 #include "windowcanvas.h"
 
+#include <QInputDialog>
 #include <QLabel>
 #include <QStatusBar>
 #include <QToolBar>
@@ -338,6 +339,37 @@ private slots:
         QCOMPARE(app->obey("show"), QString("ok"));
         QVERIFY(w->isVisible());
         QCOMPARE(app->obey("dance"), QString("This Pellmar does not know --dance"));
+    }
+
+    void aDiagonalGivenOnTheMapBecomesTheMonitorsSize()
+    {
+        // The dialog offers the diagonal of the size known (24" when none
+        // is); cancelled it changes nothing, answered it sets the size by
+        // the monitor's shape, and the file keeps it.
+        w->show();
+        double offered = 0;
+        const auto ask = [&](double inches, bool accept) {
+            QTimer::singleShot(0, w, [&offered, inches, accept] {
+                auto *d = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+                QVERIFY(d);
+                offered = d->doubleValue();
+                d->setDoubleValue(inches);
+                accept ? d->accept() : d->reject();
+            });
+            emit w->ui->canvas->diagonalWanted(0);
+        };
+        ask(27, false);
+        QCOMPARE(offered, 24.0);
+        QVERIFY(app->choices().monitorSizesMm.isEmpty());
+        ask(27, true);
+        QCOMPARE(app->choices().monitorSizesMm.value("DUMMY0"), QSize(598, 336));
+        QTRY_COMPARE(app->snapshot()->screens.physicalMm[0], QSize(598, 336));
+        ask(24, false);
+        QCOMPARE(offered, 27.0);
+        stop();
+        QSettings file(settingsFile(), QSettings::IniFormat);
+        QCOMPARE(file.value("Choices/Monitors/DUMMY0/widthMm").toInt(), 598);
+        QCOMPARE(file.value("Choices/Monitors/DUMMY0/heightMm").toInt(), 336);
     }
 
     void endingTheApplicationSaves()
