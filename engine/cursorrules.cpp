@@ -248,6 +248,8 @@ bool carry(const Snapshot &s, int i, int n, int x, int y, bool toLeft, CursorMov
         moves.add(landX, landing(s, i, n, y, true));
         return true;
     }
+    if (!s.choices.easyMove)
+        return false;
     if (inOverhang(y, c, q))
         moves.add(landX, toLeft ? q.bottom : std::min(y, q.bottom));
     else if (inUnderhang(y, c, q))
@@ -261,8 +263,10 @@ CursorMoves easyMove(const Snapshot &state, int x, int y, bool jumpAllowed)
 {
     CursorMoves moves;
     const ScreenTable &table = state.screens;
-    if (!state.choices.easyMove ||
-        !(table.screenHeightsDiffer || state.choices.crossByPhysicalSize))
+    // Crossing by size carries from the rows beside which the neighbour has
+    // no pixels, Easy Move or not: on the desk it may well be there.
+    if (!(state.choices.easyMove && table.screenHeightsDiffer) &&
+        !state.choices.crossByPhysicalSize)
         return moves;
     const int i = table.screenIndexAt(x, y);
     if (i < 0 || !jumpAllowed || cornerGuarded(state, table.rects[i], y, true))

@@ -53,8 +53,8 @@ void seams(std::vector<SensorStrip> &out, const Snapshot &s, int i)
 }
 
 // Easy Move carries from the rows of screen i beside which its shorter
-// neighbour n has none, as CursorRules::inOverhang and inUnderhang say; by
-// size, from every row beside which n has none.
+// neighbour n has none, as CursorRules::inOverhang and inUnderhang say;
+// crossing by size, Easy Move or not, from every row beside which n has none.
 void beside(std::vector<SensorStrip> &out, const Snapshot &s, int x, int i, int n)
 {
     const ScreenRect &c = s.screens.rects[i], &q = s.screens.rects[n];
@@ -63,7 +63,7 @@ void beside(std::vector<SensorStrip> &out, const Snapshot &s, int x, int i, int 
         column(out, s, c, x, q.bottom + 1, c.bottom);
         return;
     }
-    if (q.height() >= c.height())
+    if (!s.choices.easyMove || q.height() >= c.height())
         return;
     if (q.top == c.top)
         column(out, s, c, x, q.bottom + 1, c.bottom);
@@ -89,7 +89,7 @@ std::vector<SensorStrip> strips(const Snapshot &s)
             row(out, s, r, r.top, r.left, r.right);
         if (t.wraps[i].bottom)
             row(out, s, r, r.bottom, r.left, r.right);
-        if (s.choices.easyMove && (t.screenHeightsDiffer || s.choices.crossByPhysicalSize)) {
+        if ((s.choices.easyMove && t.screenHeightsDiffer) || s.choices.crossByPhysicalSize) {
             const int left = t.neighbour(i, true);
             if (left >= 0)
                 beside(out, s, r.left, i, left);

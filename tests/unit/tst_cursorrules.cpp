@@ -685,6 +685,56 @@ private slots:
                          QVector<QPoint>());
     }
 
+    // Every row of both sides of a side-by-side seam leads onto the other
+    // monitor (by size, by Easy Move, or by itself where the pixels meet
+    // where the sizes do), keeping its order: no dead end, nothing turned
+    // over, at any offset.
+    void everyRowOfASeamCrosses_data()
+    {
+        QTest::addColumn<Desk>("desk");
+        QTest::addColumn<int>("offset");
+        const Desk big{{rect(0, 0, 3839, 2159), rect(3840, 0, 5759, 1079)},
+                       {{597, 336}, {531, 299}}};
+        const Desk laptop{{rect(0, 540, 1439, 1439), rect(1440, 0, 3999, 1439)},
+                          {{302, 189}, {597, 336}}};
+        QTest::newRow("4K beside 1080p") << big << 0;
+        QTest::newRow("the smaller one far up") << big << 250;
+        QTest::newRow("the smaller one far down") << big << -250;
+        QTest::newRow("a laptop beside a 1440p, bottoms level") << laptop << 0;
+    }
+
+    void everyRowOfASeamCrosses()
+    {
+        QFETCH(Desk, desk);
+        QFETCH(int, offset);
+        Snapshot s;
+        s.screens = ScreenTable(desk.rects, {"A", "B"}, desk.mm);
+        s.choices.crossByPhysicalSize = true;
+        s.choices.easyMove = false; // by size it carries from the rows B lacks all the same
+        s.choices.setOffsetMm("A", "B", offset);
+        for (int from : {0, 1}) {
+            const ScreenRect &a = desk.rects[std::size_t(from)];
+            const ScreenRect &b = desk.rects[std::size_t(1 - from)];
+            const int way = b.left > a.right ? 1 : -1;
+            const int x = way > 0 ? a.right : a.left;
+            int last = -1;
+            for (int y = a.top; y <= a.bottom; ++y) {
+                QVector<QPoint> moves = list(CursorRules::crossSeam(s, x, y, way, 0));
+                if (moves.isEmpty())
+                    moves = list(CursorRules::easyMove(s, x, y, true));
+                const QPoint at = moves.isEmpty() ? QPoint(x + way, y) : moves.last();
+                if (s.screens.screenIndexAt(at.x(), at.y()) != 1 - from || at.y() < last)
+                    QFAIL(qPrintable(QString("from %1,%2 to %3,%4 after row %5")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(at.x())
+                                         .arg(at.y())
+                                         .arg(last)));
+                last = at.y();
+            }
+        }
+    }
+
     void easyMoveNeedsItsSwitchAndDifferentHeights()
     {
         Snapshot s = desktop({rect(0, 0, 1919, 1199), rect(1920, 0, 3199, 1023)});
