@@ -205,13 +205,23 @@ void WaylandPointerWatch::onEnter(void *data, wl_pointer *, uint32_t, wl_surface
     // the enter comes with it held, unseen: nothing is dragged then. So
     // only a press on a strip itself is known here.
     self->buttonsDown = 0;
-    if (self->under)
-        self->contact(wl_fixed_to_double(sx), wl_fixed_to_double(sy));
+    if (!self->under)
+        return;
+    self->contact(wl_fixed_to_double(sx), wl_fixed_to_double(sy));
+    // A strip put back under a pointer that rests where one was taken from
+    // (the layout changed, a full-screen window went) only tells where it
+    // is: the pointer has not come to the edge. It acts once the pointer
+    // moves or pushes.
+    self->last.inPassing = self->restingAt == QPoint(self->last.x, self->last.y);
+    self->restingAt.reset();
 }
 
 void WaylandPointerWatch::onLeave(void *data, wl_pointer *, uint32_t, wl_surface *)
 {
     auto *self = static_cast<WaylandPointerWatch *>(data);
+    // A strip of ours taken away is gone before its leave comes.
+    if (self->under)
+        self->restingAt.reset();
     self->under = nullptr;
     self->buttonsDown = 0;
     // A contact the device pushed off before the engine read it stays news:
@@ -259,6 +269,7 @@ void WaylandPointerWatch::onRelativeMotion(void *data, zwp_relative_pointer_v1 *
         return;
     self->motionX += wl_fixed_to_double(dxRaw);
     self->motionY += wl_fixed_to_double(dyRaw);
+    self->last.inPassing = false;
     self->last.buttonHeld = self->buttonsDown > 0;
     self->pending = true;
 }
@@ -310,8 +321,13 @@ void WaylandPointerWatch::layOut()
                    w.placement == s->placement();
         });
         if (same == wants.end() || s->closed()) {
-            if (under == s.get())
+            if (under == s.get()) {
                 under = nullptr;
+                // Taken from under the pointer, which for all we know rests
+                // there still.
+                if (!last.lost)
+                    restingAt = QPoint(last.x, last.y);
+            }
             continue;
         }
         wants.erase(same);
@@ -438,6 +454,7 @@ void WaylandPointerWatch::movePointer(int x, int y)
     motionX = motionY = 0;
     // What came before the jump is past.
     unread.clear();
+    restingAt.reset();
     last.x = x;
     last.y = y;
     last.lost = false;
