@@ -234,6 +234,15 @@ def percentile(values, p):
     return values[min(len(values) - 1, int(round(p / 100.0 * (len(values) - 1))))]
 
 
+def spread(times):
+    """Median / 99th percentile / slowest of timings in ms, and how many
+    never came."""
+    missed = sum(1 for t in times if t == float("inf"))
+    late = f"; {missed} not there within 1 s" if missed else ""
+    return (f"{statistics.median(times):.2f} / {percentile(times, 99):.2f} / "
+            f"{max(times):.2f} ms{late}")
+
+
 def sway_version():
     try:
         out = subprocess.run(["sway", "--version"], capture_output=True, text=True,
@@ -298,7 +307,7 @@ def main():
 
         # Half the trials after a long stillness, alternating the right edge
         # and the left one, each taken both ways.
-        times, missed = [], 0
+        times = []
         for k in range(trials):
             still = long_still if k % 2 == 0 else random.uniform(0.02, 0.3)
             right = (k // 2) % 2 == 0
@@ -308,11 +317,7 @@ def main():
             edge, landing = (((RIGHT_EDGE, y), (1, y)) if right
                              else ((0, y), (RIGHT_EDGE - 1, y)))
             seconds = sway.react(edge, landing, 1000)
-            if seconds is None:
-                missed += 1
-                times.append(float("inf"))
-            else:
-                times.append(1000.0 * seconds)
+            times.append(float("inf") if seconds is None else 1000.0 * seconds)
         rss_end = rss_kib(pid)
         status = app.stop()
         follow = curtain_follow(sway, (rest_right, rest_left), trials)
@@ -376,28 +381,18 @@ def main():
           f"| {show_calls(moving_calls)} |")
     print(f"| sway alone, pellmar ended: pointer still, {still_s} s / same motions "
           f"| {pct(floor_idle)} ({sched(floor_idle)}) / {pct(floor)} ({sched(floor)}) |")
-    finite = [t for t in times if t != float("inf")]
-    late = f"; {missed} not there within 1 s" if missed else ""
     print(f"| reaction, pointer moved onto a wrapping edge until the probe sees it at the "
           f"landing point (sway's deliveries both ways included), {trials} trials, right "
           f"(x {RIGHT_EDGE} → 1) and left (x 0 → {RIGHT_EDGE - 1}) edge by turns, half after "
-          f"{long_still:g} s still: median / 99th pct / max "
-          f"| {statistics.median(times):.2f} / {percentile(times, 99):.2f} / {max(times):.2f} ms"
-          f"{late}{'' if finite else ' (none arrived)'} |")
-    missed = sum(1 for t in crossings if t == float("inf"))
-    late = f"; {missed} not there within 1 s" if missed else ""
+          f"{long_still:g} s still: median / 99th pct / max | {spread(times)} |")
     print(f"| reaction, a mouse step of 5 px from the seam column over the seam, Cross by "
           f"physical size on, until the probe sees it on the row the sizes give, {trials} "
           f"trials, rows 600 to 999, half after {long_still:g} s still: median / 99th pct / max "
-          f"| {statistics.median(crossings):.2f} / {percentile(crossings, 99):.2f} / "
-          f"{max(crossings):.2f} ms{late}; pellmar exit status {crossing_status} |")
-    missed = sum(1 for t in follow if t == float("inf"))
-    late = f"; {missed} not within 1 s" if missed else ""
+          f"| {spread(crossings)}; pellmar exit status {crossing_status} |")
     print(f"| Screen Focus: pointer moved to the other output until pellmar has committed "
           f"the curtain over the one it left (sway's focus event and the new surface's "
           f"configure included), {trials} crossings | median / 99th pct / max "
-          f"{statistics.median(follow):.2f} / {percentile(follow, 99):.2f} / "
-          f"{max(follow):.2f} ms{late} |")
+          f"{spread(follow)} |")
     print(f"| resident memory at start / after the trials | {rss_start / 1024:.1f} / "
           f"{rss_end / 1024:.1f} MiB |")
     print()
