@@ -42,9 +42,6 @@ export class ShellService {
         this._monitors = [];
         this._monitorsAsked = 0;
         this._barriers = [];
-        // The push each of Pellmar's barriers holds now, for a warp of
-        // Pellmar's to let through: its own seam is no wall to its jumps.
-        this._held = new Map();
         // Pellmar's barriers standing aside for a warp: index -> segment, and
         // the point the warp goes to.
         this._aside = new Map();
@@ -153,23 +150,19 @@ export class ShellService {
         if (!this._fromClient(invocation) ||
             this._refuse(invocation, Contract.checkPoint(this._monitors, x, y)))
             return;
-        // A barrier the pointer pushes lets it through until it leaves it.
-        for (const [barrier, event] of this._held)
-            barrier.release(event);
         const [px, py] = global.get_pointer();
-        const lineOf = b => [b.x1, b.y1, b.x2, b.y2, b.directions];
-        const standing = this._barriers.filter(b => b && !this._held.has(b));
-        this._held.clear();
         const to = [Math.floor(x), Math.floor(y)];
+        // Around the Shell's own barriers; Pellmar's own are no wall to its
+        // jumps: every one the way touches, the one the pointer pushes
+        // among them, stands aside until the pointer is there. (A barrier
+        // released for a push can still hold a warp that comes with a
+        // newer push.)
         const route = Contract.warpRoute(this._monitors,
-            [...standing, ...shellBarriers()].map(lineOf), [px, py], to);
-        // Where no row goes around them (every row of a seam crossed by
-        // size), Pellmar's own barriers stand aside until the pointer is
-        // there: its jumps are no pushes against them.
-        const open = [0, 0, 0, 0, Contract.POSITIVE_X | Contract.NEGATIVE_X |
-            Contract.POSITIVE_Y | Contract.NEGATIVE_Y];
-        const mine = this._barriers.map(b => standing.includes(b) ? lineOf(b) : open);
-        for (const index of Contract.barriersMet(mine, [px, py], route))
+            shellBarriers().map(b => [b.x1, b.y1, b.x2, b.y2, b.directions]), [px, py], to);
+        const open = Contract.POSITIVE_X | Contract.NEGATIVE_X | Contract.POSITIVE_Y |
+            Contract.NEGATIVE_Y;
+        const walls = this._barriers.map(b => b ? [b.x1, b.y1, b.x2, b.y2, 0] : [0, 0, 0, 0, open]);
+        for (const index of Contract.barriersMet(walls, [px, py], route))
             this._standAside(index);
         if (this._aside.size > 0)
             this._returnWhenAt(route[route.length - 1]);
@@ -301,13 +294,11 @@ export class ShellService {
             // around another barrier) touches it too.
             if ((x1 === x2 ? event.dx : event.dy) === 0)
                 return;
-            this._held.set(barrier, event);
             this._emit('BarrierHit', '(uuddddu)', [
                 generation, index, event.x, event.y, event.dx, event.dy,
                 global.get_pointer()[2],
             ]);
         });
-        barrier.connect('left', () => this._held.delete(barrier));
         return barrier;
     }
 
@@ -315,7 +306,6 @@ export class ShellService {
         const barrier = this._barriers[index];
         this._aside.set(index, [barrier.x1, barrier.y1, barrier.x2, barrier.y2,
             barrier.directions]);
-        this._held.delete(barrier);
         barrier.destroy();
         this._barriers[index] = null;
     }
@@ -353,7 +343,6 @@ export class ShellService {
         for (const barrier of this._barriers)
             barrier?.destroy();
         this._barriers = [];
-        this._held.clear();
     }
 
     // Curtains: plain actors above every window, never reactive, so every
