@@ -4,7 +4,7 @@ each output. (test_wayland_edges plugs an output in.)"""
 import os
 import unittest
 
-from wayland import needs_sway, sway_for
+from wayland import check_pointer, needs_sway, sway_for
 
 
 @needs_sway
@@ -15,25 +15,7 @@ class WaylandHarness(unittest.TestCase):
         self.assertEqual(sway.outputs(), expected)
         self.assertEqual(sway.sway_outputs(), expected)
 
-        # Absolute motion lands where asked, on either output, up to the
-        # last pixel of the layout.
-        for point in [(700, 400), (0, 0), (1919, 1079), (1920, 0), (2500, 700), (3199, 1023)]:
-            sway.move(*point)
-            self.assertEqual(sway.wait_pointer(point), point)
-
-        # Relative motion moves by as much, across the seam between the two,
-        # and stops at the layout's edges.
-        sway.move(1900, 500)
-        sway.rel(40, 10)
-        self.assertEqual(sway.wait_pointer((1940, 510)), (1940, 510))
-        sway.move(3190, 500)
-        sway.rel(50, 0)
-        self.assertEqual(sway.wait_pointer((3199, 500)), (3199, 500))
-        self.assertTrue(sway.stays((3199, 500)))
-        # Below the shorter output there is no screen: clamped to its bottom.
-        sway.move(2500, 1000)
-        sway.rel(0, 100)
-        self.assertEqual(sway.wait_pointer((2500, 1023)), (2500, 1023))
+        check_pointer(self, sway, 1024)
 
         # What a program of the session is given.
         self.assertNotIn("DISPLAY", sway.env)

@@ -915,3 +915,22 @@ def waybar_for(test, sway, bus):
     bar = Waybar(sway, bus)
     test.addCleanup(bar.close)
     return bar
+
+
+def check_pointer(test, desk, short):
+    """A harness's pointer on a 1920x1080 output with one `short` rows tall
+    to its right: absolute motion lands where asked, on either output, up
+    to the last pixel of the layout; relative motion moves by as much,
+    across the seam, and is held at the layout's edges, below the shorter
+    output too."""
+    for point in [(700, 400), (0, 0), (1919, 1079), (1920, 0), (2500, short - 20),
+                  (3199, short - 1)]:
+        desk.put(*point)
+        test.assertEqual(desk.wait_pointer(point), point)
+    for start, step, end in [((1900, 500), (40, 10), (1940, 510)),
+                             ((3190, 500), (50, 0), (3199, 500)),
+                             ((2500, short - 20), (0, 100), (2500, short - 1))]:
+        desk.put(*start)
+        desk.rel(*step)
+        test.assertEqual(desk.wait_pointer(end), end)
+    test.assertTrue(desk.stays((2500, short - 1)))
