@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Measures what Pellmar costs and how fast it reacts on GNOME, on a headless
 GNOME Shell 48 run by the end-to-end tests' harness (tests/e2e/gnome.py; as
-root, from the tree tools/gnome-tree.sh builds):
+root, the system's own GNOME Shell 45 or later, else that of the tree
+tools/gnome-tree.sh builds):
 
     python3 tools/benchmark_gnome.py [--seconds N]
 

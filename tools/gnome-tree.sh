@@ -5,19 +5,26 @@
 # runs outside it and reaches the shell's session bus and Wayland socket
 # through the tree's folders.
 #
-#   tools/gnome-tree.sh DIR     build the tree in DIR (does nothing if it is
-#                               there and complete)
+#   tools/gnome-tree.sh DIR         build the tree in DIR (does nothing if it
+#                                   is there and complete)
+#   tools/gnome-tree.sh --packages  the packages the tests' shell needs, for a
+#                                   system whose own GNOME Shell they run
 set -euo pipefail
 
-dir=${1:?usage: gnome-tree.sh DIR}
-mirror=${PELLMAR_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-stamp="$dir/.pellmar-tree-complete"
 # The shell with what it needs headless: a system bus (it asks for one),
 # gsettings to enable extensions, dbus-run-session for its session bus,
 # fonts for anything it draws, and the AppIndicator extension, GNOME's tray
 # for StatusNotifierItems such as Pellmar's.
 packages="gnome-shell dbus dbus-daemon dbus-user-session libglib2.0-bin fonts-dejavu-core
 gnome-shell-extension-appindicator"
+if [ "${1:-}" = --packages ]; then
+    echo $packages
+    exit 0
+fi
+
+dir=${1:?usage: gnome-tree.sh DIR | --packages}
+mirror=${PELLMAR_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+stamp="$dir/.pellmar-tree-complete"
 
 install() {
     chroot "$dir" env DEBIAN_FRONTEND=noninteractive apt-get update -q

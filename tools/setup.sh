@@ -25,11 +25,19 @@ default_clang_version() {
         sed -n 's/^Depends:.*\bclang-\([0-9][0-9]*\)\b.*/\1/p' | head -n 1
 }
 
-# KWin's major version in the package lists (5 on Debian 12, 6 on 13), or
-# nothing where the lists (read so far) have no KWin.
-kwin_major() {
-    apt-cache show --no-all-versions kwin-wayland 2>/dev/null |
+# A package's major version in the release's package lists (KWin: 5 on
+# Debian 12, 6 on 13; GNOME Shell: 43, 48), or nothing where the lists
+# (read so far) have no such package.
+release_major() {
+    apt-cache show --no-all-versions "$1" 2>/dev/null |
         sed -n 's/^Version: \([0-9]*:\)\{0,1\}\([0-9][0-9]*\)\..*/\2/p' | head -n 1
+}
+
+# Whether the GNOME tests run this system's own GNOME Shell: where the
+# release's is 45 or later (Debian 13; the first that loads extensions
+# written as modules) and PELLMAR_GNOME_TREE names no tree of their own.
+gnome_own_shell() {
+    [ "${PELLMAR_GNOME_TREE:-/}" = / ] && [ "$(release_major gnome-shell)" -ge 45 ] 2>/dev/null
 }
 
 # What the packages are for, one group a line: what will not build or run
@@ -38,12 +46,15 @@ kwin_major() {
 # a version only one release has. The wlroots protocol files come only with
 # the Rust bindings' sources, in a package of their own since Debian 13.
 package_groups() {
-    local clang kwin=
+    local clang kwin= gnome="the GNOME end-to-end tests (GNOME Shell 48 in a Debian 13 tree of their own, in namespaces of their own)|debootstrap util-linux"
     clang=$(default_clang_version)
+    if gnome_own_shell; then
+        gnome="the GNOME end-to-end tests (this release's GNOME Shell, headless, in namespaces of their own)|$(tools/gnome-tree.sh --packages) util-linux"
+    fi
     # KWin itself only where it is KWin 6: Plasma 5 (Debian 12) has no EIS
     # interface for the tests to drive it by. The group's other names are
     # Debian 13's alone, so a release without them reports them and goes on.
-    [ "$(kwin_major)" -ge 6 ] 2>/dev/null && kwin="kwin-wayland kwin-common "
+    [ "$(release_major kwin-wayland)" -ge 6 ] 2>/dev/null && kwin="kwin-wayland kwin-common "
     cat <<GROUPS
 the build (Qt 6)|g++ make cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
 X11 push through, lock to a monitor, exact screens under Qt's fractional scaling|libxcb-xinput-dev libxcb-xfixes0-dev libxcb-randr0-dev
@@ -58,7 +69,7 @@ the labwc and Wayfire end-to-end tests|labwc wayfire wlr-randr
 the test on a Wayland desktop without the wlroots protocols|weston
 the tray tests on Wayland (a session bus of their own, waybar's tray, busctl)|dbus-daemon waybar systemd
 the KDE end-to-end tests (KWin 6 headless with its EIS and scripting plugins, kscreen-doctor, KDE's service cache, libei for the probe)|${kwin}libkscreen-bin libkf6service-bin libei-dev
-the GNOME end-to-end tests (GNOME Shell 48 in a Debian 13 tree of their own, in namespaces of their own)|debootstrap util-linux
+${gnome}
 the GNOME Shell extension's own tests (under plain gjs)|gjs
 the packaging checks|dpkg-dev file desktop-file-utils appstream
 tools/setup.sh fuzz (the release's default Clang and its libFuzzer)|${clang:+clang clang-$clang libclang-rt-$clang-dev}
@@ -171,7 +182,9 @@ build() {
 # use (debootstrap, chroot, mounts); they skip without it.
 gnome_tree() {
     local tree=${PELLMAR_GNOME_TREE:-/var/tmp/pellmar-gnome-tree}
-    if [ "$tree" = none ]; then
+    if gnome_own_shell; then
+        echo "setup: the GNOME tests run this system's own GNOME Shell"
+    elif [ "$tree" = none ]; then
         echo "setup: PELLMAR_GNOME_TREE=none: the GNOME tests will skip"
     elif [ "$(id -u)" -eq 0 ]; then
         tools/gnome-tree.sh "$tree"

@@ -1,12 +1,14 @@
 """A real GNOME Shell for end-to-end tests: GNOME Shell 48, headless, with
-virtual monitors, run from a Debian 13 tree (tools/gnome-tree.sh builds it;
-Debian 12's shell is too old for extensions written as modules), and the
-real pellmar, built on the host, in its session.
+virtual monitors, and the real pellmar, built on the host, in its session.
+The shell is this system's own where it is 45 or later (Debian 13), else
+that of a Debian 13 tree (tools/gnome-tree.sh builds it; Debian 12's shell
+is too old for extensions written as modules); PELLMAR_GNOME_TREE names
+the tree, "/" the system itself.
 
-The shell runs chrooted into the tree in a mount and PID namespace of its
-own: the tree's /proc, /sys and /dev, a system bus and /tmp of its own are
-mounted there and vanish with it, and ending the namespace's first process
-ends every process in it. Its runtime folder, session bus and Wayland socket
+The shell runs chrooted into the tree (or at /) in a mount and PID
+namespace of its own: a /proc, a system bus and /tmp of its own (and in a
+tree its /sys and /dev) are mounted there and vanish with it, and ending
+the namespace's first process ends every process in it. Its runtime folder, session bus and Wayland socket
 lie in a folder of its own in the tree's /run, which programs on the host
 reach through the tree. Everything runs as the ordinary user of the sway
 tests (made in the tree too, with the same ids). Several shells may run
@@ -18,6 +20,7 @@ import ctypes
 import fcntl
 import json
 import os
+import re
 import selectors
 import shutil
 import signal
@@ -28,7 +31,41 @@ import unittest
 from desktop import SOURCE, PointerReader, wait_for
 from wayland import PATH, BusClient, UserSession, WaylandPellmar, end, ensure_user
 
-TREE = os.environ.get("PELLMAR_GNOME_TREE", "/var/tmp/pellmar-gnome-tree")
+# Extensions written as ES modules, which Pellmar's is, load from 45 on.
+SHELL_FIRST = 45
+
+
+def system_shell_major():
+    """The major version of this system's own GNOME Shell, 0 without one."""
+    if not shutil.which("gnome-shell"):
+        return 0
+    try:
+        said = subprocess.run(["gnome-shell", "--version"], capture_output=True, text=True,
+                              timeout=60).stdout
+    except (OSError, subprocess.TimeoutExpired):
+        return 0
+    found = re.search(r"GNOME Shell (\d+)", said)
+    return int(found.group(1)) if found else 0
+
+
+TREE = os.environ.get("PELLMAR_GNOME_TREE") or (
+    "/" if system_shell_major() >= SHELL_FIRST else "/var/tmp/pellmar-gnome-tree")
+OWN_SYSTEM = os.path.realpath(TREE) == "/"
+# The folder, as the shell sees it, that the tests install extensions in:
+# first in the shell's XDG_DATA_DIRS, so that nothing goes into the system's
+# own /usr/share and a copy there is not the one tested.
+SHARE = "/var/tmp/pellmar-gnome-share"
+EXTENSIONS_DIR = SHARE + "/gnome-shell/extensions"
+
+
+def outside(path):
+    """The host's path of a path as the shell sees it."""
+    return os.path.join(TREE, path.lstrip("/"))
+
+
+def inside(path):
+    """The shell's path of a host path under the tree."""
+    return "/" + os.path.relpath(path, TREE)
 # The extension as the build put it together, and its uuid as it says.
 EXTENSION = os.environ.get("PELLMAR_GNOME_EXTENSION_DIR",
                            os.path.join(SOURCE, "build", "platform", "gnome", "extension"))
@@ -86,20 +123,26 @@ DISPLAY_CONFIG = ("org.gnome.Mutter.DisplayConfig", "/org/gnome/Mutter/DisplayCo
                   "org.gnome.Mutter.DisplayConfig")
 
 # Run as root in the new namespaces: the tree's mounts, an empty folder over
-# each hidden extension's (the shell skips it), a system bus (the shell
+# each copy of a hidden extension (the shell skips it), a system bus (the shell
 # wants one), then the user's session. Ends when the shell does.
 INIT = r"""
 set -e
-tree=$1 inner=$2 uid=$3 gid=$4
-shift 4
+tree=$1 inner=$2 uid=$3 gid=$4 share=$5
+shift 5
 mount -t proc proc "$tree/proc"
-mount --rbind /sys "$tree/sys"
-mount --rbind /dev "$tree/dev"
+if [ "$tree" != / ]; then
+    mount --rbind /sys "$tree/sys"
+    mount --rbind /dev "$tree/dev"
+fi
 mount -t tmpfs -o mode=0755 tmpfs "$tree/run/dbus"
 mount -t tmpfs -o mode=1777 tmpfs "$tree/tmp"
+# The shell looks for logind where it finds systemd's run folder.
+if [ -d "$tree/run/systemd" ]; then mount -t tmpfs -o mode=0755 tmpfs "$tree/run/systemd"; fi
 for uuid in "$@"; do
-    folder=$tree/usr/share/gnome-shell/extensions/$uuid
-    if [ -d "$folder" ]; then mount -t tmpfs -o mode=0755 tmpfs "$folder"; fi
+    for folder in "$tree$share/gnome-shell/extensions/$uuid" \
+                  "$tree/usr/share/gnome-shell/extensions/$uuid"; do
+        if [ -d "$folder" ]; then mount -t tmpfs -o mode=0755 tmpfs "$folder"; fi
+    done
 done
 chroot "$tree" dbus-daemon --system --fork
 chroot "$tree" setpriv --reuid="$uid" --regid="$gid" --clear-groups /bin/sh "$inner/session.sh" &
@@ -132,7 +175,11 @@ def missing():
     """Why the GNOME tests cannot run here, or None."""
     if os.geteuid() != 0:
         return "the GNOME Shell tests need root (chroot and mounts)"
-    if not os.path.exists(os.path.join(TREE, ".pellmar-tree-complete")):
+    if OWN_SYSTEM:
+        if system_shell_major() < SHELL_FIRST:
+            return (f"this system has no GNOME Shell {SHELL_FIRST} or later (tools/setup.sh "
+                    "test installs it where the release has it)")
+    elif not os.path.exists(os.path.join(TREE, ".pellmar-tree-complete")):
         return (f"no GNOME Shell tree at {TREE} (tools/setup.sh test builds it, or "
                 f"tools/gnome-tree.sh {TREE}; PELLMAR_GNOME_TREE says where it is)")
     for tool in ("unshare", "nsenter", "chroot", "busctl"):
@@ -145,10 +192,11 @@ needs_gnome = unittest.skipIf(missing(), missing())
 
 
 class _TreeLock:
-    """Changes to the shared tree, one shell's harness at a time."""
+    """Changes to the shared tree and extensions, one harness at a time."""
 
     def __enter__(self):
-        self.file = open(os.path.join(TREE, ".pellmar-tree-lock"), "a")
+        os.makedirs(outside(SHARE), mode=0o755, exist_ok=True)
+        self.file = open(os.path.join(outside(SHARE), ".lock"), "a")
         fcntl.flock(self.file, fcntl.LOCK_EX)
         return self
 
@@ -178,13 +226,13 @@ def _exchange(a, b):
 
 
 def install_extension(source=EXTENSION, uuid=EXTENSION_UUID):
-    """Installs the extension in folder `source` for every user of the tree,
-    as a package does (/usr/share/gnome-shell/extensions/UUID), with its
+    """Installs the extension in folder `source` for every user, as a
+    package does (in a data folder's gnome-shell/extensions/UUID), with its
     settings schemas compiled. Shells that run meanwhile keep what they
-    loaded; an unchanged copy is left alone. Returns the folder in the tree."""
+    loaded; an unchanged copy is left alone. Returns the host's folder."""
     if not os.path.isfile(os.path.join(source, "metadata.json")):
         raise RuntimeError(f"{source} holds no extension (no metadata.json)")
-    top = os.path.join(TREE, "usr/share/gnome-shell/extensions")
+    top = outside(EXTENSIONS_DIR)
     target = os.path.join(top, uuid)
     os.makedirs(top, exist_ok=True)
     wanted = _files(source)
@@ -199,7 +247,7 @@ def install_extension(source=EXTENSION, uuid=EXTENSION_UUID):
         shutil.copytree(source, fresh, dirs_exist_ok=True)
         schemas = os.path.join(fresh, "schemas")
         if os.path.isdir(schemas) and any(n.endswith(".gschema.xml") for n in os.listdir(schemas)):
-            subprocess.run(["chroot", TREE, "glib-compile-schemas", "/" + os.path.relpath(schemas, TREE)],
+            subprocess.run(["chroot", TREE, "glib-compile-schemas", inside(schemas)],
                            check=True, capture_output=True, timeout=60)
         for root, dirs, names in os.walk(fresh):
             for name in dirs:
@@ -219,8 +267,6 @@ def _prepare_tree(user):
     """The session's user in the tree, with the same ids as on the host,
     and the tree's /run as the shell needs it."""
     with _TreeLock():
-        # The shell looks for logind where it finds systemd's run folder.
-        shutil.rmtree(os.path.join(TREE, "run/systemd"), ignore_errors=True)
         os.makedirs(os.path.join(TREE, "run/dbus"), exist_ok=True)
         with open(os.path.join(TREE, "etc/passwd")) as f:
             entries = [line.split(":") for line in f]
@@ -265,7 +311,7 @@ class GnomeShell(UserSession, PointerReader):
     `monitors` ("WxH"; Meta-0, Meta-1, ... side by side in that order, tops
     aligned, the first the primary) and
     the extensions `extensions` enabled (UUIDs; install_extension() puts
-    one in the tree). The extensions `hidden` are not there for this shell
+    one for every shell). The extensions `hidden` are not there for this shell
     even where the tree has them, as on a system without them."""
 
     def __init__(self, monitors=TWO_MONITORS, extensions=(), hidden=()):
@@ -288,13 +334,8 @@ class GnomeShell(UserSession, PointerReader):
 
     # Paths: the tree's, as the shell sees them, and the host's.
 
-    def outside(self, path):
-        """The host's path of a path in the tree."""
-        return TREE + path
-
-    def inside(self, path):
-        """The tree's path of a host path under the tree."""
-        return "/" + os.path.relpath(path, TREE)
+    outside = staticmethod(outside)
+    inside = staticmethod(inside)
 
     def _start(self, monitors, extensions, hidden):
         _prepare_tree(self.user)
@@ -310,7 +351,7 @@ class GnomeShell(UserSession, PointerReader):
         self._own(host_runtime)
 
         # The tree's side: runtime folder and home of this session only.
-        self.inner = tempfile.mkdtemp(prefix="pellmar-gnome-", dir=os.path.join(TREE, "run"))
+        self.inner = tempfile.mkdtemp(prefix="pellmar-gnome-", dir=outside("/run"))
         os.chmod(self.inner, 0o755)
         inner = self.inside(self.inner)
         self.runtime = inner + "/run"
@@ -335,6 +376,7 @@ class GnomeShell(UserSession, PointerReader):
             "DBUS_SESSION_BUS_ADDRESS": f"unix:path={self.runtime}/bus",
             "XDG_SESSION_TYPE": "wayland", "XDG_CURRENT_DESKTOP": "GNOME",
             "XDG_SESSION_DESKTOP": "gnome", "NO_AT_BRIDGE": "1",
+            "XDG_DATA_DIRS": SHARE + ":/usr/local/share:/usr/share",
         }
         enabled = [HELPER_UUID, *extensions]
         session = SESSION.format(
@@ -359,7 +401,7 @@ class GnomeShell(UserSession, PointerReader):
         self.log_file = open(self.log_path, "w")
         self.unshare = subprocess.Popen(
             ["unshare", "--mount", "--pid", "--fork", "--kill-child", "--propagation", "private",
-             "sh", "-c", INIT, "init", TREE, inner, str(uid), str(gid), *hidden],
+             "sh", "-c", INIT, "init", TREE, inner, str(uid), str(gid), SHARE, *hidden],
             env={"PATH": PATH, "LANG": "C.UTF-8"}, stdin=subprocess.DEVNULL,
             stdout=self.log_file, stderr=subprocess.STDOUT, cwd="/")
 
@@ -415,7 +457,7 @@ class GnomeShell(UserSession, PointerReader):
             self.set_monitors({c: g[:2] for c, g in expected.items()})
 
         self.pointer_driver = subprocess.Popen(
-            ["nsenter", f"--target={self.init_pid}", "--mount", "--",
+            ["nsenter", f"--target={self.init_pid}", "--mount", "--root", "--",
              "chroot", TREE, "setpriv", f"--reuid={uid}", f"--regid={gid}", "--clear-groups",
              "env", "-i", *(f"{k}={v}" for k, v in self.tree_env.items()),
              "gjs", "-m", inner + "/gnome-pointer.js"],
