@@ -1,8 +1,7 @@
-#include "application.h"
+#include "appfixture.h"
 #include "capturedlog.h"
 #include "desktopchooser.h"
 #include "engine.h"
-#include "fakeplatform.h"
 #include "focuscurtains.h"
 #include "preferencesdialog.h"
 #include "screendarkencurtain.h"
@@ -14,15 +13,6 @@
 
 namespace {
 
-// Monitors named DUMMY0, DUMMY1, ... in the order given.
-std::vector<PlatformScreen> monitors(const std::vector<QRect> &rects)
-{
-    std::vector<PlatformScreen> out;
-    for (const QRect &r : rects)
-        out.push_back({QString("DUMMY%1").arg(out.size()), r});
-    return out;
-}
-
 // A full HD screen and a 1280x1024 one right of it.
 const std::vector<QRect> twoScreens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
 
@@ -30,42 +20,9 @@ const std::vector<QRect> twoScreens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280
 
 // The application object's start and stop, over a fake window system, on
 // Qt's offscreen platform (no tray).
-class TestApplication : public QObject
+class TestApplication : public QObject, AppFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<Application> app;
-    FakePlatform *platform = nullptr; // the application's
-
-    QString settingsFile() const { return dir->path() + "/Brenvik/Pellmar.conf"; }
-
-    // What the settings file holds now, read afresh.
-    QString stored(const QString &key) const
-    {
-        return QSettings(settingsFile(), QSettings::IniFormat).value(key).toString();
-    }
-
-    void make(const std::vector<QRect> &screens, bool reportsMotion = true)
-    {
-        auto fake = std::make_unique<FakePlatform>(monitors(screens));
-        fake->pointer.setReportsMotion(reportsMotion);
-        platform = fake.get();
-        app = std::make_unique<Application>(std::move(fake));
-    }
-
-    void start()
-    {
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
-        app->start();
-    }
-
-    void stop()
-    {
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
-        app->stop();
-    }
 
     // Waits until the engine has been round twice since now, so that any
     // move asked of it before has been made: each round takes its jump
@@ -77,29 +34,11 @@ class TestApplication : public QObject
             (app->engine().lookAgain(), platform->pointer.reads() >= reads + 2), 20000);
     }
 
-    void edit(const std::function<void(Choices &)> &change)
-    {
-        Choices c = app->choices();
-        change(c);
-        app->setChoices(c);
-    }
-
 private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
-    void init()
-    {
-        dir = std::make_unique<QTemporaryDir>();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir->path());
-    }
-
-    void cleanup()
-    {
-        if (app && app->window())
-            QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
-        app.reset();
-        platform = nullptr;
-    }
+    void init() { freshSettings(); }
+    void cleanup() { end(); }
 
     void startHandsOnTheStoredChoicesAndTheScreens()
     {
@@ -159,7 +98,7 @@ private slots:
     void stopEndsTheEngineAndWritesWhatWaits()
     {
         QFETCH(bool, reportsMotion);
-        make(twoScreens, reportsMotion);
+        make(twoScreens, [&](FakePlatform &p) { p.pointer.setReportsMotion(reportsMotion); });
         start();
         app->window()->show();
         // The pointer keeps moving, through the stop too.

@@ -1,7 +1,6 @@
-#include "application.h"
+#include "appfixture.h"
 #include "arrivalgate.h"
 #include "capturedlog.h"
-#include "fakeplatform.h"
 #include "focuscurtains.h"
 #include "preferencesdialog.h"
 #include "screendarkencurtain.h"
@@ -27,14 +26,17 @@ ScreenRect rect(int l, int t, int r, int b)
     return ScreenRect{l, t, r, b};
 }
 
-// Monitors named DUMMY0, DUMMY1, ... in the order given.
+std::vector<QRect> qrects(const std::vector<ScreenRect> &rects)
+{
+    std::vector<QRect> out;
+    for (const ScreenRect &r : rects)
+        out.push_back(QRect(r.left, r.top, r.width(), r.height()));
+    return out;
+}
+
 std::vector<PlatformScreen> monitors(const std::vector<ScreenRect> &rects)
 {
-    std::vector<PlatformScreen> out;
-    for (const ScreenRect &r : rects)
-        out.push_back(
-            {QString("DUMMY%1").arg(out.size()), QRect(r.left, r.top, r.width(), r.height())});
-    return out;
+    return ::monitors(qrects(rects));
 }
 
 int visibleTopLevels()
@@ -49,34 +51,17 @@ int visibleTopLevels()
 
 // The control panel and the curtains over made-up screen arrangements: the
 // application over a fake window system, on the offscreen platform.
-class TestControls : public QObject
+class TestControls : public QObject, AppFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<Application> app;
-    FakePlatform *platform = nullptr; // the application's
-
-    QString settingsFile() const { return dir->path() + "/Brenvik/Pellmar.conf"; }
-
-    QString stored(const QString &key) const
-    {
-        return QSettings(settingsFile(), QSettings::IniFormat).value(key).toString();
-    }
 
     // Starts Pellmar over these screens and shows its window; `setUp`
     // readies the window system first.
     Window_Main *open(const std::vector<ScreenRect> &screens,
                       const std::function<void(FakePlatform &)> &setUp = {})
     {
-        auto fake = std::make_unique<FakePlatform>(monitors(screens));
-        if (setUp)
-            setUp(*fake);
-        platform = fake.get();
-        app = std::make_unique<Application>(std::move(fake));
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Screens: "));
-        app->start();
+        make(qrects(screens), setUp);
+        start();
         app->window()->show();
         return app->window();
     }
@@ -85,13 +70,6 @@ class TestControls : public QObject
     // where the curtains go.
     static void noPointer(FakePlatform &p) { p.readable = false; }
 
-    void close()
-    {
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
-        app.reset();
-        platform = nullptr;
-    }
-
     // The platform reports a new set of monitors; returns once the
     // application has made a new layout of them.
     void replug(const std::vector<PlatformScreen> &screens)
@@ -99,13 +77,6 @@ class TestControls : public QObject
         const quint64 before = app->snapshot()->layout;
         platform->setScreens(screens);
         QTRY_COMPARE(app->snapshot()->layout, before + 1);
-    }
-
-    void edit(const std::function<void(Choices &)> &change)
-    {
-        Choices c = app->choices();
-        change(c);
-        app->setChoices(c);
     }
 
     quint64 layout() const { return app->snapshot()->layout; }
@@ -119,17 +90,8 @@ class TestControls : public QObject
     }
 
 private slots:
-    void init()
-    {
-        dir = std::make_unique<QTemporaryDir>();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir->path());
-    }
-
-    void cleanup()
-    {
-        if (app)
-            close();
-    }
+    void init() { freshSettings(); }
+    void cleanup() { end(); }
 
     void equalHeightsHideOnlyEasyMove()
     {
@@ -629,7 +591,7 @@ private slots:
             text.contains("Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n"));
         atLogin->click();
         QVERIFY(!QFile::exists(entry));
-        close();
+        end();
         qunsetenv("XDG_CONFIG_HOME");
     }
 

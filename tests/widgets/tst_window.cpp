@@ -1,5 +1,4 @@
-#include "application.h"
-#include "fakeplatform.h"
+#include "appfixture.h"
 #include "focuscurtains.h"
 #include "ui_window_main.h"
 #include "window_main.h"
@@ -13,30 +12,22 @@
 
 // The main window as the application makes it, on Qt's offscreen platform
 // (no tray) over a fake window system of one full HD screen.
-class TestWindow : public QObject
+class TestWindow : public QObject, AppFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<Application> app;
-    FakePlatform *platform = nullptr; // the application's
     Window_Main *w = nullptr;
-
-    QString settingsFile() const { return dir->path() + "/Brenvik/Pellmar.conf"; }
 
     void start()
     {
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Loading Settings...\n");
-        QTest::ignoreMessage(QtDebugMsg, "Screens: DUMMY0 1920x1080+0+0");
-        app->start();
+        AppFixture::start();
         w = app->window();
         QVERIFY(w);
     }
 
     void stop()
     {
-        QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
-        app->stop();
+        AppFixture::stop();
         w = nullptr;
     }
 
@@ -51,13 +42,6 @@ class TestWindow : public QObject
         start();
     }
 
-    void edit(const std::function<void(Choices &)> &change)
-    {
-        Choices c = app->choices();
-        change(c);
-        app->setChoices(c);
-    }
-
 private slots:
     void initTestCase()
     {
@@ -68,21 +52,14 @@ private slots:
     void init()
     {
         // Every test starts from no settings file at all.
-        dir = std::make_unique<QTemporaryDir>();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir->path());
-        auto fake = std::make_unique<FakePlatform>(
-            std::vector<PlatformScreen>{{"DUMMY0", QRect(0, 0, 1920, 1080)}});
-        platform = fake.get();
-        app = std::make_unique<Application>(std::move(fake));
+        freshSettings();
+        make({QRect(0, 0, 1920, 1080)});
         start();
     }
 
     void cleanup()
     {
-        if (app->window())
-            QTest::ignoreMessage(QtDebugMsg, "Settings: Saving Settings...\n");
-        app.reset();
-        platform = nullptr;
+        end();
         w = nullptr;
     }
 
