@@ -231,6 +231,17 @@ int edgeDirection(const Snapshot &state, int x, int y)
     return x == table.rects[i].right ? 1 : x == table.rects[i].left ? -1 : 0;
 }
 
+bool leavingEdge(const Snapshot &state, int x, int y, double dx, double dy)
+{
+    const ScreenTable &table = state.screens;
+    const int i = table.screenIndexAt(x, y);
+    if (i < 0)
+        return false;
+    const ScreenRect &r = table.rects[i];
+    return (x == r.left && dx > 0) || (x == r.right && dx < 0) || (y == r.top && dy > 0) ||
+           (y == r.bottom && dy < 0);
+}
+
 namespace {
 
 // Easy Move from screen i at row y of its side column onto its neighbour n

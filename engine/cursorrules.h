@@ -112,6 +112,10 @@ bool heldBack(const Snapshot &state, unsigned keys, bool buttonHeld);
 // edge, -1 at its left edge, 0 elsewhere. Device motion that way pushes.
 int edgeDirection(const Snapshot &state, int x, int y);
 
+// Whether device motion (dx, dy) takes the cursor at (x, y) off an edge of
+// its screen, back into the screen: it is leaving the edge, not pushing.
+bool leavingEdge(const Snapshot &state, int x, int y, double dx, double dy);
+
 // Whether the velocity thresholds that are switched on let a jump happen at
 // this speed (pixels per 150 ms). With both off, every speed does.
 bool speedAllowsJump(const Choices &choices, int speed);

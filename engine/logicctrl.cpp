@@ -74,7 +74,10 @@ bool LogicCtrl::onSample(const PointerReading &r, double pushX, double pushY, qi
     sampleX = r.x;
     sampleY = r.y;
     gate.record(now, r.x);
-    if (r.inPassing)
+    // Seen only at the edges, a contact the device moves back into the
+    // screen is the pointer leaving the edge: no rule acts on it.
+    if (r.inPassing ||
+        (source.pointer().contactsOnly() && CursorRules::leavingEdge(s, r.x, r.y, pushX, pushY)))
         return false;
     // Pushing counts only where the engine hears the device itself, and
     // the speed only where it sees the pointer move, not just its contacts.
@@ -87,9 +90,17 @@ bool LogicCtrl::onSample(const PointerReading &r, double pushX, double pushY, qi
         (speedSeen && (s.choices.minVelocityOn || s.choices.maxVelocityOn)) || pushNeeded > 0;
     const bool jumpAllowed = gate.allows(s.choices, gating && CursorRules::atGatedEdge(s, r.x, r.y),
                                          now, pushed, pushNeeded, speedSeen);
+    // A pointer left resting while Pellmar kept quiet has not come to where
+    // it rests once that ends: nothing acts on it until it moves on or the
+    // device pushes.
+    const QPoint here(r.x, r.y);
+    if (CursorRules::quiet(s))
+        restingSinceQuiet = here;
+    else if (restingSinceQuiet != here || pushX != 0 || pushY != 0)
+        restingSinceQuiet.reset();
     bool moved = false;
     CursorMove at{r.x, r.y};
-    if (!CursorRules::heldBack(s, r.keys, r.buttonHeld)) {
+    if (!restingSinceQuiet && !CursorRules::heldBack(s, r.keys, r.buttonHeld)) {
         // Sensed on a seam's strip the pointer has not crossed yet, and
         // crosses as the device moves it on; sampled on motion it has, from
         // where it was before.

@@ -6,8 +6,10 @@
 #include "samplesource.h"
 
 #include <QObject>
+#include <QPoint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The engine's work on its thread: takes the newest snapshot, lets the
 // sample source take samples, applies the rules to each (onSample: the one
@@ -84,5 +86,8 @@ private:
     int placedX = 0;
     int placedY = 0;
     std::uint64_t placedLayout = 0;
+    // Where the pointer was seen resting while Pellmar kept quiet (paused,
+    // a window full screen); cleared once it moves or the device pushes.
+    std::optional<QPoint> restingSinceQuiet;
     bool shownLost = false;
 };

@@ -208,20 +208,16 @@ void WaylandPointerWatch::onEnter(void *data, wl_pointer *, uint32_t, wl_surface
     if (!self->under)
         return;
     self->contact(wl_fixed_to_double(sx), wl_fixed_to_double(sy));
-    // A strip put back under a pointer that rests where one was taken from
-    // (the layout changed, a full-screen window went) only tells where it
-    // is: the pointer has not come to the edge. It acts once the pointer
-    // moves or pushes.
-    self->last.inPassing = self->restingAt == QPoint(self->last.x, self->last.y);
-    self->restingAt.reset();
+    // A strip that appears under a resting pointer (Pellmar started, the
+    // layout changed, a full-screen window went) only tells where it is:
+    // the pointer has not come to the edge. It acts once the pointer moves
+    // or pushes.
+    self->last.inPassing = self->under->appearing();
 }
 
 void WaylandPointerWatch::onLeave(void *data, wl_pointer *, uint32_t, wl_surface *)
 {
     auto *self = static_cast<WaylandPointerWatch *>(data);
-    // A strip of ours taken away is gone before its leave comes.
-    if (self->under)
-        self->restingAt.reset();
     self->under = nullptr;
     self->buttonsDown = 0;
     // A contact the device pushed off before the engine read it stays news:
@@ -321,13 +317,8 @@ void WaylandPointerWatch::layOut()
                    w.placement == s->placement();
         });
         if (same == wants.end() || s->closed()) {
-            if (under == s.get()) {
+            if (under == s.get())
                 under = nullptr;
-                // Taken from under the pointer, which for all we know rests
-                // there still.
-                if (!last.lost)
-                    restingAt = QPoint(last.x, last.y);
-            }
             continue;
         }
         wants.erase(same);
@@ -335,7 +326,7 @@ void WaylandPointerWatch::layOut()
     }
     sensors = std::move(kept);
     for (const Want &w : wants)
-        sensors.push_back(std::make_unique<WaylandSensor>(w.strip, w.output, w.placement,
+        sensors.push_back(std::make_unique<WaylandSensor>(w.strip, w.output, w.placement, display,
                                                           compositor, shm, layerShell));
 }
 
@@ -454,7 +445,6 @@ void WaylandPointerWatch::movePointer(int x, int y)
     motionX = motionY = 0;
     // What came before the jump is past.
     unread.clear();
-    restingAt.reset();
     last.x = x;
     last.y = y;
     last.lost = false;

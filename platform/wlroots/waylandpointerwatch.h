@@ -116,8 +116,6 @@ private:
     bool jumped = false;            // our own move; no contact since
     double motionX = 0;             // device motion pushing on a sensor
     double motionY = 0;
-    // Where the pointer was on a strip we took away from under it.
-    std::optional<QPoint> restingAt;
     double takenX = 0; // the motion that came with the reading read last
     double takenY = 0;
 

@@ -15,9 +15,10 @@ static_assert(AnchorTop == ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP &&
               "anchor bits differ from the protocol's");
 
 WaylandSensor::WaylandSensor(const SensorStrip &strip, wl_output *output,
-                             const LayerPlacement &placement, wl_compositor *compositor,
-                             wl_shm *sharedMemory, zwlr_layer_shell_v1 *shell)
-    : where(strip), on(output), placed(placement), shm(sharedMemory)
+                             const LayerPlacement &placement, wl_display *connection,
+                             wl_compositor *compositor, wl_shm *sharedMemory,
+                             zwlr_layer_shell_v1 *shell)
+    : where(strip), on(output), placed(placement), display(connection), shm(sharedMemory)
 {
     static const zwlr_layer_surface_v1_listener listener = [] {
         zwlr_layer_surface_v1_listener l{};
@@ -44,6 +45,8 @@ WaylandSensor::WaylandSensor(const SensorStrip &strip, wl_output *output,
 
 WaylandSensor::~WaylandSensor()
 {
+    if (shown)
+        wl_callback_destroy(shown);
     zwlr_layer_surface_v1_destroy(layer);
     wl_surface_destroy(wlSurface);
     if (buffer)
@@ -69,7 +72,24 @@ void WaylandSensor::onConfigure(void *data, zwlr_layer_surface_v1 *, uint32_t se
         wl_surface_attach(self->wlSurface, self->buffer, 0, 0);
         wl_surface_damage(self->wlSurface, 0, 0, w, h);
     }
+    const bool first = !self->bufferShown && self->buffer;
     wl_surface_commit(self->wlSurface);
+    if (first) {
+        // The compositor puts a surface that appears under the pointer in
+        // its focus while it takes the commit, before it answers a round
+        // trip asked for after it.
+        static const wl_callback_listener listener = {onShown};
+        self->bufferShown = true;
+        self->shown = wl_display_sync(self->display);
+        wl_callback_add_listener(self->shown, &listener, self);
+    }
+}
+
+void WaylandSensor::onShown(void *data, wl_callback *callback, uint32_t)
+{
+    auto *self = static_cast<WaylandSensor *>(data);
+    wl_callback_destroy(callback);
+    self->shown = nullptr;
 }
 
 void WaylandSensor::onClosed(void *data, zwlr_layer_surface_v1 *)

@@ -428,6 +428,12 @@ private slots:
         QCOMPARE(CursorRules::edgeDirection(s, 0, 5), -1);
         QCOMPARE(CursorRules::edgeDirection(s, 1919, 5), 1); // the inner edges too
         QCOMPARE(CursorRules::edgeDirection(s, 700, 5), 0);
+        // Motion back into the screen leaves an edge; along it, or on, does not.
+        QVERIFY(CursorRules::leavingEdge(s, 0, 5, 2, 0));
+        QVERIFY(CursorRules::leavingEdge(s, 3199, 1023, 0, -1));
+        QVERIFY(!CursorRules::leavingEdge(s, 0, 5, -2, 3));
+        QVERIFY(!CursorRules::leavingEdge(s, 1919, 5, 4, 0));
+        QVERIFY(!CursorRules::leavingEdge(s, 700, 5, 4, 0));
         ArrivalGate gate;
         // Arrival: the motion that got there does not count.
         QVERIFY(!gate.allows(s.choices, true, 0, 90, 100));

@@ -488,6 +488,19 @@ private slots:
         rig.pointer.moveDevice(700, 0);
         sample();
         QCOMPARE(rig.pointer.moves().size(), std::size_t(2));
+
+        // Left resting on the edge while paused, it stays there when Pellmar
+        // resumes, until the device pushes on.
+        rig.pointer.moveDevice(1919, 300);
+        sample();
+        c.paused = false;
+        rig.publish(c);
+        rig.inbox.lookNow = true;
+        rig.pass();
+        QCOMPARE(rig.pointer.moves().size(), std::size_t(2));
+        rig.pointer.pushDevice(30, 0);
+        sample();
+        QCOMPARE(rig.pointer.moves().back(), QPoint(1, 300));
     }
 
     void pushThroughNeedsHeardMotion()

@@ -570,6 +570,10 @@ private slots:
         QCOMPARE(app->obey("toggle"), QString("ok")); // as `pellmar --toggle` asks
         QVERIFY(!app->choices().paused);
         QVERIFY(!pause->isChecked()); // the dialog follows
+        // Left resting on the edge while paused, it waits for the mouse.
+        QTest::qWait(3 * WatchingSource::warpCheckMs);
+        QCOMPARE(platform->cursor(), QPoint(3839, 500));
+        platform->pointer.pushDevice(30, 0);
         QTRY_COMPARE(platform->cursor(), QPoint(1, 500));
         // And the curtains come back, over the screen the pointer is not on.
         QTRY_COMPARE(curtainGeometry(), (QList<QRect>{QRect(1920, 0, 1920, 1080)}));
