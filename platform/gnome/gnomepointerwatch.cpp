@@ -22,6 +22,11 @@ void GnomePointerWatch::follow(const Snapshot &snapshot)
     unsigned now;
     {
         std::lock_guard<std::mutex> hold(lock);
+        // The same barriers (the snapshot changed something else) stay as
+        // they are: laid anew, a push on its way against them would be
+        // dropped.
+        if (generation != 0 && laid == barriers)
+            return;
         barriers = std::move(laid);
         now = ++generation;
     }

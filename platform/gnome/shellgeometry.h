@@ -41,6 +41,7 @@ struct Barrier
 {
     SensorStrip strip;
     ShellSegment line;
+    bool operator==(const Barrier &o) const { return strip == o.strip && line == o.line; }
 };
 
 // One barrier per strip, on the outer side of the strip's screen edge,
